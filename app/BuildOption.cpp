@@ -1,0 +1,5 @@
+#include "app/BuildOption.h"
+
+void ReqBuildOption()
+{
+}

@@ -1,0 +1,5 @@
+#include "app/CheckApp.h"
+
+void CheckApp()
+{
+}

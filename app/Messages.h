@@ -1,0 +1,17 @@
+/* Window messages and timers of the main window. */
+#ifndef HAILWATCH_MESSAGES_H
+#define HAILWATCH_MESSAGES_H
+
+/* Received: wParam 1 flushes the log now, 2 reloads its settings. */
+#define UM_LOG_CONTROL 3049
+/* Posted to the sibling applications: wParam 1 ignition off, 2 on. */
+#define UM_ACC_STATE 3042
+/* Posted to the navigation application: wParam 501 asks it to quit. */
+#define UM_NAVI_CLOSE 1325
+
+#define TIMER_BUILD_OPTION 102
+#define TIMER_CHECK_APP 1001
+#define TIMER_ACC_OFF_WAIT 1003
+#define TIMER_ACC_ON_WAIT 1004
+
+#endif

@@ -1,0 +1,5 @@
+#include "app/NaviApp.h"
+
+void RunNaviApp(int)
+{
+}

@@ -1,0 +1,3 @@
+#include "app/SupervisorState.h"
+
+SupervisorState g_supervisor;

@@ -1,0 +1,13 @@
+#include "patch/StartupUpdate.h"
+
+void RunStartupUpdate()
+{
+}
+
+void KillApps()
+{
+}
+
+void DeletePatchList(const char*)
+{
+}
