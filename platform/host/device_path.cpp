@@ -1,1 +1,174 @@
-// placeholder
+// Device paths under the device root.
+//
+// A device path is absolute, with backslashes (slashes are accepted too) and
+// no drive letter: "\ResidentFlash\Hailnet\LogMsg" names
+// <root>/ResidentFlash/Hailnet/LogMsg. "." components are dropped and ".."
+// goes up one level but never above the root, so no device path leaves the
+// device root.
+//
+// Windows CE's file system ignores letter case, the host's does not. Each
+// component that exists is therefore looked up without regard to ASCII letter
+// case: an exact match is taken first, otherwise the entry that equals it
+// ignoring ASCII case and comes first in byte order (so the choice does not
+// depend on directory order when several spellings exist). A component that
+// does not exist, and everything after it, keeps the caller's spelling, so a
+// new file is created under the name it was given. Letters outside ASCII are
+// compared exactly.
+#include <dirent.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/host/backend_internal.h"
+#include "platform/host/host_control.h"
+
+namespace host {
+
+namespace {
+
+std::string& RootStorage() {
+    static std::string root;
+    return root;
+}
+
+std::string WithoutTrailingSlashes(const std::string& folder) {
+    std::string out = folder;
+    while (out.size() > 1 && out[out.size() - 1] == '/') out.erase(out.size() - 1);
+    return out;
+}
+
+std::string DefaultRoot() {
+    const char* fromEnvironment = getenv("HAILWATCH_DEVICE_ROOT");
+    if (fromEnvironment != NULL && fromEnvironment[0] != 0) return fromEnvironment;
+    std::vector<char> buffer(4096);
+    if (getcwd(&buffer[0], buffer.size()) != NULL) return &buffer[0];
+    return ".";
+}
+
+bool IsSeparator(unsigned cp) { return cp == '\\' || cp == '/'; }
+
+// Characters no Windows file name may hold (wildcards included).
+bool IsForbiddenInName(unsigned cp) {
+    return cp < 0x20 || cp == '<' || cp == '>' || cp == ':' || cp == '"' || cp == '|' ||
+           cp == '?' || cp == '*';
+}
+
+bool EqualIgnoringAsciiCase(const char* a, const std::string& b) {
+    size_t i = 0;
+    for (; a[i] != 0 && i < b.size(); ++i) {
+        unsigned char x = (unsigned char)a[i];
+        unsigned char y = (unsigned char)b[i];
+        if (x >= 'A' && x <= 'Z') x = (unsigned char)(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = (unsigned char)(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return a[i] == 0 && i == b.size();
+}
+
+bool Exists(const std::string& nativePath) {
+    struct stat st;
+    return stat(nativePath.c_str(), &st) == 0;
+}
+
+// The name under which `component` exists in `folder`, or false.
+bool FindSpelling(const std::string& folder, const std::string& component, std::string* found) {
+    if (Exists(folder + "/" + component)) {
+        *found = component;
+        return true;
+    }
+    DIR* dir = opendir(folder.c_str());
+    if (dir == NULL) return false;
+    bool any = false;
+    while (struct dirent* entry = readdir(dir)) {
+        if (!EqualIgnoringAsciiCase(entry->d_name, component)) continue;
+        if (!any || strcmp(entry->d_name, found->c_str()) < 0) *found = entry->d_name;
+        any = true;
+    }
+    closedir(dir);
+    return any;
+}
+
+// Splits an absolute device path into its components (UTF-8), applying "."
+// and "..".
+bool SplitComponents(const WCHAR* path, std::vector<std::string>* components, DWORD* error) {
+    size_t length = wcslen(path);
+    if (!IsSeparator(detail::UnitValue(path[0]))) {
+        bool driveLetter = length > 1 && detail::UnitValue(path[1]) == ':';
+        *error = driveLetter ? ERROR_INVALID_NAME : ERROR_PATH_NOT_FOUND;
+        return false;
+    }
+    std::string current;
+    for (size_t i = 1; i <= length;) {
+        unsigned cp = 0;
+        i += i < length ? detail::NextCodePoint(path + i, length - i, &cp) : 1;
+        if (cp == detail::kInvalidCodePoint) {
+            *error = ERROR_FILE_NOT_FOUND;
+            return false;
+        }
+        if (cp == 0 || IsSeparator(cp)) {
+            if (current == "..") {
+                if (!components->empty()) components->pop_back();
+            } else if (!current.empty() && current != ".") {
+                components->push_back(current);
+            }
+            current.clear();
+        } else if (IsForbiddenInName(cp)) {
+            *error = ERROR_INVALID_NAME;
+            return false;
+        } else {
+            detail::AppendUtf8(cp, &current);
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+void SetDeviceRoot(const std::string& nativeFolder) {
+    RootStorage() = WithoutTrailingSlashes(nativeFolder.empty() ? DefaultRoot() : nativeFolder);
+}
+
+const std::string& DeviceRoot() {
+    if (RootStorage().empty()) RootStorage() = WithoutTrailingSlashes(DefaultRoot());
+    return RootStorage();
+}
+
+std::string NativePath(const std::string& devicePathUtf8) {
+    std::wstring units = Widen(devicePathUtf8);
+    std::string native;
+    if (!detail::ResolveDevicePath(units.c_str(), &native)) return std::string();
+    return native;
+}
+
+namespace detail {
+
+bool ResolveDevicePath(const WCHAR* devicePath, std::string* nativePath, DWORD* error) {
+    std::vector<std::string> components;
+    if (devicePath == NULL || devicePath[0] == 0) {
+        *error = ERROR_PATH_NOT_FOUND;
+        return false;
+    }
+    if (!SplitComponents(devicePath, &components, error)) return false;
+    std::string path = DeviceRoot();
+    bool lookingUp = true;
+    for (size_t i = 0; i < components.size(); ++i) {
+        std::string name = components[i];
+        if (lookingUp) lookingUp = FindSpelling(path, components[i], &name);
+        path += "/";
+        path += name;
+    }
+    *nativePath = path;
+    return true;
+}
+
+bool ResolveDevicePath(const WCHAR* devicePath, std::string* nativePath) {
+    DWORD ignored;
+    return ResolveDevicePath(devicePath, nativePath, &ignored);
+}
+
+} // namespace detail
+} // namespace host

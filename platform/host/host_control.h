@@ -115,6 +115,16 @@ void FailNext(const std::string& operation, int count, DWORD error,
 // reports ERROR_ALREADY_EXISTS.
 void HoldMutexElsewhere(const std::wstring& name);
 
+// ---- resources -----------------------------------------------------------
+// The host stand-in for the resource compiler: the module's string table,
+// served by LoadStringW. The resources folder registers it at static
+// initialisation (it is linked as an object library for that reason).
+struct StringResource {
+    UINT id;
+    const wchar_t* text;
+};
+void RegisterStringTable(const StringResource* table, size_t count);
+
 // ---- conversions for tests -----------------------------------------------
 std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& utf16);

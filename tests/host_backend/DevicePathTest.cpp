@@ -1,0 +1,87 @@
+// Mapping device paths under the device root.
+#include <cstdlib>
+#include <string>
+
+#include "DeviceRootFixture.h"
+
+using DevicePathTest = DeviceRootTest;
+
+TEST_F(DevicePathTest, MapsAbsolutePathsWithEitherSeparatorUnderTheRoot) {
+    EXPECT_EQ(host::NativePath("\\ResidentFlash\\Hailnet\\LogMsg"),
+              root_ + "/ResidentFlash/Hailnet/LogMsg");
+    EXPECT_EQ(host::NativePath("/SDMMC/AirUpdate"), root_ + "/SDMMC/AirUpdate");
+    EXPECT_EQ(host::NativePath("\\\\SDMMC\\\\AirUpdate\\"), root_ + "/SDMMC/AirUpdate");
+    EXPECT_EQ(host::NativePath("\\"), root_);
+}
+
+TEST_F(DevicePathTest, RejectsRelativePathsDriveLettersAndForbiddenCharacters) {
+    struct Case {
+        const wchar_t* path;
+        DWORD error;
+    } cases[] = {
+        {L"ResidentFlash\\Hailnet", ERROR_PATH_NOT_FOUND},
+        {L"", ERROR_PATH_NOT_FOUND},
+        {L"C:\\ResidentFlash", ERROR_INVALID_NAME},
+        {L"\\ResidentFlash\\a?b", ERROR_INVALID_NAME},
+        {L"\\ResidentFlash\\a*", ERROR_INVALID_NAME},
+        {L"\\Resident\x01" L"Flash", ERROR_INVALID_NAME},
+    };
+    MakeFolder("ResidentFlash/Hailnet");
+    for (const Case& c : cases) {
+        PoisonLastError();
+        EXPECT_EQ(GetFileAttributesW(c.path), INVALID_FILE_ATTRIBUTES) << host::Narrow(c.path);
+        EXPECT_EQ(GetLastError(), c.error) << host::Narrow(c.path);
+    }
+    EXPECT_EQ(host::NativePath("ResidentFlash"), "");
+}
+
+TEST_F(DevicePathTest, UnpairedSurrogateNamesNoFile) {
+    const wchar_t path[] = {L'\\', L'a', 0xD800, 0};
+    PoisonLastError();
+    EXPECT_EQ(GetFileAttributesW(path), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(DevicePathTest, DotDotStopsAtTheRoot) {
+    EXPECT_EQ(host::NativePath("\\..\\..\\etc\\passwd"), root_ + "/etc/passwd");
+    EXPECT_EQ(host::NativePath("\\a\\.\\b\\..\\c"), root_ + "/a/c");
+}
+
+TEST_F(DevicePathTest, ExistingComponentsAreFoundIgnoringAsciiCase) {
+    MakeFolder("ResidentFlash/Hailnet");
+    MakeFile("ResidentFlash/Hailnet/LogMsg");
+    EXPECT_EQ(GetFileAttributesW(L"\\residentflash\\HAILNET\\logmsg"), (DWORD)FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(host::NativePath("\\RESIDENTFLASH\\hailnet\\LOGMSG"),
+              root_ + "/ResidentFlash/Hailnet/LogMsg");
+    // A new last component keeps the caller's spelling, under the existing
+    // folders' own spelling.
+    ASSERT_TRUE(CreateDirectoryW(L"\\RESIDENTFLASH\\NewFolder", NULL));
+    EXPECT_TRUE(NativeExists("ResidentFlash/NewFolder"));
+    EXPECT_EQ(host::NativePath("\\residentflash\\missing\\Deeper"),
+              root_ + "/ResidentFlash/missing/Deeper");
+}
+
+TEST_F(DevicePathTest, ExactSpellingWinsThenTheFirstInByteOrder) {
+    MakeFolder("log");
+    MakeFolder("Log");
+    MakeFolder("LOG");
+    EXPECT_EQ(host::NativePath("\\Log"), root_ + "/Log");
+    EXPECT_EQ(host::NativePath("\\lOg"), root_ + "/LOG");
+}
+
+TEST_F(DevicePathTest, NonAsciiLettersAreComparedExactly) {
+    MakeFile("\xC3\x89t\xC3\xA9");  // "Été"
+    EXPECT_EQ(GetFileAttributesW(L"\\\x00C9t\x00E9"), (DWORD)FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(GetFileAttributesW(L"\\\x00E9t\x00E9"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(DevicePathTest, EmptyRootSelectsEnvironmentThenCurrentFolder) {
+    setenv("HAILWATCH_DEVICE_ROOT", "/somewhere/device/", 1);
+    host::SetDeviceRoot("");
+    EXPECT_EQ(host::DeviceRoot(), "/somewhere/device");
+    unsetenv("HAILWATCH_DEVICE_ROOT");
+    host::SetDeviceRoot("");
+    EXPECT_EQ(host::DeviceRoot(), std::filesystem::current_path().string());
+    host::SetDeviceRoot(root_ + "/");
+    EXPECT_EQ(host::DeviceRoot(), root_);
+}
