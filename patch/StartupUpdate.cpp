@@ -1,13 +1,83 @@
+/* The start-up update: the package on the SD card is applied before the
+ * supervisor watches anything, then the staging folders are cleared. */
 #include "patch/StartupUpdate.h"
+
+#include "patch/PatchList.h"
+#include "patch/PathText.h"
+
+static const char* const kUpdateFolder = "\\SDMMC\\AirUpdate";
+static const char* const kOwnImageInPackage = "\\SDMMC\\AirUpdate\\Hailwatch.exe";
+static const char* const kInstallFolder = "\\ResidentFlash\\Hailnet";
+static const char* const kLeftoverPath = "\\ResidentFlash\\Update";
+static const char* const kStagingFolders[] = {
+    "\\ResidentFlash\\Update",
+    "\\ResidentFlash\\SDIUpdate",
+    "\\ResidentFlash\\AdtDownload",
+};
+static const char* const kClosedForUpdate[] = { "Hailnet", "Hailwire", "Hailfare" };
+static const int kDeletePatchListSize = 1024;
+
+/* A package carrying a new supervisor is not ours to apply: it is left
+ * whole, list and all. The tests stop at the first that fails, so the list
+ * runs only when the package holds files. */
+static int IsPackageReady()
+{
+    return ReadAttributes(kOwnImageInPackage) == INVALID_FILE_ATTRIBUTES &&
+           CPatchList::IsFolderFiles(kUpdateFolder, 1) == 1 &&
+           CPatchList::SearchPatchListFiles(kUpdateFolder, 0) == 1;
+}
+
+/* Whatever the list did not move goes to the install folder under its own
+ * name; the applications using those files are closed first. */
+static void MoveRemainingFiles()
+{
+    if (CPatchList::IsFolderFiles(kUpdateFolder, 1) != 1) {
+        return;
+    }
+    KillApps();
+    CPatchList::CopyFilesFolder2Folder(kUpdateFolder, kInstallFolder, 1, "*.*");
+}
+
+/* A plain file, or a folder with further attribute bits, standing at the
+ * first staging path. */
+static void RemoveLeftover()
+{
+    DWORD attributes = ReadAttributes(kLeftoverPath);
+    if (attributes != INVALID_FILE_ATTRIBUTES && attributes != FILE_ATTRIBUTE_DIRECTORY) {
+        CPatchList::RM(kLeftoverPath);
+    }
+}
+
+static void ClearStagingFolders()
+{
+    for (size_t i = 0; i < sizeof(kStagingFolders) / sizeof(kStagingFolders[0]); ++i) {
+        CPatchList::DeleteFolder(kStagingFolders[i]);
+    }
+}
 
 void RunStartupUpdate()
 {
+    /* A failed copy of the list keeps the list and the package for the next
+     * start, and the applications stay up. */
+    if (IsPackageReady()) {
+        DeletePatchList(kUpdateFolder);
+        MoveRemainingFiles();
+    }
+    RemoveLeftover();
+    ClearStagingFolders();
 }
 
 void KillApps()
 {
+    for (size_t i = 0; i < sizeof(kClosedForUpdate) / sizeof(kClosedForUpdate[0]); ++i) {
+        CPatchList::KILL(kClosedForUpdate[i]);
+    }
 }
 
-void DeletePatchList(const char*)
+void DeletePatchList(const char* folder)
 {
+    char path[kDeletePatchListSize];
+    if (JoinPath(path, sizeof(path), folder, "patch_list.txt")) {
+        CPatchList::RM(path);
+    }
 }

@@ -1,0 +1,143 @@
+/* The operations on one file, one folder, one window or one program. */
+#include "patch/PatchList.h"
+
+#include <limits.h>
+#include <stdlib.h>
+
+#include "log/WriteLog.h"
+#include "patch/PathText.h"
+#include "patch/Retry.h"
+
+static const char* const kInfo = "<I>";
+static const int kDestroyPosts = 3;
+static const DWORD kDestroyPauseMs = 1000;
+
+/* Reads a count as atoi does, but saturated, so that no text has an
+ * undefined value. */
+static int ReadCount(const char* text)
+{
+    long value = strtol(text, NULL, 10);
+    if (value > INT_MAX) {
+        return INT_MAX;
+    }
+    if (value < INT_MIN) {
+        return INT_MIN;
+    }
+    return (int)value;
+}
+
+static int DeleteOnce(const WCHAR* path, const WCHAR*)
+{
+    return DeleteFileW(path);
+}
+
+static int CreateFolderOnce(const WCHAR* path, const WCHAR*)
+{
+    return CreateDirectoryW(path, NULL);
+}
+
+static int CopyOnce(const WCHAR* source, const WCHAR* destination)
+{
+    return CopyFileW(source, destination, FALSE);
+}
+
+void CPatchList::SLEEP(const char* milliseconds)
+{
+    int count = ReadCount(milliseconds);
+    /* Sleep takes an unsigned count: a negative one would pause for weeks,
+     * or forever for -1. The message still shows the number as read. */
+    Sleep(count > 0 ? (DWORD)count : 0);
+    WriteLog("%s %s[%d] Sleep[%d]\r\n", kInfo, "CPatchList::SLEEP", 688, count);
+}
+
+void CPatchList::KILL(const char* windowTitle)
+{
+    CWideCopy title(windowTitle);
+    /* WM_DESTROY rather than WM_CLOSE: the siblings end on it without asking. */
+    for (int post = 0; post < kDestroyPosts; ++post) {
+        HWND window = FindWindowW(NULL, title.Units());
+        if (window == NULL) {
+            break;
+        }
+        PostMessageW(window, WM_DESTROY, 0, 0);
+        Sleep(kDestroyPauseMs);
+    }
+    WriteLog("%s %s[%d] 종료 윈도우이름[%s]\r\n", kInfo, "CPatchList::KILL", 711,
+             windowTitle);
+}
+
+int CPatchList::RUN(const char* path)
+{
+    CWideCopy image(path);
+    int result = CreateProcessW(image.Units(), NULL, NULL, NULL, FALSE, 0, NULL,
+                                NULL, NULL, NULL);
+    WriteLog("%s %s[%d] 결과[%d] EXE 파일이름[%s]\r\n", kInfo, "CPatchList::RUN", 724,
+             result, path);
+    return result;
+}
+
+int CPatchList::RM(const char* path)
+{
+    CWideCopy target(path);
+    DWORD attributes = GetFileAttributesW(target.Units());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        WriteLog("%s %s[%d] %s 지울 대상 파일이 없습니다.\r\n", kInfo, "CPatchList::RM",
+                 739, path);
+        return 1;
+    }
+    /* Equality, not a bit test: a folder with further bits goes on to the
+     * deletion attempts, which fail on it. */
+    if (attributes == FILE_ATTRIBUTE_DIRECTORY) {
+        WriteLog("%s %s[%d] %s 지울 대상이 디렉토리입니다.\r\n", kInfo,
+                 "CPatchList::RM", 746, path);
+        return 1;
+    }
+    int result = CallWithRetries(DeleteOnce, target.Units(), NULL);
+    WriteLog("%s %s[%d] 결과[%d] DELETE 파일이름[%s]\r\n", kInfo, "CPatchList::RM",
+             764, result, path);
+    return result;
+}
+
+int CPatchList::MKDIR(const char* path)
+{
+    /* A plain file standing where the folder belongs is deleted first. */
+    RM(path);
+    CWideCopy folder(path);
+    if (GetFileAttributesW(folder.Units()) != INVALID_FILE_ATTRIBUTES) {
+        WriteLog("%s %s[%d] %s 생성할 폴더가 이미 있습니다.\r\n", kInfo,
+                 "CPatchList::MKDIR", 788, path);
+        return 1;
+    }
+    int result = CallWithRetries(CreateFolderOnce, folder.Units(), NULL);
+    WriteLog("%s %s[%d] 결과[%d] 생성폴더이름[%s]\r\n", kInfo, "CPatchList::MKDIR",
+             806, result, path);
+    return result;
+}
+
+int CPatchList::CP(const char* source, const char* destination, int deleteSource)
+{
+    CWideCopy from(source);
+    CWideCopy to(destination);
+    /* A source already gone counts as done: a list run again after a failed
+     * start finds the files it moved the first time missing. */
+    if (GetFileAttributesW(from.Units()) == INVALID_FILE_ATTRIBUTES) {
+        WriteLog("%s %s[%d] %s 카피할 대상 파일이 없습니다.\r\n", kInfo,
+                 "CPatchList::CP", 826, source);
+        return 1;
+    }
+    /* Copying a file onto itself, then deleting the source, would lose the
+     * only copy; the file system ignores letter case, so this test does too. */
+    if (IsSamePath(from.Units(), to.Units())) {
+        WriteLog("%s %s[%d] %s 원본과 대상 경로가 같습니다.\r\n", kInfo,
+                 "CPatchList::CP", 834, source);
+        return 1;
+    }
+    int result = CallWithRetries(CopyOnce, from.Units(), to.Units());
+    WriteLog("%s %s[%d] 결과[%d] Src파일[%s] Dst파일[%s] DELETE 실행여부[%d]\r\n",
+             kInfo, "CPatchList::CP", 858, result, source, destination,
+             deleteSource);
+    if (result != 0 && deleteSource != 0) {
+        RM(source);
+    }
+    return result;
+}

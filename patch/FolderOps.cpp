@@ -1,0 +1,125 @@
+/* The operations on the top-level files of one folder. Each file is handed
+ * to RM or CP, which do the retrying and most of the logging. */
+#include "patch/PatchList.h"
+
+#include "log/WriteLog.h"
+#include "patch/FileSearch.h"
+#include "patch/PathText.h"
+
+static const char* const kInfo = "<I>";
+static const int kRemoveAttempts = 3;
+
+static int HoldsFile(const char* folder)
+{
+    CWideCopy wideFolder(folder);
+    CFileSearch search(wideFolder.Units(), L"*.*");
+    return search.NextFile();
+}
+
+/* Answers 1 when the deletion was attempted, 0 when the path would not fit. */
+static int DeleteFoundFile(const WCHAR* folder, const WCHAR* name)
+{
+    WCHAR path[FOLDER_PATH_UNITS];
+    if (!JoinWidePath(path, FOLDER_PATH_UNITS, folder, name)) {
+        return 0;
+    }
+    /* RM leaves attributes alone; read-only, hidden and system files would
+     * refuse to go. */
+    SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
+    CNarrowCopy narrowPath(path);
+    CPatchList::RM(narrowPath.Text());
+    return 1;
+}
+
+static int DeleteFolderFiles(const WCHAR* folder)
+{
+    CFileSearch search(folder, L"*.*");
+    int count = 0;
+    while (search.NextFile()) {
+        count += DeleteFoundFile(folder, search.Name());
+    }
+    return count;
+}
+
+static int RemoveFolder(const WCHAR* folder)
+{
+    int result = 0;
+    for (int attempt = 0; attempt < kRemoveAttempts && result == 0; ++attempt) {
+        result = RemoveDirectoryW(folder);
+    }
+    return result;
+}
+
+/* Answers 1 when the copy was attempted, 0 when a path would not fit. */
+static int CopyFoundFile(const WCHAR* sourceFolder, const WCHAR* destinationFolder,
+                         const WCHAR* name, int deleteSource)
+{
+    WCHAR source[FOLDER_PATH_UNITS];
+    WCHAR destination[FOLDER_PATH_UNITS];
+    if (!JoinWidePath(source, FOLDER_PATH_UNITS, sourceFolder, name) ||
+        !JoinWidePath(destination, FOLDER_PATH_UNITS, destinationFolder, name)) {
+        return 0;
+    }
+    /* A read-only source could be copied but not deleted after the copy. */
+    SetFileAttributesW(source, FILE_ATTRIBUTE_NORMAL);
+    /* Made only once a file is found, so a pattern that matches nothing
+     * leaves no empty folder behind. */
+    CreateDirectoryW(destinationFolder, NULL);
+    CNarrowCopy narrowSource(source);
+    CNarrowCopy narrowDestination(destination);
+    CPatchList::CP(narrowSource.Text(), narrowDestination.Text(), deleteSource);
+    return 1;
+}
+
+int CPatchList::IsFolderFiles(const char* folder, int verbose)
+{
+    int answer = HoldsFile(folder);
+    if (verbose == 1) {
+        WriteLog("%s %s[%d] 경로[%s] 결과[%s]\r\n", kInfo, "CPatchList::IsFolderFiles",
+                 425, folder, answer ? "File" : "No File");
+    } else if (answer) {
+        WriteLog("%s %s[%d] 경로[%s] 결과[%s]\r\n", kInfo, "CPatchList::IsFolderFiles",
+                 427, folder, "File");
+    }
+    return answer;
+}
+
+int CPatchList::DeleteFolder(const char* folder)
+{
+    CWideCopy wideFolder(folder);
+    int count = DeleteFolderFiles(wideFolder.Units());
+    /* Tried even when the search did not open: on the device the search of
+     * an empty folder finds no entry at all. */
+    int result = RemoveFolder(wideFolder.Units());
+    WriteLog("%s %s[%d] 경로[%s] 경로의 파일수[%d] RemoveDirectory 결과[%d]\r\n", kInfo,
+             "CPatchList::DeleteFolder", 487, folder, count, result);
+    return count;
+}
+
+void CPatchList::RMDIR(const char* folder)
+{
+    DeleteFolder(folder);
+    /* Whatever still stands at the name goes to RM: a plain file is deleted,
+     * a folder that could not be removed is reported. */
+    RM(folder);
+    WriteLog("%s[%d] Folder[%s]\r\n", "CPatchList::RMDIR", 774, folder);
+}
+
+int CPatchList::CopyFilesFolder2Folder(const char* sourceFolder,
+                                       const char* destinationFolder,
+                                       int deleteSource, const char* pattern)
+{
+    CWideCopy wideSource(sourceFolder);
+    CWideCopy wideDestination(destinationFolder);
+    CWideCopy widePattern(pattern);
+    CFileSearch search(wideSource.Units(), widePattern.Units());
+    int count = 0;
+    while (search.NextFile()) {
+        count += CopyFoundFile(wideSource.Units(), wideDestination.Units(),
+                               search.Name(), deleteSource);
+    }
+    WriteLog("%s %s[%d] Src경로[%s] Dst경로[%s] Src경로의 파일수[%d]\r\n", kInfo,
+             "CPatchList::CopyFilesFolder2Folder", 562, sourceFolder,
+             destinationFolder, count);
+    return count;
+}

@@ -1,0 +1,4 @@
+# The start-up update under Wine: a real package applied by the real
+# supervisor, with sibling stand-ins running.
+hailwatch_e2e_test(e2e_update_startup update_startup.sh)
+hailwatch_e2e_test(e2e_update_failed_copy update_failed_copy.sh)

@@ -1,0 +1,116 @@
+#include <algorithm>
+#include <fstream>
+#include <iomanip>
+#include <sstream>
+
+#include "platform/host/host_control.h"
+#include "tests/golden/golden_case.h"
+
+namespace golden {
+
+namespace {
+
+const size_t kShownContentBytes = 64;
+
+std::string DevicePath(const fs::path& root, const fs::path& entry)
+{
+    std::string path = "\\" + fs::relative(entry, root).generic_string();
+    for (char& c : path) {
+        if (c == '/') {
+            c = '\\';
+        }
+    }
+    return path;
+}
+
+std::string Hex(unsigned value)
+{
+    std::ostringstream out;
+    out << "0x" << std::hex << std::setw(2) << std::setfill('0') << value;
+    return out.str();
+}
+
+// Printable ASCII and UTF-8 as they are, everything else as \xNN.
+std::string Escape(const std::string& bytes)
+{
+    std::string shown;
+    for (unsigned char c : bytes.substr(0, kShownContentBytes)) {
+        if (c >= 0x20 && c != 0x7f) {
+            shown += static_cast<char>(c);
+        } else {
+            std::ostringstream code;
+            code << "\\x" << std::hex << std::setw(2) << std::setfill('0') << unsigned(c);
+            shown += code.str();
+        }
+    }
+    return bytes.size() > kShownContentBytes ? shown + "..." : shown;
+}
+
+std::string Attributes(const std::string& devicePath)
+{
+    return Hex(GetFileAttributesW(host::Widen(devicePath).c_str()));
+}
+
+} // namespace
+
+std::string ReadText(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string DecodeLog()
+{
+    std::string log;
+    for (const std::wstring& echoed : host::DebugOutput()) {
+        // The echo widens each byte on its own; its low 8 bits are the byte.
+        std::string bytes;
+        for (wchar_t unit : echoed) {
+            bytes += static_cast<char>(unit & 0xff);
+        }
+        std::string line = host::Cp949ToUtf8(bytes);
+        if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) {
+            line.erase(line.size() - 2);
+        }
+        log += line + "\n";
+    }
+    return log;
+}
+
+std::string ListTree(const fs::path& deviceRoot)
+{
+    std::vector<std::string> lines;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(deviceRoot)) {
+        std::string path = DevicePath(deviceRoot, entry.path());
+        if (entry.is_directory()) {
+            lines.push_back(path + "\\ " + Attributes(path));
+        } else {
+            lines.push_back(path + " " + Attributes(path) + " " + Escape(ReadText(entry.path())));
+        }
+    }
+    std::sort(lines.begin(), lines.end());
+    std::string tree;
+    for (const std::string& line : lines) {
+        tree += line + "\n";
+    }
+    return tree;
+}
+
+std::string DescribeTrace(DWORD startTick)
+{
+    std::string trace;
+    for (const host::TraceEntry& entry : host::Trace()) {
+        std::ostringstream line;
+        line << "+" << (entry.tick - startTick) << (entry.sent ? " send [" : " post [") << host::Narrow(entry.title)
+             << "] " << entry.message << " " << entry.wParam << " " << entry.lParam << "\n";
+        trace += line.str();
+    }
+    for (const std::string& image : host::StartedImages()) {
+        trace += "start " + image + "\n";
+    }
+    return trace;
+}
+
+} // namespace golden
