@@ -1,0 +1,185 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the host suites, the same under AddressSanitizer
+# and UndefinedBehaviorSanitizer, the core's C++03 pedantic check, and the
+# Win32 build with its conformance and end-to-end suites under Wine.
+#
+#   bash scripts/test-all.sh
+#
+# On a fresh Debian machine run as root it first installs what is missing
+# (one apt-get update). It fails (non-zero) if a tool is missing or any step
+# fails, and ends with a summary that includes the conformance counts of
+# each backend.
+#
+# The build folders are the presets' (build/host, build/host-asan,
+# build/win32) unless HAILWATCH_HOST_DIR, HAILWATCH_ASAN_DIR or
+# HAILWATCH_WIN32_DIR name others.
+set -uo pipefail
+
+cd "$(dirname "$0")/.."
+readonly host_dir="${HAILWATCH_HOST_DIR:-build/host}"
+readonly asan_dir="${HAILWATCH_ASAN_DIR:-build/host-asan}"
+readonly win32_dir="${HAILWATCH_WIN32_DIR:-build/win32}"
+readonly jobs=2
+readonly summary_file="$(mktemp)"
+trap 'rm -f "$summary_file"' EXIT
+failures=0
+start_all=$SECONDS
+
+say() { printf '\n==== %s\n' "$*"; }
+note() { printf '%-34s %s\n' "$1" "$2" >>"$summary_file"; }
+
+# ---- tools -----------------------------------------------------------------
+
+# command-or-file  package
+readonly requirements=(
+  "cmake cmake"
+  "make make"
+  "g++ g++"
+  "x86_64-w64-mingw32-g++ g++-mingw-w64-x86-64"
+  "x86_64-w64-mingw32-windres binutils-mingw-w64-x86-64"
+  "wine wine"
+  "wineserver wine"
+  "/usr/lib/wine/wine64 wine64"
+  "iconv libc-bin"
+  "localedef libc-bin"
+  "flock util-linux"
+  "timeout coreutils"
+  "/usr/include/gtest/gtest.h libgtest-dev"
+  "/usr/include/benchmark/benchmark.h libbenchmark-dev"
+  "/usr/share/i18n/locales/ko_KR locales"
+  "/usr/share/i18n/charmaps/UTF-8.gz locales"
+)
+
+present() {
+  if [[ "$1" == /* ]]; then [[ -e "$1" ]]; else command -v "$1" >/dev/null 2>&1; fi
+}
+
+missing_packages() {
+  local entry thing package
+  for entry in "${requirements[@]}"; do
+    read -r thing package <<<"$entry"
+    present "$thing" || echo "$package"
+  done | sort -u
+}
+
+install_missing() {
+  local missing
+  missing="$(missing_packages | tr '\n' ' ')"
+  [[ -z "${missing// /}" ]] && return 0
+  echo "missing: $missing"
+  if [[ "$(id -u)" != 0 ]] || ! command -v apt-get >/dev/null; then
+    echo "cannot install them here (needs root and apt-get); install: $missing" >&2
+    return 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update </dev/null || return 1
+  # shellcheck disable=SC2086
+  apt-get install -y --no-install-recommends $missing </dev/null || return 1
+  missing="$(missing_packages | tr '\n' ' ')"
+  [[ -z "${missing// /}" ]] || { echo "still missing after install: $missing" >&2; return 1; }
+}
+
+# ---- steps -----------------------------------------------------------------
+
+# step LABEL COMMAND...: runs it, records the outcome and the time it took.
+step() {
+  local label="$1"; shift
+  say "$label"
+  local began=$SECONDS
+  if "$@"; then
+    note "$label" "passed ($((SECONDS - began)) s)"
+    return 0
+  fi
+  note "$label" "FAILED ($((SECONDS - began)) s)"
+  failures=$((failures + 1))
+  return 1
+}
+
+not_run() {
+  note "$1" "NOT RUN: $2"
+  failures=$((failures + 1))
+}
+
+configure() { cmake --preset "$1" -B "$2"; }
+build() { cmake --build "$1" -j "$jobs"; }
+run_ctest() { (cd "$1" && ctest -j "$jobs" --output-on-failure); }
+
+# The C++03 pedantic compile of the core, built on its own so it shows.
+cxx03_check() {
+  cmake --build "$1" -j "$jobs" --target core_cxx03_check || return 1
+  local objects
+  objects="$(find "$1/CMakeFiles/core_cxx03_check.dir" -name '*.o' | wc -l)"
+  echo "core_cxx03_check: $objects core sources compiled with -std=c++03 -pedantic"
+  [[ "$objects" -gt 0 ]]
+}
+
+# The closing line the conformance exe printed in the last ctest run.
+conformance_line() {
+  local log="$1/Testing/Temporary/LastTest.log" backend="$2"
+  grep -ao "conformance\[$backend\]: [^[:cntrl:]]*" "$log" 2>/dev/null | tail -n 1
+}
+
+ctest_counts() {
+  local log="$1/Testing/Temporary/LastTest.log"
+  local total passed
+  total="$(grep -c '^[0-9]*/[0-9]* Testing:' "$log" 2>/dev/null)"
+  passed="$(grep -c '^Test Passed\.' "$log" 2>/dev/null)"
+  echo "${passed:-0} of ${total:-0} ctest tests passed"
+}
+
+# configure, build, ctest one preset; extra steps come in through $3.
+run_preset() {
+  local preset="$1" dir="$2" extra="${3:-}"
+  if ! step "$preset: configure" configure "$preset" "$dir"; then
+    not_run "$preset: build and tests" "configure failed"; return
+  fi
+  if [[ -n "$extra" ]]; then step "$preset: C++03 pedantic check" "$extra" "$dir"; fi
+  if ! step "$preset: build" build "$dir"; then
+    not_run "$preset: ctest" "build failed"; return
+  fi
+  step "$preset: ctest" run_ctest "$dir"
+  note "  $preset tests" "$(ctest_counts "$dir")"
+}
+
+report_conformance() {
+  local dir="$1" backend="$2" label="$3" line
+  line="$(conformance_line "$dir" "$backend")"
+  if [[ -z "$line" ]]; then
+    note "$label" "NO RESULT (the conformance test did not run)"
+    failures=$((failures + 1))
+  else
+    note "$label" "$line"
+  fi
+}
+
+main() {
+  if ! step "tools" install_missing; then
+    cat "$summary_file"
+    echo "test-all: FAILED (tools missing)" >&2
+    exit 1
+  fi
+  say "versions"
+  cmake --version | head -n 1
+  g++ --version | head -n 1
+  x86_64-w64-mingw32-g++ --version | head -n 1
+  WINEDEBUG=-all wine --version
+
+  run_preset host "$host_dir" cxx03_check
+  run_preset host-asan "$asan_dir"
+  run_preset win32 "$win32_dir"
+
+  report_conformance "$host_dir" host "conformance, host backend"
+  report_conformance "$asan_dir" host "conformance, host backend (asan)"
+  report_conformance "$win32_dir" wine "conformance, Win32 under Wine"
+
+  say "summary"
+  cat "$summary_file"
+  echo "total time: $((SECONDS - start_all)) s"
+  if [[ $failures -ne 0 ]]; then
+    echo "test-all: FAILED ($failures)" >&2
+    exit 1
+  fi
+  echo "test-all: passed"
+}
+
+main "$@"

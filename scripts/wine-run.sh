@@ -1,0 +1,185 @@
+#!/usr/bin/env bash
+# Runs a Win32 exe under a headless Wine prefix, with a device-root folder
+# mapped so that \ResidentFlash\... and \SDMMC\... land in DIR/ResidentFlash
+# and DIR/SDMMC.
+#
+#   scripts/wine-run.sh [--prefix DIR] [--device DIR] [--bg PIDFILE] [--] EXE [ARGS...]
+#   scripts/wine-run.sh [--prefix DIR] [--device DIR] --setup-only
+#
+#   --prefix DIR   Wine prefix to run in; made from the cached template when
+#                  missing (default: $HAILWATCH_WINE_CACHE/default).
+#   --device DIR   device root; becomes drive D: and the exe's current drive,
+#                  so drive-less absolute paths resolve inside it
+#                  (default: the current directory).
+#   --bg PIDFILE   start EXE in the background and return at once; the exe's
+#                  process id goes to PIDFILE and, once it ends, its exit code
+#                  to PIDFILE.rc.
+#   --setup-only   make the prefix and map the device root, run nothing.
+#
+# In the foreground the script returns the exe's exit code.
+#
+# HAILWATCH_WINE_CACHE (default: <repo>/build/wine) holds the template prefix
+# and the privately compiled ko_KR.UTF-8 locale. Making the template takes a
+# wineboot (several seconds, ~700 MB); every other prefix is a hard-link copy
+# of it and costs well under a second.
+#
+# A prefix has one wineserver; whoever owns the prefix stops it when done:
+#   WINEPREFIX=DIR wineserver -k
+set -euo pipefail
+
+readonly repo_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+readonly cache="${HAILWATCH_WINE_CACHE:-$repo_root/build/wine}"
+readonly template="$cache/template"
+readonly locale_dir="$cache/locale"
+readonly device_drive="d:"
+
+die() { echo "wine-run: $*" >&2; exit 125; }
+
+usage() {
+  sed -n '5,18p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
+  exit "${1:-125}"
+}
+
+# Wine takes its ANSI code page from LC_ALL (ko_KR -> 949); it converts file
+# names with the Unix locale's character set, so the locale must really exist
+# or names outside 949 are lost. Compile it once, privately.
+ensure_locale() {
+  [[ -f "$locale_dir/ko_KR.UTF-8/LC_CTYPE" ]] && return 0
+  command -v localedef >/dev/null || die "localedef not found (package locales / libc-bin)"
+  mkdir -p "$locale_dir"
+  localedef -i ko_KR -f UTF-8 "$locale_dir/ko_KR.UTF-8" >/dev/null 2>&1 ||
+    [[ -f "$locale_dir/ko_KR.UTF-8/LC_CTYPE" ]] ||
+    die "localedef -i ko_KR -f UTF-8 failed (are /usr/share/i18n/locales present?)"
+}
+
+# Environment for every Wine process this script starts.
+wine_env() {
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export LOCPATH="$locale_dir"
+  unset DISPLAY WAYLAND_DISPLAY
+}
+
+# LC_ALL goes only to Wine's processes: this shell started before LOCPATH was
+# set and would warn that it cannot switch to the private locale.
+wine_cmd() { env LC_ALL=ko_KR.UTF-8 "$@"; }
+
+# wineboot a new prefix and switch it to the null graphics driver, so no
+# window system is needed; waiting for the wineserver to exit makes sure the
+# registry is on disk before anyone copies it.
+boot_template() {
+  local tmp="$template.new.$$"
+  rm -rf "$tmp"
+  WINEPREFIX="$tmp" wine_cmd wineboot -i </dev/null >/dev/null 2>&1 || die "wineboot -i failed for $tmp"
+  WINEPREFIX="$tmp" wine_cmd wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
+    </dev/null >/dev/null 2>&1 || die "setting the null graphics driver failed"
+  WINEPREFIX="$tmp" wineserver -k >/dev/null 2>&1 || true
+  WINEPREFIX="$tmp" wineserver -w >/dev/null 2>&1 || true
+  grep -q '"Graphics"="null"' "$tmp/user.reg" || die "null graphics driver not stored in $tmp/user.reg"
+  mv "$tmp" "$template"
+}
+
+# The locale and the template are made once per cache; parallel callers
+# wait on the lock.
+ensure_cache() {
+  [[ -f "$template/.update-timestamp" && -f "$locale_dir/ko_KR.UTF-8/LC_CTYPE" ]] && return 0
+  mkdir -p "$cache"
+  (
+    flock 9
+    ensure_locale
+    [[ -f "$template/.update-timestamp" ]] || boot_template
+  ) 9>"$cache/template.lock"
+}
+
+# A prefix of its own (its own wineserver, so its own window namespace) is a
+# copy of the template: drive_c hard-linked, since nothing we run writes
+# there; the registry files and dot files copied, because Wine rewrites them.
+clone_prefix() {
+  local dest="$1" tmp="$1.new.$$"
+  rm -rf "$tmp"
+  mkdir -p "$tmp"
+  cp -al "$template/drive_c" "$tmp/" 2>/dev/null || cp -a "$template/drive_c" "$tmp/"
+  local f
+  for f in "$template"/* "$template"/.[!.]*; do
+    [[ -e "$f" && "$(basename "$f")" != drive_c ]] && cp -a "$f" "$tmp/"
+  done
+  mv -T "$tmp" "$dest" 2>/dev/null || rm -rf "$tmp"   # lost a race: the other copy is as good
+}
+
+ensure_prefix() {
+  local prefix="$1"
+  [[ -f "$prefix/.update-timestamp" ]] && return 0
+  [[ -e "$prefix" && -n "$(ls -A "$prefix" 2>/dev/null)" ]] &&
+    die "$prefix exists but is not a Wine prefix"
+  rmdir "$prefix" 2>/dev/null || true
+  mkdir -p "$(dirname "$prefix")"
+  clone_prefix "$prefix"
+}
+
+# Drive D: is the device root; the exe starts with its Unix cwd there, which
+# makes D: its current drive, so "\ResidentFlash\x" means DIR/ResidentFlash/x.
+map_device() {
+  local prefix="$1" device="$2"
+  ln -sfn "$device" "$prefix/dosdevices/$device_drive"
+}
+
+main() {
+  local prefix="" device="" pidfile="" setup_only=0
+  while [[ $# -gt 0 ]]; do
+    case "$1" in
+      --prefix) [[ $# -ge 2 ]] || usage; prefix="$2"; shift 2 ;;
+      --device) [[ $# -ge 2 ]] || usage; device="$2"; shift 2 ;;
+      --bg)     [[ $# -ge 2 ]] || usage; pidfile="$2"; shift 2 ;;
+      --setup-only) setup_only=1; shift ;;
+      --help|-h) usage 0 ;;
+      --) shift; break ;;
+      -*) die "unknown option $1" ;;
+      *) break ;;
+    esac
+  done
+  local exe=""
+  if [[ $setup_only -eq 0 ]]; then
+    [[ $# -ge 1 ]] || usage
+    exe="$1"; shift
+    [[ -f "$exe" ]] || die "no such exe: $exe"
+    exe="$(cd "$(dirname "$exe")" && pwd)/$(basename "$exe")"
+  fi
+
+  command -v wine >/dev/null || die "wine not found"
+  [[ -n "$prefix" ]] || prefix="$cache/default"
+  [[ -n "$device" ]] || device="$PWD"
+  [[ -d "$device" ]] || die "no such device root: $device"
+  prefix="$(mkdir -p "$(dirname "$prefix")" && cd "$(dirname "$prefix")" && pwd)/$(basename "$prefix")"
+  device="$(cd "$device" && pwd -P)"
+  [[ -n "$pidfile" ]] && pidfile="$(cd "$(dirname "$pidfile")" && pwd)/$(basename "$pidfile")"
+
+  wine_env
+  ensure_cache
+  ensure_prefix "$prefix"
+  map_device "$prefix" "$device"
+  [[ $setup_only -eq 1 ]] && return 0
+  export WINEPREFIX="$prefix"
+  cd "$device"
+
+  if [[ -z "$pidfile" ]]; then
+    exec env LC_ALL=ko_KR.UTF-8 wine "$exe" "$@" </dev/null
+  fi
+  rm -f "$pidfile" "$pidfile.rc"
+  (
+    wine_cmd wine "$exe" "$@" </dev/null &
+    local pid=$!
+    echo "$pid" >"$pidfile"
+    local rc=0
+    wait "$pid" || rc=$?
+    echo "$rc" >"$pidfile.rc.tmp" && mv "$pidfile.rc.tmp" "$pidfile.rc"
+  ) &
+  # Return only once the process id is known, so the caller can use it.
+  local i
+  for ((i = 0; i < 500; i++)); do
+    [[ -s "$pidfile" ]] && return 0
+    sleep 0.01
+  done
+  die "background start did not report a process id"
+}
+
+main "$@"

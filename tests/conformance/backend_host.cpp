@@ -1,0 +1,145 @@
+// The host build: the backend's simulated device, a temporary device root and
+// the virtual clock. The other process is a simulated program, which records
+// what its window receives in the backend's trace.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/host/host_control.h"
+#include "tests/conformance/backend.h"
+#include "tests/conformance/cases.h"
+#include "tests/conformance/work_folder.h"
+
+namespace conformance {
+
+const wchar_t kPeerClass[] = L"HailConfPeer";
+const wchar_t kPeerTitle[] = L"HailConf Peer";
+const wchar_t kPeerMutex[] = L"HailConfPeerMutex";
+const wchar_t kPeerImage[] = L"\\ResidentFlash\\ConformancePeer\\peer.exe";
+
+namespace {
+
+const DWORD kStartTick = 0x00100000;
+
+std::string PeerImageUtf8() { return host::Narrow(kPeerImage); }
+
+bool WriteImage(const std::wstring& devicePath)
+{
+    FILE* image = fopen(ToAnsi(devicePath).c_str(), "wb");
+    if (image == NULL)
+        return false;
+    fputs("MZ", image);
+    return fclose(image) == 0;
+}
+
+// Polls the trace in virtual time, as a Win32 peer's log is polled.
+template <typename Match>
+bool WaitTrace(Match match, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        const std::vector<host::TraceEntry>& trace = host::Trace();
+        for (size_t i = 0; i < trace.size(); ++i) {
+            if (trace[i].title == kPeerTitle && match(trace[i]))
+                return true;
+        }
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        Sleep(50);
+    }
+}
+
+} // namespace
+
+Backend CurrentBackend() { return kHostBackend; }
+const char* BackendName() { return "host"; }
+
+void PrepareGroup()
+{
+    host::Reset();
+    SYSTEMTIME start = {2024, 5, 3, 1, 9, 0, 0, 0};
+    host::UseVirtualClock(kStartTick, start);
+}
+
+HINSTANCE ThisInstance() { return NULL; }
+
+bool StartPeer(PeerRole role)
+{
+    CreateDirectoryW(L"\\ResidentFlash", NULL);
+    CreateDirectoryW(L"\\ResidentFlash\\ConformancePeer", NULL);
+    if (!WriteImage(kPeerImage))
+        return false;
+    host::ProgramSpec spec;
+    spec.title = kPeerTitle;
+    spec.className = kPeerClass;
+    spec.ignoreDestroy = role == kPeerIgnoresDestroy;
+    spec.copyDataDelayMs = role == kPeerSlowCopyData ? kPeerCopyDataDelayMs : 0;
+    host::RegisterProgram(PeerImageUtf8(), spec);
+    if (role == kPeerHoldsMutex)
+        host::HoldMutexElsewhere(kPeerMutex);
+    if (!CreateProcessW(kPeerImage, NULL, NULL, NULL, FALSE, 0, NULL, NULL, NULL, NULL))
+        return false;
+    return FindWindowW(kPeerClass, kPeerTitle) != NULL;
+}
+
+void StopPeer() { host::EndProgram(PeerImageUtf8()); }
+
+bool WaitPeerGone(DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (FindWindowW(kPeerClass, kPeerTitle) != NULL) {
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+bool PeerReceived(UINT message, WPARAM wParam, LPARAM lParam, DWORD timeoutMs)
+{
+    return WaitTrace(
+        [&](const host::TraceEntry& entry) {
+            return entry.message == message && entry.wParam == wParam && entry.lParam == lParam;
+        },
+        timeoutMs);
+}
+
+bool PeerReceivedCopyData(ULONG_PTR tag, const std::string& bytes, DWORD timeoutMs)
+{
+    return WaitTrace(
+        [&](const host::TraceEntry& entry) {
+            return entry.message == WM_COPYDATA && entry.copyTag == tag &&
+                   std::string(entry.copyBytes.begin(), entry.copyBytes.end()) == bytes;
+        },
+        timeoutMs);
+}
+
+bool PeerAnswers() { return false; }
+
+bool PrepareQuietImage(const std::wstring& devicePath) { return WriteImage(devicePath); }
+
+// The host backend models read-only as missing write permission and refuses
+// the overwrite itself, whoever runs it.
+bool RunningAsUnixRoot() { return false; }
+
+} // namespace conformance
+
+int main(int argc, char** argv)
+{
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "hailwatch-conformance-XXXXXX").string();
+    if (mkdtemp(&pattern[0]) == NULL) {
+        perror("mkdtemp");
+        return 2;
+    }
+    host::SetDeviceRoot(pattern);
+    conformance::RunCaseGroups(argc > 1 ? argv[1] : NULL);
+    int exitCode = conformance::PrintSummary();
+    std::error_code ignored;
+    std::filesystem::permissions(pattern, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(pattern, ignored);
+    return exitCode;
+}
