@@ -1,0 +1,70 @@
+# Shared by the supervisor scenarios: the sibling stand-ins on the device and
+# what they recorded. Source after lib.sh.
+#
+# A stand-in copied as NAME.exe records into NAME.record.txt beside itself;
+# markers NAME.<marker> beside it steer it (see tests/sibling/hailsibling.cpp).
+
+sv_require_exes() {
+  local var
+  for var in HAILWATCH_EXE SIBLING_EXE "$@"; do
+    [[ -n "${!var:-}" && -f "${!var}" ]] || e2e_fail "$var is not set to a built exe"
+  done
+}
+
+# Where NAME's executable lies on the device: the navigation application on
+# the SD card, every other sibling in the install folder.
+sv_folder() {
+  if [[ "$1" == Roadlens ]]; then echo "$E2E_DEV/SDMMC/Roadlens"; else echo "$E2E_DEV/ResidentFlash/Hailnet"; fi
+}
+
+sv_install() {
+  local name
+  for name in "$@"; do
+    mkdir -p "$(sv_folder "$name")"
+    cp "$SIBLING_EXE" "$(sv_folder "$name")/$name.exe"
+  done
+}
+
+sv_marker() { touch "$(sv_folder "$1")/$1.$2"; }
+
+sv_record() { echo "$(sv_folder "$1")/$1.record.txt"; }
+
+# Logging on, every line in the file at once.
+sv_log_realtime() {
+  touch "$E2E_DEV/ResidentFlash/Hailnet/LogMsg" "$E2E_DEV/ResidentFlash/Hailnet/LogMsgRT"
+}
+
+# Starts the stand-in NAME as if it had been running before the supervisor.
+sv_start_sibling() {
+  e2e_start "$(sv_folder "$1")/$1.exe"
+  e2e_wait_file_text "$(sv_record "$1")" "START pid" 20 || e2e_fail "$1 did not start"
+}
+
+sv_wait_record() {
+  local name="$1" text="$2" timeout_s="$3"
+  e2e_wait_file_text "$(sv_record "$name")" "$text" "$timeout_s" ||
+    e2e_fail "$name did not record '$text' within ${timeout_s}s"
+}
+
+sv_record_count() { grep -cF -- "$2" "$(sv_record "$1")" 2>/dev/null || true; }
+
+sv_now() { date +%s.%N; }
+
+# Seconds from START to now, to one decimal.
+sv_since() { awk -v a="$1" -v b="$(sv_now)" 'BEGIN { printf "%.1f", b - a }'; }
+
+# Fails unless LOW <= VALUE <= HIGH.
+sv_expect_between() {
+  local what="$1" value="$2" low="$3" high="$4"
+  awk -v v="$value" -v l="$low" -v h="$high" 'BEGIN { exit !(v >= l && v <= h) }' ||
+    e2e_fail "$what took ${value}s, expected ${low}..${high}s"
+  echo "-- $what after ${value}s"
+}
+
+# The decoded log's lines that carry any of the TEXTs, in order, without
+# their stamps.
+sv_log_lines() {
+  local patterns=() text
+  for text in "$@"; do patterns+=(-e "$text"); done
+  e2e_log_utf8 | grep -F "${patterns[@]}" | sed 's/^[0-9][0-9]:[0-9][0-9] \[K\] //' | tr -d '\r' || true
+}
