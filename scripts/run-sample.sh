@@ -1,0 +1,158 @@
+#!/usr/bin/env bash
+# Runs hailwatch.exe under Wine on a copy of the sample device and shows its
+# log, decoded from code page 949, as it grows.
+#
+#   scripts/run-sample.sh [SECONDS]
+#
+# Builds the win32 preset (installing missing tools first when run as root
+# on Debian), copies sample/device to build/sample/device (the repository's
+# copy stays as it is), adds the sibling stand-ins when they are built, and
+# starts Hailwatch. After SECONDS (default 30) or on Ctrl-C it asks Hailwatch
+# to quit with `hailctl quit`, waits for it to end, and shows the rest of the
+# log, the end banner last.
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+readonly repo="$PWD"
+readonly seconds="${1:-30}"
+readonly build_dir="build/win32"
+readonly work="$repo/build/sample"
+readonly device="$work/device"
+readonly prefix="$work/prefix"
+readonly pidfile="$work/hailwatch.pid"
+
+[[ "$seconds" =~ ^[0-9]+$ ]] || { echo "usage: $0 [SECONDS]" >&2; exit 2; }
+
+# ---- setting up ------------------------------------------------------------
+
+# command-or-file  package: what the Win32 build and Wine need.
+readonly requirements=(
+  "cmake cmake" "make make"
+  "x86_64-w64-mingw32-g++ g++-mingw-w64-x86-64"
+  "x86_64-w64-mingw32-windres binutils-mingw-w64-x86-64"
+  "wine wine" "/usr/lib/wine/wine64 wine64"
+  "iconv libc-bin" "localedef libc-bin" "setsid util-linux" "flock util-linux"
+  "/usr/share/i18n/locales/ko_KR locales"
+)
+
+missing_packages() {
+  local entry thing package
+  for entry in "${requirements[@]}"; do
+    read -r thing package <<<"$entry"
+    if [[ "$thing" == /* ]]; then [[ -e "$thing" ]] && continue
+    else command -v "$thing" >/dev/null 2>&1 && continue; fi
+    echo "$package"
+  done | sort -u | tr '\n' ' '
+}
+
+install_missing() {
+  local missing; missing="$(missing_packages)"
+  [[ -z "${missing// /}" ]] && return 0
+  if [[ "$(id -u)" != 0 ]] || ! command -v apt-get >/dev/null; then
+    echo "run-sample: missing, and cannot install here (needs root and apt-get): $missing" >&2
+    exit 1
+  fi
+  echo "== installing $missing"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update </dev/null
+  # shellcheck disable=SC2086
+  apt-get install -y --no-install-recommends $missing </dev/null
+}
+
+build() {
+  echo "== building the win32 preset"
+  cmake --preset win32 -B "$build_dir" >/dev/null
+  cmake --build "$build_dir" -j2 --target hailwatch hailctl
+  # The stand-in comes with the watchdog's tests; run without it until then.
+  local targets; targets="$(cmake --build "$build_dir" --target help 2>/dev/null || true)"
+  if grep -qw hailsibling <<<"$targets"; then
+    cmake --build "$build_dir" -j2 --target hailsibling
+  fi
+}
+
+# A fresh copy of the sample, with the folders git cannot keep.
+make_device() {
+  stop_wine
+  rm -rf "$device"
+  mkdir -p "$work"
+  cp -a "$repo/sample/device" "$device"
+  mkdir -p "$device/ResidentFlash/Hailnet" "$device/ResidentFlash/Log" "$device/SDMMC"
+  local sibling="$build_dir/tests/sibling/hailsibling.exe" name
+  if [[ -f "$sibling" ]]; then
+    for name in Hailnet Hailwire Hailfare Hailtrack; do
+      cp "$sibling" "$device/ResidentFlash/Hailnet/$name.exe"
+    done
+    mkdir -p "$device/SDMMC/Roadlens"
+    cp "$sibling" "$device/SDMMC/Roadlens/Roadlens.exe"
+    echo "== sibling stand-ins installed"
+  else
+    echo "== no sibling stand-in built: Hailwatch runs alone"
+  fi
+}
+
+# ---- running ---------------------------------------------------------------
+
+stop_wine() {
+  [[ -d "$prefix" ]] && WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+}
+
+ctl() {
+  bash scripts/wine-run.sh --prefix "$prefix" --device "$device" -- \
+    "$build_dir/tools/hailctl/hailctl.exe" "$@"
+}
+
+# In a session of its own, so Ctrl-C reaches only this script, which then
+# stops Hailwatch the proper way.
+start_hailwatch() {
+  setsid --wait bash scripts/wine-run.sh --prefix "$prefix" --device "$device" \
+    --bg "$pidfile" -- "$build_dir/hailwatch.exe" >"$work/hailwatch.out" 2>&1
+}
+
+declare -A shown=()
+
+# Prints what was added to each log file since the last call, decoded.
+show_new_log() {
+  local file size from
+  while IFS= read -r file; do
+    size="$(stat -c %s "$file")"
+    from="${shown[$file]:-0}"
+    (( size > from )) || continue
+    [[ "$from" == 0 ]] && echo "-- $(basename "$file")"
+    tail -c +"$((from + 1))" "$file" | head -c "$((size - from))" | iconv -c -f CP949 -t UTF-8 | tr -d '\r'
+    shown[$file]="$size"
+  done < <(find "$device/ResidentFlash/Log" -maxdepth 1 -type f -name '*.log' | sort)
+}
+
+stop_requested=0
+on_interrupt() { stop_requested=1; }
+
+main() {
+  install_missing
+  build
+  make_device
+  trap on_interrupt INT TERM
+  trap stop_wine EXIT
+  start_hailwatch
+  echo "== hailwatch.exe runs on $device (pid $(cat "$pidfile"));" \
+       "stopping in ${seconds}s or on Ctrl-C"
+  local began=$SECONDS
+  while (( stop_requested == 0 && SECONDS - began < seconds )) && [[ ! -s "$pidfile.rc" ]]; do
+    show_new_log
+    sleep 0.5
+  done
+  if [[ ! -s "$pidfile.rc" ]]; then
+    echo "== hailctl quit"
+    ctl quit || true
+  fi
+  local i=0
+  while [[ ! -s "$pidfile.rc" ]] && (( i++ < 200 )); do sleep 0.1; done
+  show_new_log
+  if [[ -s "$pidfile.rc" ]]; then
+    echo "== hailwatch.exe ended with exit code $(cat "$pidfile.rc")"
+  else
+    echo "== hailwatch.exe did not end within 20 s; stopping its Wine session" >&2
+    exit 1
+  fi
+}
+
+main "$@"

@@ -1,0 +1,116 @@
+// WriteLog: the exact bytes of a line, the file it goes to, long and odd
+// messages, and the debugger echo.
+#include <string>
+#include <vector>
+
+#include "app/SupervisorState.h"
+#include "log/WriteLog.h"
+#include "tests/log/DeviceFixture.h"
+
+namespace logtest {
+namespace {
+
+class WriteLogTest : public DeviceTest {
+protected:
+    void SetUp() override
+    {
+        DeviceTest::SetUp();
+        SetLogging(Logging::RealTime);
+    }
+};
+
+std::string Cp949(const std::string& utf8) { return host::Utf8ToCp949(utf8); }
+
+TEST_F(WriteLogTest, StampsMinuteAndSecondAndKeepsKoreanBytes)
+{
+    WriteLog("%s %s[%d] %s\r\n", "<I>", "CPatchList::RM", 137,
+             Cp949("경로[\\ResidentFlash\\Update] 결과[성공]").c_str());
+    EXPECT_EQ(ReadFile(kLogThisHour),
+              Line("59:58", "<I> CPatchList::RM[137] 경로[\\ResidentFlash\\Update] 결과[성공]\r\n"));
+}
+
+TEST_F(WriteLogTest, NamesTheFileAndStampsWithZeroPadding)
+{
+    const SYSTEMTIME early = {2025, 1, 4, 2, 3, 4, 5, 0};
+    host::UseVirtualClock(kStartTick, early);
+    WriteLog("x\r\n");
+    EXPECT_EQ(ReadFile("\\ResidentFlash\\Log\\hailwatch-2025010203.log"), "04:05 [K] x\r\n");
+}
+
+TEST_F(WriteLogTest, PercentSignsInsideAnArgumentReachTheFileUnchanged)
+{
+    const std::string name = "\\SDMMC\\AirUpdate\\100%_%s%d%n%%.txt";
+    WriteLog("%s %s[%d] [%s]\r\n", "<I>", "CPatchList::CP", 7, name.c_str());
+    WriteLog("%s\r\n", Cp949("%s 진행률 50%").c_str());
+    EXPECT_EQ(ReadFile(kLogThisHour), Line("59:58", "<I> CPatchList::CP[7] [" + name + "]\r\n") +
+                                          Line("59:58", "%s 진행률 50%\r\n"));
+}
+
+TEST_F(WriteLogTest, ATooLongMessageIsCutToOneLineEndingInCrLf)
+{
+    WriteLog("%s\r\n", std::string(2000, 'a').c_str());
+    WriteLog("next\r\n");
+    const std::string expected =
+        "59:58 [K] " + std::string(1011, 'a') + "\r\n" + "59:58 [K] next\r\n";
+    EXPECT_EQ(ReadFile(kLogThisHour), expected);
+    EXPECT_EQ(ReadFile(kLogThisHour).find('\n'), 1022u) << "the cut line is 1,023 bytes";
+}
+
+TEST_F(WriteLogTest, TheCutNeverSplitsADoubleByteCharacter)
+{
+    // 1,010 bytes of ASCII, then Korean: the stamp and these leave the first
+    // syllable's two bytes across the last place before "\r\n".
+    std::string message = std::string(1010, 'a');
+    for (int i = 0; i < 20; ++i)
+        message += Cp949("가");
+    WriteLog("%s", message.c_str());
+    const std::string bytes = ReadFile(kLogThisHour);
+    EXPECT_EQ(bytes, "59:58 [K] " + std::string(1010, 'a') + "\r\n");
+
+    std::string even = std::string(1009, 'a');
+    for (int i = 0; i < 20; ++i)
+        even += Cp949("가");
+    WriteLog("%s", even.c_str());
+    EXPECT_EQ(ReadFile(kLogThisHour).substr(bytes.size()),
+              "59:58 [K] " + std::string(1009, 'a') + Cp949("가") + "\r\n");
+}
+
+TEST_F(WriteLogTest, AHugeArgumentOverflowsNothing)
+{
+    const std::string huge(300000, 'z');
+    WriteLog("%s %s[%d] %s %s\r\n", "<I>", "Test", 1, huge.c_str(), huge.c_str());
+    const std::string bytes = ReadFile(kLogThisHour);
+    ASSERT_EQ(bytes.size(), 1023u);
+    EXPECT_EQ(bytes.substr(0, 24), "59:58 [K] <I> Test[1] zz");
+    EXPECT_EQ(bytes.substr(1021), "\r\n");
+}
+
+// What OutputDebugStringW receives for a line: each byte its own unit,
+// sign-extended, as the device does it (no code-page conversion).
+std::wstring SignExtended(const std::string& bytes)
+{
+    std::wstring units;
+    for (unsigned char byte : bytes)
+        units += static_cast<wchar_t>(byte < 0x80 ? byte : 0xFF00 | byte);
+    return units;
+}
+
+TEST_F(WriteLogTest, TheEchoWidensEachByteWithSignExtension)
+{
+    host::CaptureDebugOutput(true);
+    g_supervisor.echoFlag = 1;
+    WriteLog("%s %s\r\n", "<I>", Cp949("시작").c_str());
+    SetLogging(Logging::Off);
+    WriteLog("off\r\n"); // echoed even though it is not stored
+    g_supervisor.echoFlag = 0;
+    WriteLog("quiet\r\n");
+
+    const std::vector<std::wstring>& echoed = host::DebugOutput();
+    ASSERT_EQ(echoed.size(), 2u);
+    EXPECT_EQ(echoed[0], SignExtended(Line("59:58", "<I> 시작\r\n")));
+    EXPECT_EQ(echoed[0][14], static_cast<wchar_t>(0xFFBD)) << "0xBD of 시 becomes 0xFFBD";
+    EXPECT_EQ(echoed[1], L"59:58 [K] off\r\n");
+}
+
+} // namespace
+} // namespace logtest
