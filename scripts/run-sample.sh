@@ -25,39 +25,8 @@ readonly pidfile="$work/hailwatch.pid"
 
 # ---- setting up ------------------------------------------------------------
 
-# command-or-file  package: what the Win32 build and Wine need.
-readonly requirements=(
-  "cmake cmake" "make make"
-  "x86_64-w64-mingw32-g++ g++-mingw-w64-x86-64"
-  "x86_64-w64-mingw32-windres binutils-mingw-w64-x86-64"
-  "wine wine" "/usr/lib/wine/wine64 wine64"
-  "iconv libc-bin" "localedef libc-bin" "setsid util-linux" "flock util-linux"
-  "/usr/share/i18n/locales/ko_KR locales"
-)
-
-missing_packages() {
-  local entry thing package
-  for entry in "${requirements[@]}"; do
-    read -r thing package <<<"$entry"
-    if [[ "$thing" == /* ]]; then [[ -e "$thing" ]] && continue
-    else command -v "$thing" >/dev/null 2>&1 && continue; fi
-    echo "$package"
-  done | sort -u | tr '\n' ' '
-}
-
-install_missing() {
-  local missing; missing="$(missing_packages)"
-  [[ -z "${missing// /}" ]] && return 0
-  if [[ "$(id -u)" != 0 ]] || ! command -v apt-get >/dev/null; then
-    echo "run-sample: missing, and cannot install here (needs root and apt-get): $missing" >&2
-    exit 1
-  fi
-  echo "== installing $missing"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update </dev/null
-  # shellcheck disable=SC2086
-  apt-get install -y --no-install-recommends $missing </dev/null
-}
+# shellcheck source=lib/install.sh
+source scripts/lib/install.sh
 
 build() {
   echo "== building the win32 preset"
@@ -84,6 +53,8 @@ make_device() {
     done
     mkdir -p "$device/SDMMC/Roadlens"
     cp "$sibling" "$device/SDMMC/Roadlens/Roadlens.exe"
+    # The navigation application quits when asked, as the real one does.
+    touch "$device/SDMMC/Roadlens/Roadlens.quit-on-navi-close"
     echo "== sibling stand-ins installed"
   else
     echo "== no sibling stand-in built: Hailwatch runs alone"
@@ -108,6 +79,17 @@ start_hailwatch() {
     --bg "$pidfile" -- "$build_dir/hailwatch.exe" >"$work/hailwatch.out" 2>&1
 }
 
+# Nothing else starts the navigation application on the terminal (the
+# watchdog does not watch it), so it is started here, as the terminal's own
+# start-up would; an ignition cycle with hailctl then closes and restarts it.
+start_navigation() {
+  local image="$device/SDMMC/Roadlens/Roadlens.exe"
+  [[ -f "$image" ]] || return 0
+  setsid --wait bash scripts/wine-run.sh --prefix "$prefix" --device "$device" \
+    --bg "$work/roadlens.pid" -- "$image" >"$work/roadlens.out" 2>&1
+  echo "== Roadlens.exe runs (pid $(cat "$work/roadlens.pid"))"
+}
+
 declare -A shown=()
 
 # Prints what was added to each log file since the last call, decoded.
@@ -127,12 +109,13 @@ stop_requested=0
 on_interrupt() { stop_requested=1; }
 
 main() {
-  install_missing
+  install_missing "${WIN32_REQUIREMENTS[@]}" || exit 1
   build
   make_device
   trap on_interrupt INT TERM
   trap stop_wine EXIT
   start_hailwatch
+  start_navigation
   echo "== hailwatch.exe runs on $device (pid $(cat "$pidfile"));" \
        "stopping in ${seconds}s or on Ctrl-C"
   local began=$SECONDS

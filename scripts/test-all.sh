@@ -30,54 +30,9 @@ note() { printf '%-34s %s\n' "$1" "$2" >>"$summary_file"; }
 
 # ---- tools -----------------------------------------------------------------
 
-# command-or-file  package
-readonly requirements=(
-  "cmake cmake"
-  "make make"
-  "g++ g++"
-  "x86_64-w64-mingw32-g++ g++-mingw-w64-x86-64"
-  "x86_64-w64-mingw32-windres binutils-mingw-w64-x86-64"
-  "wine wine"
-  "wineserver wine"
-  "/usr/lib/wine/wine64 wine64"
-  "iconv libc-bin"
-  "localedef libc-bin"
-  "flock util-linux"
-  "timeout coreutils"
-  "/usr/include/gtest/gtest.h libgtest-dev"
-  "/usr/include/benchmark/benchmark.h libbenchmark-dev"
-  "/usr/share/i18n/locales/ko_KR locales"
-  "/usr/share/i18n/charmaps/UTF-8.gz locales"
-)
-
-present() {
-  if [[ "$1" == /* ]]; then [[ -e "$1" ]]; else command -v "$1" >/dev/null 2>&1; fi
-}
-
-missing_packages() {
-  local entry thing package
-  for entry in "${requirements[@]}"; do
-    read -r thing package <<<"$entry"
-    present "$thing" || echo "$package"
-  done | sort -u
-}
-
-install_missing() {
-  local missing
-  missing="$(missing_packages | tr '\n' ' ')"
-  [[ -z "${missing// /}" ]] && return 0
-  echo "missing: $missing"
-  if [[ "$(id -u)" != 0 ]] || ! command -v apt-get >/dev/null; then
-    echo "cannot install them here (needs root and apt-get); install: $missing" >&2
-    return 1
-  fi
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update </dev/null || return 1
-  # shellcheck disable=SC2086
-  apt-get install -y --no-install-recommends $missing </dev/null || return 1
-  missing="$(missing_packages | tr '\n' ' ')"
-  [[ -z "${missing// /}" ]] || { echo "still missing after install: $missing" >&2; return 1; }
-}
+# shellcheck source=lib/install.sh
+source scripts/lib/install.sh
+install_all() { install_missing "${WIN32_REQUIREMENTS[@]}" "${HOST_REQUIREMENTS[@]}"; }
 
 # ---- steps -----------------------------------------------------------------
 
@@ -153,7 +108,7 @@ report_conformance() {
 }
 
 main() {
-  if ! step "tools" install_missing; then
+  if ! step "tools" install_all; then
     cat "$summary_file"
     echo "test-all: FAILED (tools missing)" >&2
     exit 1
