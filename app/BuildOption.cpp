@@ -1,5 +1,6 @@
 #include "app/BuildOption.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include "log/WriteLog.h"
@@ -20,7 +21,9 @@ const UINT kSendTimeoutMs = 5000;
 void ComposeBuildOption(char* text, size_t size)
 {
     memset(text, 0, size);
-    snprintf(text, size, "%d%d ", 1, 5);
+    /* Two digits and a space: sprintf, which the device's runtime has
+     * (snprintf it lacks), cannot overrun the 100 bytes here. */
+    sprintf(text, "%d%d ", 1, 5);
     strncat(text, "법인 ", size - 1 - strlen(text));
     strncat(text, "미터기데이타 ", size - 1 - strlen(text));
 }

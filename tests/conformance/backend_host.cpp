@@ -87,17 +87,6 @@ bool StartPeer(PeerRole role)
 
 void StopPeer() { host::EndProgram(PeerImageUtf8()); }
 
-bool WaitPeerGone(DWORD timeoutMs)
-{
-    DWORD start = GetTickCount();
-    while (FindWindowW(kPeerClass, kPeerTitle) != NULL) {
-        if (GetTickCount() - start >= timeoutMs)
-            return false;
-        Sleep(50);
-    }
-    return true;
-}
-
 bool PeerReceived(UINT message, WPARAM wParam, LPARAM lParam, DWORD timeoutMs)
 {
     return WaitTrace(

@@ -209,17 +209,6 @@ void StopPeer()
     WaitPeerGone(5000);
 }
 
-bool WaitPeerGone(DWORD timeoutMs)
-{
-    DWORD start = GetTickCount();
-    while (FindWindowW(kPeerClass, kPeerTitle) != NULL) {
-        if (GetTickCount() - start >= timeoutMs)
-            return false;
-        Sleep(50);
-    }
-    return true;
-}
-
 bool PeerReceived(UINT message, WPARAM wParam, LPARAM lParam, DWORD timeoutMs)
 {
     char line[96];
