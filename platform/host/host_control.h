@@ -60,7 +60,7 @@ int QuitCode();
 // A simulated program stands for another process. CreateProcessW of its
 // image path (when the image file exists under the device root) starts it:
 // it creates one top-level window after `windowDelayMs` of (virtual) time.
-struct ProgramSpec {
+struct ProgramSetup {
     std::wstring title;
     std::wstring className;     // empty: a class of the program's own
     DWORD windowDelayMs = 0;    // 0: the window exists when CreateProcessW returns
@@ -69,7 +69,7 @@ struct ProgramSpec {
     DWORD copyDataDelayMs = 0;  // time it takes to answer WM_COPYDATA
 };
 // `imageDevicePath` in UTF-8, for example "\\ResidentFlash\\Hailnet\\Hailnet.exe".
-void RegisterProgram(const std::string& imageDevicePath, const ProgramSpec& spec);
+void RegisterProgram(const std::string& imageDevicePath, const ProgramSetup& setup);
 // Starts a registered program now, as if it had been running before.
 void StartProgram(const std::string& imageDevicePath);
 // Ends every instance of a program (its windows disappear), as if the user

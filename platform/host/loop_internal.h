@@ -98,7 +98,7 @@ unsigned long long SleptTotal();
 // ---- simulated programs (processes.cpp) --------------------------------------
 // The behaviour of the program owning a window, or NULL for this process's
 // windows and unknown ones.
-const ProgramSpec* ProgramBehaviour(DWORD owner);
+const ProgramSetup* ProgramBehaviour(DWORD owner);
 // The program instance ends: its windows disappear.
 void EndProgramInstance(DWORD owner);
 // Makes windows whose delay has run out appear.

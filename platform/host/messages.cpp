@@ -105,11 +105,11 @@ void Record(const host::detail::WindowRecord& window, UINT message, WPARAM wPara
 // What a simulated program does with a message once it has taken it.
 void ApplyBehaviour(DWORD owner, UINT message)
 {
-    const host::ProgramSpec* spec = host::detail::ProgramBehaviour(owner);
-    if (spec == NULL)
+    const host::ProgramSetup* setup = host::detail::ProgramBehaviour(owner);
+    if (setup == NULL)
         return;
-    bool quits = spec->quitOnMessage != 0 && message == spec->quitOnMessage;
-    bool destroyed = message == WM_DESTROY && !spec->ignoreDestroy;
+    bool quits = setup->quitOnMessage != 0 && message == setup->quitOnMessage;
+    bool destroyed = message == WM_DESTROY && !setup->ignoreDestroy;
     if (quits || destroyed)
         host::detail::EndProgramInstance(owner);
 }
@@ -120,8 +120,8 @@ LRESULT SendToProgram(const host::detail::WindowRecord& window, UINT message,
 {
     DWORD owner = window.owner;
     Record(window, message, wParam, lParam, true);
-    const host::ProgramSpec* spec = host::detail::ProgramBehaviour(owner);
-    DWORD delay = (spec != NULL && message == WM_COPYDATA) ? spec->copyDataDelayMs : 0;
+    const host::ProgramSetup* setup = host::detail::ProgramBehaviour(owner);
+    DWORD delay = (setup != NULL && message == WM_COPYDATA) ? setup->copyDataDelayMs : 0;
     if (delay > timeout) {
         host::detail::PassTime(timeout);
         SetLastError(ERROR_TIMEOUT);

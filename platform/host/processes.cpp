@@ -16,13 +16,13 @@ const wchar_t kDefaultProgramClass[] = L"HostSimulatedProgram";
 
 struct Registration {
     std::string key; // the device path, ASCII letters folded
-    host::ProgramSpec spec;
+    host::ProgramSetup setup;
 };
 
 struct Instance {
     DWORD id;
     std::string key;
-    host::ProgramSpec spec;
+    host::ProgramSetup setup;
     bool windowPending;
     DWORD windowDue;
 };
@@ -64,10 +64,10 @@ Instance* FindInstance(DWORD id)
 
 void ShowProgramWindow(const Instance& instance)
 {
-    const std::wstring& className = instance.spec.className.empty()
+    const std::wstring& className = instance.setup.className.empty()
                                         ? std::wstring(kDefaultProgramClass)
-                                        : instance.spec.className;
-    host::detail::AddProgramWindow(instance.id, instance.spec.title, className);
+                                        : instance.setup.className;
+    host::detail::AddProgramWindow(instance.id, instance.setup.title, className);
 }
 
 DWORD StartInstance(const Registration& registration)
@@ -75,9 +75,9 @@ DWORD StartInstance(const Registration& registration)
     Instance instance;
     instance.id = g_nextInstance++;
     instance.key = registration.key;
-    instance.spec = registration.spec;
-    instance.windowPending = registration.spec.windowDelayMs != 0;
-    instance.windowDue = GetTickCount() + registration.spec.windowDelayMs;
+    instance.setup = registration.setup;
+    instance.windowPending = registration.setup.windowDelayMs != 0;
+    instance.windowDue = GetTickCount() + registration.setup.windowDelayMs;
     g_instances.push_back(instance);
     if (!instance.windowPending)
         ShowProgramWindow(instance);
@@ -128,18 +128,18 @@ void FillProcessInformation(LPPROCESS_INFORMATION info, DWORD instance)
 
 namespace host {
 
-void RegisterProgram(const std::string& imageDevicePath, const ProgramSpec& spec)
+void RegisterProgram(const std::string& imageDevicePath, const ProgramSetup& setup)
 {
     std::string key = ProgramKey(imageDevicePath);
     for (size_t i = 0; i < g_registrations.size(); ++i) {
         if (g_registrations[i].key == key) {
-            g_registrations[i].spec = spec;
+            g_registrations[i].setup = setup;
             return;
         }
     }
     Registration registration;
     registration.key = key;
-    registration.spec = spec;
+    registration.setup = setup;
     g_registrations.push_back(registration);
 }
 
@@ -173,10 +173,10 @@ int WindowCount(const std::wstring& title)
 
 namespace detail {
 
-const ProgramSpec* ProgramBehaviour(DWORD owner)
+const ProgramSetup* ProgramBehaviour(DWORD owner)
 {
     Instance* instance = FindInstance(owner);
-    return instance != NULL ? &instance->spec : NULL;
+    return instance != NULL ? &instance->setup : NULL;
 }
 
 void EndProgramInstance(DWORD owner)

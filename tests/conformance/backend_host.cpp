@@ -72,12 +72,12 @@ bool StartPeer(PeerRole role)
     CreateDirectoryW(L"\\ResidentFlash\\ConformancePeer", NULL);
     if (!WriteImage(kPeerImage))
         return false;
-    host::ProgramSpec spec;
-    spec.title = kPeerTitle;
-    spec.className = kPeerClass;
-    spec.ignoreDestroy = role == kPeerIgnoresDestroy;
-    spec.copyDataDelayMs = role == kPeerSlowCopyData ? kPeerCopyDataDelayMs : 0;
-    host::RegisterProgram(PeerImageUtf8(), spec);
+    host::ProgramSetup setup;
+    setup.title = kPeerTitle;
+    setup.className = kPeerClass;
+    setup.ignoreDestroy = role == kPeerIgnoresDestroy;
+    setup.copyDataDelayMs = role == kPeerSlowCopyData ? kPeerCopyDataDelayMs : 0;
+    host::RegisterProgram(PeerImageUtf8(), setup);
     if (role == kPeerHoldsMutex)
         host::HoldMutexElsewhere(kPeerMutex);
     if (!CreateProcessW(kPeerImage, NULL, NULL, NULL, FALSE, 0, NULL, NULL, NULL, NULL))

@@ -78,7 +78,7 @@ void StartWindows(const fs::path& list)
         if (behaviour == "image") {
             in >> image;
         }
-        host::ProgramSpec program;
+        host::ProgramSetup program;
         program.title = host::Widen(Unbracketed(RestAfter(in)));
         program.ignoreDestroy = behaviour == "stays";
         host::RegisterProgram(image, program);

@@ -19,11 +19,11 @@ BOOL Start(const wchar_t* image)
     return CreateProcessW(image, NULL, NULL, NULL, FALSE, 0, NULL, NULL, NULL, NULL);
 }
 
-host::ProgramSpec Program(const wchar_t* title)
+host::ProgramSetup Program(const wchar_t* title)
 {
-    host::ProgramSpec spec;
-    spec.title = title;
-    return spec;
+    host::ProgramSetup setup;
+    setup.title = title;
+    return setup;
 }
 
 class ProgramsTest : public HostLoopTest {
@@ -86,9 +86,9 @@ TEST_F(ProgramsTest, EveryStartIsAnotherInstanceAndEndProgramEndsThemAll)
 
 TEST_F(ProgramsTest, DelayedWindowAppearsWhenItsTimeHasCome)
 {
-    host::ProgramSpec spec = Program(L"Hailnet");
-    spec.windowDelayMs = 7000;
-    host::RegisterProgram(kCallImage, spec);
+    host::ProgramSetup setup = Program(L"Hailnet");
+    setup.windowDelayMs = 7000;
+    host::RegisterProgram(kCallImage, setup);
     ASSERT_TRUE(Start(kCallImageW));
     EXPECT_EQ(nullptr, FindWindowW(NULL, L"Hailnet"));
     host::Advance(6999);
@@ -108,7 +108,7 @@ TEST_F(ProgramsTest, DelayedWindowAppearsWhenItsTimeHasCome)
 TEST_F(ProgramsTest, PostedDestroyEndsTheProgramUnlessItIgnoresIt)
 {
     host::RegisterProgram(kCallImage, Program(L"Hailnet"));
-    host::ProgramSpec stubborn = Program(L"Hailfare");
+    host::ProgramSetup stubborn = Program(L"Hailfare");
     stubborn.ignoreDestroy = true;
     host::RegisterProgram("\\ResidentFlash\\Hailnet\\Hailfare.exe", stubborn);
     host::StartProgram(kCallImage);
@@ -130,7 +130,7 @@ TEST_F(ProgramsTest, PostedDestroyEndsTheProgramUnlessItIgnoresIt)
 
 TEST_F(ProgramsTest, ProgramQuitsOnItsMessageOnly)
 {
-    host::ProgramSpec navi = Program(L"Roadlens");
+    host::ProgramSetup navi = Program(L"Roadlens");
     navi.className = L"SDL_ipc";
     navi.quitOnMessage = 1325;
     host::RegisterProgram(kNaviImage, navi);
@@ -145,7 +145,7 @@ TEST_F(ProgramsTest, ProgramQuitsOnItsMessageOnly)
 
 TEST_F(ProgramsTest, TraceRecordsEachPostWithTickWindowAndParameters)
 {
-    host::ProgramSpec navi = Program(L"Roadlens");
+    host::ProgramSetup navi = Program(L"Roadlens");
     navi.className = L"SDL_ipc";
     host::RegisterProgram(kNaviImage, navi);
     host::RegisterProgram(kCallImage, Program(L"Hailnet"));
@@ -173,7 +173,7 @@ TEST_F(ProgramsTest, TraceRecordsEachPostWithTickWindowAndParameters)
 
 TEST_F(ProgramsTest, LateCopyDataAnswerTimesOutAfterExactlyTheTimeout)
 {
-    host::ProgramSpec slow = Program(L"Hailnet");
+    host::ProgramSetup slow = Program(L"Hailnet");
     slow.copyDataDelayMs = 6000;
     host::RegisterProgram(kCallImage, slow);
     host::StartProgram(kCallImage);
@@ -200,7 +200,7 @@ TEST_F(ProgramsTest, LateCopyDataAnswerTimesOutAfterExactlyTheTimeout)
 
 TEST_F(ProgramsTest, CopyDataAnsweredWithinTheTimeoutSucceeds)
 {
-    host::ProgramSpec prompt = Program(L"Hailnet");
+    host::ProgramSetup prompt = Program(L"Hailnet");
     prompt.copyDataDelayMs = 5000;
     host::RegisterProgram(kCallImage, prompt);
     host::StartProgram(kCallImage);

@@ -66,9 +66,9 @@ void ShellTest::InstallSibling(const std::string& title, bool running)
 {
     const std::string image = "\\ResidentFlash\\Hailnet\\" + title + ".exe";
     MakeFile(image);
-    host::ProgramSpec spec;
-    spec.title = host::Widen(title);
-    host::RegisterProgram(image, spec);
+    host::ProgramSetup setup;
+    setup.title = host::Widen(title);
+    host::RegisterProgram(image, setup);
     if (running)
         host::StartProgram(image);
 }

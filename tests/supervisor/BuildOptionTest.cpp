@@ -16,7 +16,7 @@ TEST_F(BuildOptionTimeline, SendsTheRecordOnceToARunningCallApp)
 
 TEST_F(BuildOptionTimeline, SendsNothingToACallAppStillStartingAndNeverAsksAgain)
 {
-    host::ProgramSpec slow;
+    host::ProgramSetup slow;
     slow.windowDelayMs = 1000;
     Install("Hailnet", Presence::Stopped, slow);
     Start();
@@ -25,7 +25,7 @@ TEST_F(BuildOptionTimeline, SendsNothingToACallAppStillStartingAndNeverAsksAgain
 
 TEST_F(BuildOptionTimeline, LogsTheTimeOutWithTheLastErrorAndCarriesOn)
 {
-    host::ProgramSpec late;
+    host::ProgramSetup late;
     late.copyDataDelayMs = 6000;
     Install("Hailnet", Presence::Running, late);
     Start();

@@ -14,11 +14,11 @@ const std::vector<std::string> kOff = AccChangeLog("ACC OFF", 1000);
 const std::vector<std::string> kOn = AccChangeLog("ACC ON", 0);
 const std::string kAskNaviToQuit = Post("Roadlens", UM_NAVI_CLOSE, 501);
 
-host::ProgramSpec QuitsOnNaviClose()
+host::ProgramSetup QuitsOnNaviClose()
 {
-    host::ProgramSpec spec;
-    spec.quitOnMessage = UM_NAVI_CLOSE;
-    return spec;
+    host::ProgramSetup setup;
+    setup.quitOnMessage = UM_NAVI_CLOSE;
+    return setup;
 }
 
 std::vector<std::string> Posts(WPARAM state, std::initializer_list<const char*> titles)

@@ -119,15 +119,15 @@ void SupervisorTest::UseClock(DWORD tick)
     host::UseVirtualClock(tick, kStartTime);
 }
 
-void SupervisorTest::Install(const std::string& name, Presence presence, host::ProgramSpec spec)
+void SupervisorTest::Install(const std::string& name, Presence presence, host::ProgramSetup setup)
 {
     if (presence == Presence::NotInstalled)
         return;
     MakeFile(ImagePath(name));
-    spec.title = host::Widen(name);
+    setup.title = host::Widen(name);
     if (name == "Roadlens")
-        spec.className = L"SDL_ipc";
-    host::RegisterProgram(ImagePath(name), spec);
+        setup.className = L"SDL_ipc";
+    host::RegisterProgram(ImagePath(name), setup);
     if (presence == Presence::Running)
         host::StartProgram(ImagePath(name));
 }

@@ -58,7 +58,7 @@ protected:
     void UseClock(DWORD tick);
     // A sibling called `name` (its window title); Roadlens lies on the SD
     // card with the navigation class, the others in the install folder.
-    void Install(const std::string& name, Presence presence, host::ProgramSpec spec = {});
+    void Install(const std::string& name, Presence presence, host::ProgramSetup setup = {});
     // Creates the supervisor's window as the device does; the timeline's
     // time 0 is the moment start-up (the update included) has finished.
     void Start();

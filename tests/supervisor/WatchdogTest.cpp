@@ -25,7 +25,7 @@ TEST_F(WatchdogTimeline, RestartsMissingInTableOrderAndSkipsRemovedOnes)
 
 TEST_F(WatchdogTimeline, StartsASlowSiblingAgainUntilItsWindowIsUp)
 {
-    host::ProgramSpec slow;
+    host::ProgramSetup slow;
     slow.windowDelayMs = 7000;
     Install("Hailfare", Presence::Stopped, slow);
     Start();

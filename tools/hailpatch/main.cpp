@@ -98,7 +98,7 @@ void StartPrograms(const std::vector<std::string>& titles, bool ignoreDestroy)
 {
     static int index = 0;
     for (const std::string& title : titles) {
-        host::ProgramSpec program;
+        host::ProgramSetup program;
         program.title = host::Widen(title);
         program.ignoreDestroy = ignoreDestroy;
         std::string image = "\\Running\\program" + std::to_string(index++) + ".exe";
