@@ -15,11 +15,6 @@
 
 namespace conformance {
 
-const wchar_t kPeerClass[] = L"HailConfPeer";
-const wchar_t kPeerTitle[] = L"HailConf Peer";
-const wchar_t kPeerMutex[] = L"HailConfPeerMutex";
-const wchar_t kPeerImage[] = L"\\ResidentFlash\\ConformancePeer\\peer.exe";
-
 namespace {
 
 const DWORD kStartTick = 0x00100000;
