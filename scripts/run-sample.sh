@@ -120,8 +120,10 @@ main() {
        "stopping in ${seconds}s or on Ctrl-C"
   local began=$SECONDS
   while (( stop_requested == 0 && SECONDS - began < seconds )) && [[ ! -s "$pidfile.rc" ]]; do
-    show_new_log
-    sleep 0.5
+    # Ctrl-C also reaches these children; under `set -e` their status
+    # would end the script before it could stop Hailwatch properly.
+    show_new_log || true
+    sleep 0.5 || true
   done
   if [[ ! -s "$pidfile.rc" ]]; then
     echo "== hailctl quit"
