@@ -1,171 +1,142 @@
-// hailpatch: applies an update package to a device folder on a PC.
+// hailpatch: checks, tries and makes update packages on a PC.
 //
-//   hailpatch --device DIR [--package PKG] [--list [--pass N]]
-//             [--window TITLE]... [--stays TITLE]... [--real-clock]
+//   hailpatch check PKG
+//   hailpatch try --device DEV PKG [--in-place] [--list [--pass N]]
+//                 [--window TITLE]... [--stays TITLE]... [--real-clock]
+//   hailpatch make --from OLD --to NEW -o PKG
 //
-// DIR stands for the terminal: DIR/ResidentFlash is the flash store and
-// DIR/SDMMC the SD card. --package first replaces DIR/SDMMC/AirUpdate with a
-// copy of PKG. Without --list the start-up update runs as at every start of
-// the terminal; with --list only the patch list runs, in the first pass or
-// (--pass 1) the second. --window and --stays stand for running programs
-// with that window title; the first closes on WM_DESTROY, the second stays.
-// The pauses take no real time unless --real-clock is given. The log is
-// printed decoded to UTF-8, then the messages posted to programs, the
-// programs started and the time the update paused.
-#include <cstdlib>
-#include <ctime>
-#include <filesystem>
-#include <iostream>
-#include <string>
-#include <vector>
+// `check` reads the package with the terminal's own line rules and needs no
+// device; `try` and `make` run the terminal's start-up on the host backend
+// and exist on Linux only. Exit statuses are in the help of each verb.
+#include <CLI/CLI.hpp>
 
-#include "app/SupervisorState.h"
-#include "patch/PatchList.h"
-#include "patch/StartupUpdate.h"
-#include "platform/host/host_control.h"
+#include <algorithm>
+#include <exception>
+#include <iostream>
+
+#include "commands.h"
+#include "native_text.h"
+#include "package_check.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace hailpatch;
 
-struct Options {
-    std::string device;
+const char kCheckStatuses[] =
+    "Exit status: 0 clean, 1 warnings only, 2 the package will not apply or will run again "
+    "at every start, 3 bad input (a missing folder, an unreadable file, a list that is a folder).";
+const char kTryStatuses[] =
+    "Exit status: 0 the package was applied and the next start leaves it be, 2 the next start "
+    "would apply it again (or it is never applied), 3 bad input.";
+const char kMakeStatuses[] =
+    "Exit status: 0 the package was made, checks clean and turns OLD into NEW, 2 it could not "
+    "be made or proven (a name or path the terminal cannot take, or a difference after trying "
+    "it), 3 bad input.";
+
+struct Choices {
     std::string package;
-    bool listOnly = false;
-    int pass = 0;
-    bool realClock = false;
-    std::vector<std::string> closing;
-    std::vector<std::string> staying;
+    TryOptions tried;
+    std::string device;
+    MakeOptions made;
+    std::string from;
+    std::string to;
+    std::string output;
 };
 
-int Usage()
+void AddCheck(CLI::App& app, Choices* choices)
 {
-    std::cerr << "usage: hailpatch --device DIR [--package PKG] [--list [--pass N]]\n"
-                 "                 [--window TITLE]... [--stays TITLE]... [--real-clock]\n";
-    return 2;
+    CLI::App* check = app.add_subcommand("check", "Says what the terminal will do with a package, "
+        "line by line, and what will go wrong, without a device");
+    check->add_option("PKG", choices->package, "the package folder (what goes to \\SDMMC\\AirUpdate)")
+        ->required();
+    check->footer(kCheckStatuses);
 }
 
-bool ParseOptions(int argc, char** argv, Options* options)
+#ifndef _WIN32
+void AddTry(CLI::App& app, Choices* choices)
 {
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        bool hasValue = i + 1 < argc;
-        if (arg == "--device" && hasValue) {
-            options->device = argv[++i];
-        } else if (arg == "--package" && hasValue) {
-            options->package = argv[++i];
-        } else if (arg == "--pass" && hasValue) {
-            options->pass = std::atoi(argv[++i]);
-        } else if (arg == "--window" && hasValue) {
-            options->closing.push_back(argv[++i]);
-        } else if (arg == "--stays" && hasValue) {
-            options->staying.push_back(argv[++i]);
-        } else if (arg == "--list") {
-            options->listOnly = true;
-        } else if (arg == "--real-clock") {
-            options->realClock = true;
-        } else {
-            return false;
-        }
+    CLI::App* tried = app.add_subcommand("try", "Runs the terminal's start-up with the package on "
+        "a copy of a device folder, prints the log, the messages, the time blocked and what "
+        "changed, then starts it again to see whether the package would apply again");
+    TryOptions& o = choices->tried;
+    tried->add_option("--device", choices->device, "the device folder (DEV/ResidentFlash, DEV/SDMMC)")
+        ->required();
+    tried->add_option("PKG", choices->package, "the package folder")->required();
+    tried->add_flag("--in-place", o.inPlace, "change DEV itself rather than a copy");
+    tried->add_flag("--list", o.listOnly, "run only the patch list, once");
+    tried->add_option("--pass", o.pass, "with --list: 1 the second pass, any other the first");
+    tried->add_option("--window", o.closing, "a running program with this window title, which "
+        "closes on WM_DESTROY (repeatable)");
+    tried->add_option("--stays", o.staying, "a running program with this window title, which "
+        "ignores WM_DESTROY (repeatable)");
+    tried->add_flag("--real-clock", o.realClock, "pauses take real time");
+    tried->footer(kTryStatuses);
+}
+
+void AddMake(CLI::App& app, Choices* choices)
+{
+    CLI::App* made = app.add_subcommand("make", "Builds a package that turns the install folder "
+        "OLD into NEW, checks it, and proves it by trying it on a copy of OLD");
+    made->add_option("--from", choices->from, "the install folder as the terminals have it")->required();
+    made->add_option("--to", choices->to, "the install folder as it should become")->required();
+    made->add_option("-o,--output", choices->output, "the package folder to create (must not "
+        "exist, or be empty)")->required();
+    made->footer(kMakeStatuses);
+}
+#endif
+
+int Dispatch(const CLI::App& app, Choices* choices)
+{
+    if (app.got_subcommand("check")) {
+        return RunCheck(PathOfArgument(choices->package));
     }
-    return !options->device.empty();
-}
-
-SYSTEMTIME LocalTimeNow()
-{
-    std::time_t now = std::time(nullptr);
-    std::tm local = *std::localtime(&now);
-    SYSTEMTIME t = {};
-    t.wYear = static_cast<WORD>(local.tm_year + 1900);
-    t.wMonth = static_cast<WORD>(local.tm_mon + 1);
-    t.wDayOfWeek = static_cast<WORD>(local.tm_wday);
-    t.wDay = static_cast<WORD>(local.tm_mday);
-    t.wHour = static_cast<WORD>(local.tm_hour);
-    t.wMinute = static_cast<WORD>(local.tm_min);
-    t.wSecond = static_cast<WORD>(local.tm_sec);
-    return t;
-}
-
-void PutPackage(const Options& options)
-{
-    fs::path update = fs::path(options.device) / "SDMMC" / "AirUpdate";
-    fs::remove_all(update);
-    fs::create_directories(update);
-    fs::copy(options.package, update, fs::copy_options::recursive);
-}
-
-void StartPrograms(const std::vector<std::string>& titles, bool ignoreDestroy)
-{
-    static int index = 0;
-    for (const std::string& title : titles) {
-        host::ProgramSetup program;
-        program.title = host::Widen(title);
-        program.ignoreDestroy = ignoreDestroy;
-        std::string image = "\\Running\\program" + std::to_string(index++) + ".exe";
-        host::RegisterProgram(image, program);
-        host::StartProgram(image);
+#ifndef _WIN32
+    if (app.got_subcommand("try")) {
+        choices->tried.device = PathOfArgument(choices->device);
+        choices->tried.package = PathOfArgument(choices->package);
+        return RunTry(choices->tried);
     }
-}
-
-// The log reaches us through the debugger echo, one byte per unit.
-void PrintLog()
-{
-    for (const std::wstring& echoed : host::DebugOutput()) {
-        std::string bytes;
-        for (wchar_t unit : echoed) {
-            bytes += static_cast<char>(unit & 0xff);
-        }
-        std::string line = host::Cp949ToUtf8(bytes);
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
-            line.pop_back();
-        }
-        std::cout << line << "\n";
-    }
-}
-
-void PrintTrace(DWORD startTick)
-{
-    for (const host::TraceEntry& entry : host::Trace()) {
-        std::cout << "+" << (entry.tick - startTick) << " ms: message " << entry.message
-                  << " posted to [" << host::Narrow(entry.title) << "]\n";
-    }
-    for (const std::string& image : host::StartedImages()) {
-        std::cout << "started " << image << "\n";
-    }
+    choices->made.from = PathOfArgument(choices->from);
+    choices->made.to = PathOfArgument(choices->to);
+    choices->made.output = PathOfArgument(choices->output);
+    return RunMake(choices->made);
+#else
+    return kStatusBadInput;
+#endif
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    Options options;
-    if (!ParseOptions(argc, argv, &options)) {
-        return Usage();
+    PrepareConsole();
+    CLI::App app{"hailpatch: check, try and make update packages for the terminal", "hailpatch"};
+    app.require_subcommand(1);
+    app.footer("Run `hailpatch VERB --help` for a verb's options and exit statuses.");
+    Choices choices;
+    AddCheck(app, &choices);
+#ifndef _WIN32
+    AddTry(app, &choices);
+    AddMake(app, &choices);
+#endif
+    std::vector<std::string> arguments = Utf8Arguments(argc, argv);
+    std::reverse(arguments.begin(), arguments.end());
+    arguments.pop_back();
+    try {
+        app.parse(arguments);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        Complain(std::string(e.what()) + " (see hailpatch --help)");
+        return kStatusBadInput;
     }
-    if (!options.package.empty()) {
-        PutPackage(options);
+    try {
+        return Dispatch(app, &choices);
+    } catch (const std::exception& e) {
+        // Nothing should reach here; if it does, it is still one line.
+        Complain(e.what());
+        return kStatusBadInput;
     }
-    host::Reset();
-    host::SetDeviceRoot(fs::absolute(options.device).string());
-    if (!options.realClock) {
-        host::UseVirtualClock(0, LocalTimeNow());
-    }
-    host::CaptureDebugOutput(true);
-    g_supervisor.echoFlag = 1;
-    StartPrograms(options.closing, false);
-    StartPrograms(options.staying, true);
-    host::ClearTrace();
-    DWORD startTick = GetTickCount();
-
-    if (options.listOnly) {
-        int result = CPatchList::SearchPatchListFiles("\\SDMMC\\AirUpdate", options.pass);
-        PrintLog();
-        std::cout << "patch list result: " << result << "\n";
-    } else {
-        RunStartupUpdate();
-        PrintLog();
-    }
-    PrintTrace(startTick);
-    std::cout << "paused " << host::SleptMilliseconds() << " ms\n";
-    return 0;
 }

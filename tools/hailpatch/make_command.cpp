@@ -1,0 +1,156 @@
+// `hailpatch make`: a package that turns one install folder into another,
+// checked, then proven on a copy of the old one.
+#include <iostream>
+#include <sstream>
+#include <system_error>
+
+#include "commands.h"
+#include "device_tree.h"
+#include "native_text.h"
+#include "package_check.h"
+#include "package_plan.h"
+#include "startup_run.h"
+
+namespace hailpatch {
+
+namespace {
+
+bool ValidateFolder(const fs::path& folder, std::string* error)
+{
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) {
+        *error = DisplayName(folder) + (fs::exists(folder, ec) ? ": not a folder" : ": no such folder");
+        return false;
+    }
+    return true;
+}
+
+bool ValidateOutput(const fs::path& output, std::string* error)
+{
+    std::error_code ec;
+    if (fs::exists(output, ec) && (!fs::is_directory(output, ec) || !fs::is_empty(output, ec))) {
+        *error = DisplayName(output) + ": already exists and is not an empty folder";
+        return false;
+    }
+    return true;
+}
+
+// Differences between the install folder after the try and NEW.
+std::vector<std::string> CompareWithNew(const fs::path& result, const fs::path& expected,
+                                        std::string* error)
+{
+    Tree got;
+    Tree wanted;
+    std::vector<std::string> differences;
+    if (!SnapshotTree(result, &got, error) || !SnapshotTree(expected, &wanted, error)) {
+        return differences;
+    }
+    for (const auto& [path, entry] : wanted) {
+        auto it = got.find(path);
+        if (it == got.end()) {
+            differences.push_back("missing " + path);
+        } else if (it->second.folder != entry.folder ||
+                   (!entry.folder && !SameBytes(result / path, expected / path))) {
+            differences.push_back("differs " + path);
+        }
+    }
+    for (const auto& [path, entry] : got) {
+        if (wanted.count(path) == 0) {
+            differences.push_back("extra   " + path);
+        }
+    }
+    return differences;
+}
+
+// Runs the start-up with the package on a device whose install folder is a
+// copy of OLD; answers the differences from NEW and what the package left.
+bool ProvePackage(const MakeOptions& options, std::vector<std::string>* problems, std::string* error)
+{
+    TempFolder device;
+    if (!device.Make("make", error) ||
+        !CopyTree(options.from, device.Path() / "ResidentFlash" / "Hailnet", error) ||
+        !CopyTree(options.output, device.Path() / "SDMMC" / "AirUpdate", error)) {
+        return false;
+    }
+    StartupSetup setup;
+    setup.root = device.Path();
+    RunStartup(setup);
+    *problems = CompareWithNew(device.Path() / "ResidentFlash" / "Hailnet", options.to, error);
+    if (!error->empty()) {
+        return false;
+    }
+    std::error_code ec;
+    for (fs::directory_iterator it(device.Path() / "SDMMC" / "AirUpdate", ec);
+         !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        if (!it->is_directory(ec)) {
+            problems->push_back("left in the package " + DisplayName(it->path().filename()));
+        }
+    }
+    return true;
+}
+
+void PrintPlan(const PackagePlan& plan)
+{
+    std::cout << "patch_list.txt:\n";
+    for (const std::string& line : plan.lines) {
+        std::cout << "  " << Cp949ToUtf8(line) << "\n";
+    }
+    std::cout << "files: " << plan.files.size() << " (" << plan.topLevelFiles
+              << " at the top level for the bulk move)\n";
+}
+
+} // namespace
+
+int RunMake(const MakeOptions& options)
+{
+    std::string error;
+    PackagePlan plan;
+    if (!ValidateFolder(options.from, &error) || !ValidateFolder(options.to, &error) ||
+        !ValidateOutput(options.output, &error)) {
+        Complain(error);
+        return kStatusBadInput;
+    }
+    // What remains wrong is a name or path the terminal cannot take.
+    if (!PlanPackage(options.from, options.to, &plan, &error)) {
+        Complain(error);
+        return kStatusWillNotWork;
+    }
+    if (plan.lines.empty() && plan.files.empty()) {
+        Complain(DisplayName(options.from) + " and " + DisplayName(options.to) +
+                 " hold the same files: there is nothing to package");
+        return kStatusWillNotWork;
+    }
+    if (!WritePackage(plan, options.output, &error)) {
+        Complain(error);
+        return kStatusBadInput;
+    }
+    PrintPlan(plan);
+
+    CheckReport report;
+    if (!CheckPackage(options.output, &report, &error) || report.Status() != kStatusClean) {
+        PrintReport(report, std::cout);
+        Complain(error.empty() ? "the package made does not check clean (see above)" : error);
+        return kStatusWillNotWork;
+    }
+    std::cout << "check: clean\n";
+
+    std::vector<std::string> problems;
+    if (!ProvePackage(options, &problems, &error)) {
+        Complain(error);
+        return kStatusWillNotWork;
+    }
+    if (!problems.empty()) {
+        std::cout << "tried on a copy of " << DisplayName(options.from) << ", the install folder "
+                  << "does not equal " << DisplayName(options.to) << ":\n";
+        for (const std::string& problem : problems) {
+            std::cout << "  " << problem << "\n";
+        }
+        Complain("the package does not turn OLD into NEW (see above)");
+        return kStatusWillNotWork;
+    }
+    std::cout << "tried on a copy of " << DisplayName(options.from) << ": the install folder equals "
+              << DisplayName(options.to) << " byte for byte\n";
+    return kStatusClean;
+}
+
+} // namespace hailpatch

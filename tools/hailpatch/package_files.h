@@ -1,0 +1,39 @@
+// The files of a package folder on the PC, named as the terminal will name
+// them: relative to the package, separated by backslashes, in code page 949.
+#ifndef HAILPATCH_PACKAGE_FILES_H
+#define HAILPATCH_PACKAGE_FILES_H
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace hailpatch {
+
+namespace fs = std::filesystem;
+
+struct PackageFile {
+    fs::path native;        // where it is on this PC
+    std::string name949;    // relative device name in 949; empty when not representable
+    std::string shown;      // relative name for messages, UTF-8, backslashes
+    bool representable = false;
+    bool topLevel = false;
+};
+
+struct PackageContents {
+    std::vector<PackageFile> files;  // sorted by shown name
+    std::vector<std::string> folders; // relative 949 names of the subfolders
+    fs::path list;                   // the patch list, empty when there is none
+};
+
+// Reads the tree under `folder`. False, with one line in `error`, when the
+// folder is missing, is no folder, cannot be read, or holds a folder where
+// the list should be.
+bool ReadPackage(const fs::path& folder, PackageContents* contents, std::string* error);
+
+// ASCII letters folded to lower case: the terminal's file names ignore
+// their case.
+std::string FoldCase(const std::string& name);
+
+} // namespace hailpatch
+
+#endif

@@ -1,0 +1,109 @@
+#include "startup_run.h"
+
+#include <ctime>
+
+#include "app/SupervisorState.h"
+#include "patch/PatchList.h"
+#include "patch/StartupUpdate.h"
+#include "platform/host/host_control.h"
+
+namespace hailpatch {
+
+namespace {
+
+const char kUpdateFolder[] = "\\SDMMC\\AirUpdate";
+
+SYSTEMTIME LocalTimeNow()
+{
+    std::time_t now = std::time(nullptr);
+    std::tm local = *std::localtime(&now);
+    SYSTEMTIME t = {};
+    t.wYear = static_cast<WORD>(local.tm_year + 1900);
+    t.wMonth = static_cast<WORD>(local.tm_mon + 1);
+    t.wDayOfWeek = static_cast<WORD>(local.tm_wday);
+    t.wDay = static_cast<WORD>(local.tm_mday);
+    t.wHour = static_cast<WORD>(local.tm_hour);
+    t.wMinute = static_cast<WORD>(local.tm_min);
+    t.wSecond = static_cast<WORD>(local.tm_sec);
+    return t;
+}
+
+// The log reaches the tool through the debugger echo.
+void EchoLog()
+{
+    g_supervisor.echoFlag = 1;
+}
+
+void StartPrograms(const std::vector<std::string>& titles, bool ignoreDestroy, int* index)
+{
+    for (const std::string& title : titles) {
+        host::ProgramSetup program;
+        program.title = host::Widen(title);
+        program.ignoreDestroy = ignoreDestroy;
+        std::string image = "\\Running\\program" + std::to_string((*index)++) + ".exe";
+        host::RegisterProgram(image, program);
+        host::StartProgram(image);
+    }
+}
+
+// The echo carries one byte of 949 text per unit.
+std::vector<std::string> DecodeLog()
+{
+    std::vector<std::string> lines;
+    for (const std::wstring& echoed : host::DebugOutput()) {
+        std::string bytes;
+        for (wchar_t unit : echoed) {
+            bytes += static_cast<char>(unit & 0xff);
+        }
+        std::string line = host::Cp949ToUtf8(bytes);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+            line.pop_back();
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::vector<std::string> DescribeMessages(DWORD startTick)
+{
+    std::vector<std::string> lines;
+    for (const host::TraceEntry& entry : host::Trace()) {
+        std::string name = entry.message == WM_DESTROY ? "WM_DESTROY" : std::to_string(entry.message);
+        lines.push_back("+" + std::to_string(entry.tick - startTick) + " ms " + name +
+                        (entry.sent ? " sent to [" : " posted to [") + host::Narrow(entry.title) + "]");
+    }
+    return lines;
+}
+
+} // namespace
+
+StartupOutcome RunStartup(const StartupSetup& setup)
+{
+    host::Reset();
+    host::SetDeviceRoot(fs::absolute(setup.root).string());
+    if (!setup.realClock) {
+        host::UseVirtualClock(0, LocalTimeNow());
+    }
+    host::CaptureDebugOutput(true);
+    EchoLog();
+    int index = 0;
+    StartPrograms(setup.closing, false, &index);
+    StartPrograms(setup.staying, true, &index);
+    host::ClearTrace();
+    DWORD startTick = GetTickCount();
+    unsigned long long sleptBefore = host::SleptMilliseconds();
+
+    StartupOutcome outcome;
+    if (setup.listOnly) {
+        outcome.listResult = CPatchList::SearchPatchListFiles(kUpdateFolder, setup.pass);
+    } else {
+        RunStartupUpdate();
+    }
+    outcome.log = DecodeLog();
+    outcome.messages = DescribeMessages(startTick);
+    outcome.started = host::StartedImages();
+    outcome.blockedMs = host::SleptMilliseconds() - sleptBefore;
+    return outcome;
+}
+
+} // namespace hailpatch

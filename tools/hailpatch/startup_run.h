@@ -1,0 +1,36 @@
+// One start of the terminal's update on a device folder, through the host
+// backend: the start-up update (or the patch list alone), its log, the
+// messages posted to the running programs and the time it blocked.
+#ifndef HAILPATCH_STARTUP_RUN_H
+#define HAILPATCH_STARTUP_RUN_H
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace hailpatch {
+
+namespace fs = std::filesystem;
+
+struct StartupSetup {
+    fs::path root;
+    bool realClock = false;
+    bool listOnly = false;
+    int pass = 0;
+    std::vector<std::string> closing;
+    std::vector<std::string> staying;
+};
+
+struct StartupOutcome {
+    std::vector<std::string> log;       // decoded to UTF-8, without line ends
+    std::vector<std::string> messages;  // "+ms WM_DESTROY posted to [title]"
+    std::vector<std::string> started;   // images of programs started
+    unsigned long long blockedMs = 0;
+    int listResult = 1;                 // with listOnly
+};
+
+StartupOutcome RunStartup(const StartupSetup& setup);
+
+} // namespace hailpatch
+
+#endif

@@ -1,0 +1,180 @@
+// `hailpatch try`: the terminal's start-up with a package, on a copy of a
+// device folder, then a second start to see whether the package stays done.
+#include <iostream>
+#include <system_error>
+
+#include "commands.h"
+#include "device_tree.h"
+#include "native_text.h"
+#include "package_check.h"
+#include "package_files.h"
+#include "startup_run.h"
+
+namespace hailpatch {
+
+namespace {
+
+// Everything is checked before anything is touched: a bad argument must
+// never leave a device half changed.
+bool ValidateTry(const TryOptions& options, std::string* error)
+{
+    std::error_code ec;
+    if (!fs::is_directory(options.device, ec)) {
+        *error = DisplayName(options.device) +
+                 (fs::exists(options.device, ec) ? ": not a folder" : ": no such folder");
+        return false;
+    }
+    if (!fs::is_directory(options.device / "ResidentFlash", ec)) {
+        *error = DisplayName(options.device) + ": not a device folder (no ResidentFlash folder in it)";
+        return false;
+    }
+    PackageContents contents;
+    return ReadPackage(options.package, &contents, error);
+}
+
+// The package goes to the card through a staging copy, so that a package
+// lying inside the card's update folder survives the emptying of it.
+bool PlacePackage(const fs::path& package, const fs::path& device, std::string* error)
+{
+    TempFolder staging;
+    if (!staging.Make("package", error) || !CopyTree(package, staging.Path(), error)) {
+        return false;
+    }
+    fs::path update = device / "SDMMC" / "AirUpdate";
+    std::error_code ec;
+    fs::remove_all(update, ec);
+    if (ec) {
+        *error = DisplayName(update) + ": cannot be emptied: " + ec.message();
+        return false;
+    }
+    return CopyTree(staging.Path(), update, error);
+}
+
+void PrintSection(const std::string& title, const std::vector<std::string>& lines)
+{
+    std::cout << "== " << title << "\n";
+    for (const std::string& line : lines) {
+        std::cout << line << "\n";
+    }
+}
+
+std::string FormatBlocked(unsigned long long ms)
+{
+    return std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) + " s";
+}
+
+// One start, printed; the changes are measured against `before`.
+bool ShowStart(const std::string& name, const StartupSetup& setup, std::string* error)
+{
+    Tree before;
+    Tree after;
+    if (!SnapshotTree(setup.root, &before, error)) {
+        return false;
+    }
+    StartupOutcome outcome = RunStartup(setup);
+    if (!SnapshotTree(setup.root, &after, error)) {
+        return false;
+    }
+    PrintSection(name + ": log", outcome.log);
+    PrintSection(name + ": messages to programs", outcome.messages);
+    if (!outcome.started.empty()) {
+        PrintSection(name + ": programs started", outcome.started);
+    }
+    if (setup.listOnly) {
+        std::cout << "patch list result: " << outcome.listResult << "\n";
+    }
+    std::cout << "== " << name << ": blocked " << FormatBlocked(outcome.blockedMs) << "\n";
+    std::vector<std::string> changes = DescribeChanges(before, after);
+    if (changes.empty()) {
+        changes.push_back("(nothing changed)");
+    }
+    PrintSection(name + ": changes", changes);
+    return true;
+}
+
+// Whether the next start would take up the package again, and why.
+bool AppliesAgain(const fs::path& device, std::string* why)
+{
+    fs::path update = device / "SDMMC" / "AirUpdate";
+    std::vector<std::string> left;
+    bool list = false;
+    std::error_code ec;
+    for (fs::directory_iterator it(update, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        if (it->is_directory(ec)) {
+            continue;
+        }
+        std::string name = DisplayName(it->path().filename());
+        if (FoldCase(name) == "hailwatch.exe") {
+            *why = "never: the package holds Hailwatch.exe and is left alone at every start";
+            return true;
+        }
+        if (FoldCase(name) == "patch_list.txt") {
+            list = true;
+        } else {
+            left.push_back(name);
+        }
+    }
+    if (!list && left.empty()) {
+        *why = "no: the package left no file at its top level";
+        return false;
+    }
+    *why = "yes:";
+    if (list) {
+        *why += " the list was kept (a CP failed or it could not be read or deleted);";
+    }
+    if (!left.empty()) {
+        *why += " files left in the package:";
+        for (const std::string& name : left) {
+            *why += " " + name;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int RunTry(const TryOptions& options)
+{
+    std::string error;
+    if (!ValidateTry(options, &error)) {
+        Complain(error);
+        return kStatusBadInput;
+    }
+    TempFolder copy;
+    fs::path device = options.device;
+    if (!options.inPlace) {
+        if (!copy.Make("device", &error) || !CopyTree(options.device, copy.Path(), &error)) {
+            Complain(error);
+            return kStatusBadInput;
+        }
+        device = copy.Path();
+    }
+    if (!PlacePackage(options.package, device, &error)) {
+        Complain(error);
+        return kStatusBadInput;
+    }
+    StartupSetup setup;
+    setup.root = device;
+    setup.realClock = options.realClock;
+    setup.listOnly = options.listOnly;
+    setup.pass = options.pass;
+    setup.closing = options.closing;
+    setup.staying = options.staying;
+    if (!ShowStart(options.listOnly ? "patch list" : "start 1", setup, &error)) {
+        Complain(error);
+        return kStatusBadInput;
+    }
+    if (options.listOnly) {
+        return kStatusClean;
+    }
+    std::string why;
+    bool again = AppliesAgain(device, &why);
+    std::cout << "== next start applies the package again: " << why << "\n";
+    if (!ShowStart("start 2", setup, &error)) {
+        Complain(error);
+        return kStatusBadInput;
+    }
+    return again ? kStatusWillNotWork : kStatusClean;
+}
+
+} // namespace hailpatch
