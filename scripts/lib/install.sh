@@ -56,4 +56,5 @@ readonly HOST_REQUIREMENTS=(
   "g++ g++"
   "/usr/include/gtest/gtest.h libgtest-dev"
   "/usr/include/benchmark/benchmark.h libbenchmark-dev"
+  "/usr/include/CLI/CLI.hpp libcli11-dev"
 )

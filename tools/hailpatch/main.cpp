@@ -85,6 +85,16 @@ void AddMake(CLI::App& app, Choices* choices)
 }
 #endif
 
+bool IsVerb(const CLI::App& app, const std::string& word)
+{
+    for (const CLI::App* verb : app.get_subcommands([](const CLI::App*) { return true; })) {
+        if (verb->get_name() == word) {
+            return true;
+        }
+    }
+    return false;
+}
+
 int Dispatch(const CLI::App& app, Choices* choices)
 {
     if (app.got_subcommand("check")) {
@@ -120,6 +130,10 @@ int main(int argc, char** argv)
     AddMake(app, &choices);
 #endif
     std::vector<std::string> arguments = Utf8Arguments(argc, argv);
+    if (arguments.size() > 1 && arguments[1][0] != '-' && !IsVerb(app, arguments[1])) {
+        Complain("unknown verb '" + arguments[1] + "' (see hailpatch --help)");
+        return kStatusBadInput;
+    }
     std::reverse(arguments.begin(), arguments.end());
     arguments.pop_back();
     try {

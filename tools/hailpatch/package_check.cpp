@@ -333,7 +333,8 @@ std::string ListWalk::Nothing(int number, const std::string& raw, const PatchLin
     if (!warning.empty()) {
         Warn(number, warning);
     }
-    return "nothing (" + why + "): " + ShowText(raw);
+    std::string shown = ShowText(raw);
+    return "nothing (" + why + ")" + (shown.empty() ? "" : ": " + shown);
 }
 
 // ---- the file as a whole ---------------------------------------------------
@@ -378,7 +379,8 @@ bool CheckEncoding(const std::string& bytes, CheckReport* report)
                                   "line of it runs, and then deletes it");
     }
     int bareCr = 0;
-    for (size_t i = 0; i + 1 < bytes.size(); ++i) {
+    // In UTF-16 every CR is followed by a NUL: that text is wrong already.
+    for (size_t i = 0; !utf16 && i + 1 < bytes.size(); ++i) {
         bareCr += bytes[i] == '\r' && bytes[i + 1] != '\n' ? 1 : 0;
     }
     if (bareCr > 0) {

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# try on packages whose outcome is known: what it prints of the start, the
+# second start's verdict and its status, and that only --in-place changes
+# the device folder.
+set -uo pipefail
+source "$(dirname "$0")/lib.sh"
+hp_init try_outcomes "${1:?hailpatch}"
+readonly sample="$(cd "$(dirname "$0")/../../sample/device" && pwd)"
+cd "$HP_WORK"
+
+fresh_device() {
+  rm -rf dev && mkdir -p dev/SDMMC && cp -a "$sample/ResidentFlash" dev/
+}
+
+# The sample package with the call application ignoring WM_DESTROY: three
+# posts a second apart, one more to the meter application, which closes
+# (each post is followed by a second's pause, 4 s in all), the files moved,
+# and a quiet second start.
+fresh_device
+before="$(hp_tree_sum dev)"
+hp_run try --device dev "$sample/SDMMC/AirUpdate" --stays Hailnet --window Hailfare
+hp_expect_status 0 "sample package"
+hp_expect_out "+0 ms WM_DESTROY posted to [Hailnet]"
+hp_expect_out "+2000 ms WM_DESTROY posted to [Hailnet]"
+hp_expect_out "+3000 ms WM_DESTROY posted to [Hailfare]"
+hp_expect_out "== start 1: blocked 4.0 s"
+hp_expect_out "added   \\ResidentFlash\\Hailnet\\fare-2024.tbl (24 bytes)"
+hp_expect_out "removed \\ResidentFlash\\Hailnet\\fare-2023.tbl (17 bytes)"
+hp_expect_out "added   \\ResidentFlash\\Hailnet\\Map\\road.dat (18 bytes)"
+hp_expect_out "CPatchList::CopyFilesFolder2Folder[562] Src경로[\\SDMMC\\AirUpdate] Dst경로[\\ResidentFlash\\Hailnet] Src경로의 파일수[1]"
+hp_expect_out "next start applies the package again: no"
+grep -A1 '^== start 2: changes' "$HP_WORK/out" | grep -qF '(nothing changed)' || hp_fail "the second start changed something"
+[[ "$(hp_tree_sum dev)" == "$before" ]] || hp_fail "try without --in-place changed the device"
+
+# A CP into a folder nothing makes: the list stays, and so does the package.
+mkdir -p failing/Map && echo r >failing/Map/road.dat && echo f >failing/fare.tbl
+printf 'CP(Map\\road.dat)(\\ResidentFlash\\Hailnet)\r\n' >failing/patch_list.txt
+hp_run try --device dev failing; hp_expect_status 2 "failing CP"
+hp_expect_out "next start applies the package again: yes: the list was kept"
+hp_expect_out "files left in the package: fare.tbl"
+hp_expect_out "== start 1: blocked 3.0 s"
+
+# A name code page 949 cannot hold is never moved.
+mkdir -p baht && echo f >"baht/fare$(printf '\u0e3f').tbl"
+hp_run try --device dev baht; hp_expect_status 2 "unrepresentable name"
+hp_expect_out "files left in the package: fare$(printf '\u0e3f').tbl"
+
+# A package carrying the supervisor is left alone.
+mkdir -p own && echo x >own/Hailwatch.exe && echo f >own/fare.tbl
+hp_run try --device dev own; hp_expect_status 2 "own exe"
+hp_expect_out "applies the package again: never"
+grep -q 'fare.tbl' <(sed -n '/^== start 1: changes/,/^==/p' "$HP_WORK/out") && hp_fail "a package with Hailwatch.exe moved a file"
+
+# The list alone, in the second pass.
+mkdir -p second && printf 'RUN(\\ResidentFlash\\Hailnet\\missing.exe)\r\nWAITREBOOT(1500)\r\n' >second/patch_list.txt
+hp_run try --device dev second --list --pass 1; hp_expect_status 0 "second pass"
+hp_expect_out "CPatchList::RUN[724] 결과[0] EXE 파일이름[\\ResidentFlash\\Hailnet\\missing.exe]"
+hp_expect_out "patch list result: 1"
+hp_expect_out "== patch list: blocked 1.5 s"
+
+# In place, with the package already on the device's card: it is applied
+# to the device itself.
+fresh_device
+cp -a "$sample/SDMMC/AirUpdate" dev/SDMMC/
+hp_run try --device dev dev/SDMMC/AirUpdate --in-place; hp_expect_status 0 "in place"
+[[ -f dev/ResidentFlash/Hailnet/fare-2024.tbl && -f dev/ResidentFlash/Hailnet/Map/road.dat ]] ||
+  hp_fail "try --in-place did not apply the package to the device"
+[[ ! -e dev/SDMMC/AirUpdate/patch_list.txt ]] || hp_fail "the list stayed after an in-place try"
+hp_pass
