@@ -36,6 +36,16 @@ void CopyAttribute(const fs::path& from, const fs::path& to)
     }
 }
 
+// Without write permission an ordinary user may not set the attribute, so a
+// read-only file gets it before its permissions.
+void CopyFileAttribute(const fs::path& from, const fs::path& to)
+{
+    std::error_code ec;
+    fs::permissions(to, fs::perms::owner_write, fs::perm_options::add, ec);
+    CopyAttribute(from, to);
+    fs::permissions(to, fs::status(from, ec).permissions(), ec);
+}
+
 std::string DevicePath(const std::string& relative)
 {
     std::string path = "\\" + relative;
@@ -114,7 +124,7 @@ bool CopyTree(const fs::path& from, const fs::path& to, std::string* error)
             folders.emplace_back(it->path(), target);
         } else {
             fs::copy_file(it->path(), target, fs::copy_options::overwrite_existing, ec);
-            CopyAttribute(it->path(), target);
+            CopyFileAttribute(it->path(), target);
         }
         if (ec) {
             *error = it->path().string() + ": cannot be copied: " + ec.message();
@@ -127,8 +137,8 @@ bool CopyTree(const fs::path& from, const fs::path& to, std::string* error)
     }
     // Folders get their permissions last: a read-only one must first be filled.
     for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
-        fs::permissions(folder->second, fs::status(folder->first).permissions(), ec);
         CopyAttribute(folder->first, folder->second);
+        fs::permissions(folder->second, fs::status(folder->first).permissions(), ec);
     }
     return true;
 }
