@@ -138,7 +138,7 @@ bool CopyTree(const fs::path& from, const fs::path& to, std::string* error)
     // Folders get their permissions last: a read-only one must first be filled.
     for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
         CopyAttribute(folder->first, folder->second);
-        fs::permissions(folder->second, fs::status(folder->first).permissions(), ec);
+        fs::permissions(folder->second, fs::status(folder->first, ec).permissions(), ec);
     }
     return true;
 }

@@ -456,8 +456,10 @@ void CheckFiles(const PackageContents& contents, const ListWalk& walk, CheckRepo
                 ": code page 949 cannot hold its name: it is never moved, and the call, modem and "
                 "meter applications are closed at every start"});
         } else if (FoldCase(file.name949) == kOwnImage) {
+            report->leftAlone = true;
             report->findings.push_back({Severity::NotApplied, file.shown +
-                ": a package holding the supervisor's own exe is left alone whole"});
+                ": a package holding the supervisor's own exe is left alone whole: neither its "
+                "list nor its files are used"});
         } else if (fs::path(file.native) != contents.list && !walk.IsMoved(file)) {
             leftAtTop = true;
             report->bulkMoves.push_back(file.shown);
@@ -469,6 +471,11 @@ void CheckFiles(const PackageContents& contents, const ListWalk& walk, CheckRepo
     }
     if (leftAtTop) {
         report->killMs += kClosedForBulkMove * kStayingWindowMs;
+    }
+    // Nothing of such a package runs, so it blocks nothing and moves nothing.
+    if (report->leftAlone) {
+        report->bulkMoves.clear();
+        report->killMs = report->sleepMs = report->failureMs = 0;
     }
 }
 
@@ -510,6 +517,8 @@ void PrintReport(const CheckReport& report, std::ostream& out)
 {
     if (!report.hasList) {
         out << "no patch_list.txt: only the bulk move runs\n";
+    } else if (report.leftAlone) {
+        out << "patch_list.txt, never run while the package holds Hailwatch.exe:\n";
     } else {
         out << "patch_list.txt, first pass:\n";
     }

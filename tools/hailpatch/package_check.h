@@ -32,6 +32,7 @@ struct ListedLine {
 
 struct CheckReport {
     bool hasList = false;
+    bool leftAlone = false;              // the package carries the supervisor's exe
     std::vector<ListedLine> lines;
     std::vector<std::string> bulkMoves;  // shown names of the top-level files moved
     std::vector<Finding> findings;
