@@ -118,7 +118,7 @@ std::string FormatMs(unsigned long long ms)
 class ListWalk {
 public:
     ListWalk(const PackageContents& contents, CheckReport* report)
-        : contents_(contents), report_(report)
+        : report_(report)
     {
         for (const char* folder : kStockFolders) {
             folders_.insert(folder);
@@ -147,7 +147,6 @@ private:
     std::string Copy(int number, const PatchLine& parsed);
     std::string Pause(int number, const char* field);
 
-    const PackageContents& contents_;
     CheckReport* report_;
     std::set<std::string> folders_;                      // folded canonical paths
     std::map<std::string, const PackageFile*> files_;    // folded relative names
@@ -414,7 +413,8 @@ bool WalkList(const fs::path& list, bool checkBytes, ListWalk* walk, CheckReport
             ++number;
             startSkipped = raw.size() < 2 || raw[0] == '#' || raw[0] == '/' || raw[0] == ' ';
         }
-        size_t bad = checkBytes ? FindInvalid949(raw) : std::string::npos;
+        // A comment's bytes reach nothing on the terminal.
+        size_t bad = checkBytes && !startSkipped ? FindInvalid949(raw) : std::string::npos;
         if (bad != std::string::npos) {
             char byte[8];
             std::snprintf(byte, sizeof(byte), "0x%02X", static_cast<unsigned char>(raw[bad]));
