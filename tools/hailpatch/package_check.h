@@ -56,6 +56,9 @@ bool CheckPackage(const fs::path& package, CheckReport* report, std::string* err
 
 void PrintReport(const CheckReport& report, std::ostream& out);
 
+// "2.5 s" for 2500 ms.
+std::string FormatSeconds(unsigned long long ms);
+
 } // namespace hailpatch
 
 #endif

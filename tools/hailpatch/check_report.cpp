@@ -1,0 +1,73 @@
+// The check's report as the engineer reads it: the lines, the bulk move,
+// the findings, and last the time blocked and the verdict.
+#include <cstdio>
+#include <ostream>
+
+#include "package_check.h"
+
+namespace hailpatch {
+
+namespace {
+
+const char kInstallFolder[] = "\\ResidentFlash\\Hailnet";
+
+} // namespace
+
+std::string FormatSeconds(unsigned long long ms)
+{
+    std::string text = std::to_string(ms / 1000);
+    if (ms % 1000 != 0) {
+        char part[8];
+        std::snprintf(part, sizeof(part), ".%03llu", ms % 1000);
+        text += part;
+        while (text.back() == '0') {
+            text.pop_back();
+        }
+    }
+    return text + " s";
+}
+
+void PrintReport(const CheckReport& report, std::ostream& out)
+{
+    if (!report.hasList) {
+        out << "no patch_list.txt: only the bulk move runs\n";
+    } else if (report.leftAlone) {
+        out << "patch_list.txt, never run while the package holds Hailwatch.exe:\n";
+    } else {
+        out << "patch_list.txt, first pass:\n";
+    }
+    for (const ListedLine& line : report.lines) {
+        char number[16];
+        std::snprintf(number, sizeof(number), "%5d%s ", line.number, line.tail ? "+" : " ");
+        out << number << line.what << "\n";
+    }
+    if (!report.bulkMoves.empty()) {
+        out << "bulk move into " << kInstallFolder << ", after closing Hailnet, Hailwire, Hailfare:\n";
+        for (const std::string& name : report.bulkMoves) {
+            out << "      " << name << "\n";
+        }
+    }
+    const char* verdict = "clean";
+    bool notApplied = false;
+    bool runsAgain = false;
+    for (const Finding& finding : report.findings) {
+        bool warning = finding.severity == Severity::Warning;
+        out << (warning ? "warning: " : "error: ") << finding.text << "\n";
+        notApplied = notApplied || finding.severity == Severity::NotApplied;
+        runsAgain = runsAgain || finding.severity == Severity::RunsAgain;
+    }
+    if (notApplied) {
+        verdict = "will not apply";
+    } else if (runsAgain) {
+        verdict = "runs again at every start";
+    } else if (!report.findings.empty()) {
+        verdict = "applies, with warnings";
+    }
+    unsigned long long total = report.killMs + report.sleepMs + report.failureMs;
+    out << "start-up blocked at most " << FormatSeconds(total) << " (windows that stay "
+        << FormatSeconds(report.killMs) << ", SLEEP " << FormatSeconds(report.sleepMs)
+        << ", failing operations " << FormatSeconds(report.failureMs) << "); verdict: " << verdict
+        << " (" << report.Status() << ")\n";
+}
+
+} // namespace hailpatch
