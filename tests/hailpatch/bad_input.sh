@@ -45,6 +45,9 @@ hp_expect_one_error_line "try, missing device" "missing-dev: no such folder"
 mkdir not-a-device
 hp_run try --device not-a-device pkg; hp_expect_status 3 "try, no ResidentFlash"
 hp_expect_one_error_line "try, no ResidentFlash" "not a device folder"
+hp_run try --device dev pkg --pass 1; hp_expect_status 3 "--pass without --list"
+hp_expect_one_error_line "--pass without --list" "requires --list"
+[[ "$(hp_tree_sum dev)" == "$before" ]] || hp_fail "a refused try changed the device"
 hp_run try pkg; hp_expect_status 3 "try without --device"
 hp_expect_one_error_line "try without --device" "device"
 

@@ -63,8 +63,9 @@ void AddTry(CLI::App& app, Choices* choices)
         ->required();
     tried->add_option("PKG", choices->package, "the package folder")->required();
     tried->add_flag("--in-place", o.inPlace, "change DEV itself rather than a copy");
-    tried->add_flag("--list", o.listOnly, "run only the patch list, once");
-    tried->add_option("--pass", o.pass, "with --list: 1 the second pass, any other the first");
+    CLI::Option* list = tried->add_flag("--list", o.listOnly, "run only the patch list, once");
+    tried->add_option("--pass", o.pass, "with --list: 1 the second pass, any other the first")
+        ->needs(list);
     tried->add_option("--window", o.closing, "a running program with this window title, which "
         "closes on WM_DESTROY (repeatable)");
     tried->add_option("--stays", o.staying, "a running program with this window title, which "
