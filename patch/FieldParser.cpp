@@ -1,5 +1,5 @@
 /* The splitting of a patch-list line into its bracketed fields. */
-#include "patch/PatchList.h"
+#include "patch/PatchLine.h"
 
 #include <string.h>
 
@@ -30,6 +30,15 @@ int CPatchList::ParseFields(char (*fields)[PATCH_FIELD_SIZE], const char* line,
                             int length, int maxFields, char openChar,
                             char closeChar)
 {
+    int tooLong = 0;
+    return SplitPatchFields(fields, line, length, maxFields, openChar, closeChar,
+                            &tooLong);
+}
+
+int SplitPatchFields(char (*fields)[PATCH_FIELD_SIZE], const char* line, int length,
+                     int maxFields, char openChar, char closeChar, int* tooLong)
+{
+    *tooLong = 0;
     if (fields == NULL || line == NULL || length < 1) {
         return 0;
     }
@@ -50,6 +59,7 @@ int CPatchList::ParseFields(char (*fields)[PATCH_FIELD_SIZE], const char* line,
             } else if (scratch.tooLong) {
                 /* The whole line is malformed: take back what was stored. */
                 memset(fields, 0, (size_t)count * PATCH_FIELD_SIZE);
+                *tooLong = 1;
                 return 0;
             } else {
                 memcpy(fields[count++], scratch.bytes, (size_t)scratch.used);

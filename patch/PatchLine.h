@@ -67,6 +67,11 @@ int ReadPatchLine(FILE* list, char* line, int* inLongLine, int* isTail);
 void ClassifyPatchLine(const char* folder, char* line, int isTail, int pass,
                        PatchLine* out);
 
+/* CPatchList::ParseFields, also telling through `*tooLong` whether a
+ * complete field was longer than its slot (the line then yields no field). */
+int SplitPatchFields(char (*fields)[PATCH_FIELD_SIZE], const char* line, int length,
+                     int maxFields, char openChar, char closeChar, int* tooLong);
+
 /* The keyword of a command ("" for none). */
 const char* PatchKeyword(PatchCommand command);
 

@@ -1,107 +1,32 @@
 /* The patch list: a plain-text list of commands read line by line and
- * carried out at once, in one of two passes. */
+ * carried out at once, in one of two passes. The rules that make a line a
+ * command live in PatchLine.cpp. */
 #include "patch/PatchList.h"
 
 #include <stdio.h>
 #include <string.h>
 
 #include "log/WriteLog.h"
-#include "patch/PathText.h"
+#include "patch/PatchLine.h"
 
 static const char* const kPatchListName = "patch_list.txt";
-static const int kLineSize = 1024;
-static const int kSecondPass = 1;
 
-typedef char PatchFields[PATCH_MAX_FIELDS][PATCH_FIELD_SIZE];
-
-/* Keywords are prefixes: KILLALL counts as KILL, RMX as RM. */
-static int StartsWith(const char* line, const char* keyword)
+/* Carries out one command; answers 0 only for a copy that failed. */
+static int RunCommand(const PatchLine& parsed)
 {
-    return strncmp(line, keyword, strlen(keyword)) == 0;
-}
-
-static int IsSkippedLine(const char* line)
-{
-    if (strlen(line) < 2) {
-        return 1;
-    }
-    /* A tab does not make a comment; such a line matches no keyword instead. */
-    return line[0] == '#' || line[0] == '/' || line[0] == ' ';
-}
-
-/* Paths may be written with either separator. */
-static void UseBackslashes(char* line)
-{
-    for (; *line != 0; ++line) {
-        if (*line == '/') {
-            *line = '\\';
-        }
-    }
-}
-
-/* Moves folder\name to destinationFolder\name; field 0 may hold subfolders,
- * which the file keeps under the destination. */
-static int MoveListedFile(const char* folder, const char* name,
-                          const char* destinationFolder)
-{
-    char source[PATCH_PATH_SIZE];
-    char destination[PATCH_PATH_SIZE];
-    /* A path cut to fit would name another file: skip the line instead. */
-    if (!JoinPath(source, sizeof(source), folder, name) ||
-        !JoinPath(destination, sizeof(destination), destinationFolder, name)) {
-        return 1;
-    }
-    return CPatchList::CP(source, destination, 1);
-}
-
-/* Answers 0 only for a copy that failed. */
-static int RunFirstPassCommand(const char* folder, const char* line,
-                               PatchFields fields)
-{
-    if (StartsWith(line, "KILL")) {
-        CPatchList::KILL(fields[0]);
-    } else if (StartsWith(line, "RMDIR")) {
-        CPatchList::RMDIR(fields[0]);
-    } else if (StartsWith(line, "MKDIR")) {
-        CPatchList::MKDIR(fields[0]);
-    } else if (StartsWith(line, "RM")) {
-        CPatchList::RM(fields[0]);
-    } else if (StartsWith(line, "CP") && fields[1][0] != 0) {
-        return MoveListedFile(folder, fields[0], fields[1]);
-    } else if (StartsWith(line, "SLEEP")) {
-        CPatchList::SLEEP(fields[0]);
+    const char* field = parsed.fields[0];
+    switch (parsed.command) {
+    case PATCH_COMMAND_KILL: CPatchList::KILL(field); break;
+    case PATCH_COMMAND_RMDIR: CPatchList::RMDIR(field); break;
+    case PATCH_COMMAND_MKDIR: CPatchList::MKDIR(field); break;
+    case PATCH_COMMAND_RM: CPatchList::RM(field); break;
+    case PATCH_COMMAND_CP: return CPatchList::CP(parsed.source, parsed.destination, 1);
+    case PATCH_COMMAND_SLEEP: CPatchList::SLEEP(field); break;
+    case PATCH_COMMAND_RUN: CPatchList::RUN(field); break;
+    case PATCH_COMMAND_WAITREBOOT: CPatchList::SLEEP(field); break;
+    default: break;
     }
     return 1;
-}
-
-static void RunSecondPassCommand(const char* line, PatchFields fields)
-{
-    if (StartsWith(line, "RUN")) {
-        CPatchList::RUN(fields[0]);
-    } else if (StartsWith(line, "WAITREBOOT")) {
-        CPatchList::SLEEP(fields[0]);
-    }
-}
-
-/* Answers 0 only for a first-pass copy that failed. */
-static int RunLine(const char* folder, char* line, int pass)
-{
-    if (IsSkippedLine(line)) {
-        return 1;
-    }
-    UseBackslashes(line);
-    PatchFields fields;
-    memset(fields, 0, sizeof(fields));
-    int count = CPatchList::ParseFields(fields, line, (int)strlen(line),
-                                        PATCH_MAX_FIELDS, '(', ')');
-    if (count < 1 || fields[0][0] == 0) {
-        return 1;
-    }
-    if (pass == kSecondPass) {
-        RunSecondPassCommand(line, fields);
-        return 1;
-    }
-    return RunFirstPassCommand(folder, line, fields);
 }
 
 /* A path too long for the buffer is a list that cannot be opened. */
@@ -113,6 +38,16 @@ static FILE* OpenPatchList(const char* folder, char* path, size_t size)
     return fopen(path, "r");
 }
 
+/* A list that is there but cannot be read (a read error on the card) has
+ * not run: its package must wait for the next start rather than be moved
+ * as if the list had done its work. A folder of that name is no list. */
+static int IsUnreadableList(const char* path)
+{
+    DWORD attributes = path[0] != 0 ? ReadAttributes(path) : INVALID_FILE_ATTRIBUTES;
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 int CPatchList::SearchPatchListFiles(const char* folder, int pass)
 {
     char path[PATCH_PATH_SIZE];
@@ -120,18 +55,18 @@ int CPatchList::SearchPatchListFiles(const char* folder, int pass)
     if (list == NULL) {
         WriteLog("%s %s[%d] %s 패치파일이 없습니다.\r\n", "<I>",
                  "CPatchList::SearchPatchListFiles", 585, path[0] != 0 ? path : folder);
-        return 1;
+        return IsUnreadableList(path) ? 0 : 1;
     }
     /* One failed copy keeps the package for the next start, but the rest of
      * the list is still carried out. */
     int result = 1;
-    char line[kLineSize];
-    for (;;) {
-        memset(line, 0, sizeof(line));
-        if (fgets(line, kLineSize, list) == NULL) {
-            break;
-        }
-        if (RunLine(folder, line, pass) == 0) {
+    char line[PATCH_LINE_SIZE];
+    int inLongLine = 0;
+    int isTail = 0;
+    PatchLine parsed;
+    while (ReadPatchLine(list, line, &inLongLine, &isTail)) {
+        ClassifyPatchLine(folder, line, isTail, pass, &parsed);
+        if (parsed.kind == PATCH_LINE_COMMAND && RunCommand(parsed) == 0) {
             result = 0;
         }
     }

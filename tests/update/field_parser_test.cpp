@@ -41,6 +41,14 @@ TEST(ParseFields, FollowsTheDepthRules)
     EXPECT_EQ((Fields{"a", "c"}), Split("CP (a) and (c) (open"));
 }
 
+TEST(ParseFields, KeepsBytesBelowDepthZero)
+{
+    // After a stray closing bracket the depth is below 0: ordinary bytes are
+    // kept there too, not only above 0, until a closing bracket brings it back.
+    EXPECT_EQ((Fields{")abc"}), Split("x)ab((c)"));
+    EXPECT_EQ((Fields{")\\ResidentFlash\\x.dat"}), Split("RM)\\ResidentFlash\\((x.dat)"));
+}
+
 TEST(ParseFields, ReadsOnlyTheGivenLength)
 {
     std::vector<char> area(2 * PATCH_FIELD_SIZE, 0);
