@@ -7,13 +7,10 @@
 // may go missing on the way: each file the update installs is, at every
 // moment, whole either where it belongs or still in the package.
 //
-//   power_cut_test [--stride N]   tries every Nth cut point (default 1: all)
-//
 // Prints "power cut: N of N cut points converge"; exits 1 otherwise.
 #include <unistd.h>
 
-#include <cstdlib>
-#include <cstring>
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -103,7 +100,7 @@ public:
 
     // Runs the package without a cut; false if that does not settle at once.
     bool RunUninterrupted();
-    std::vector<CutPoint> CutPoints(int stride) const;
+    std::vector<CutPoint> CutPoints() const;
     Verdict TryCut(const CutPoint& cut);
     size_t DistinctStates() const { return m_verdicts.size(); }
 
@@ -150,10 +147,10 @@ bool Harness::RunUninterrupted()
     return true;
 }
 
-std::vector<CutPoint> Harness::CutPoints(int stride) const
+std::vector<CutPoint> Harness::CutPoints() const
 {
     std::vector<CutPoint> points;
-    for (size_t i = 0; i < m_calls.size(); i += (size_t)stride) {
+    for (size_t i = 0; i < m_calls.size(); ++i) {
         long after = (long)i + 1;
         points.push_back({after, Tear::kNone});
         if (m_calls[i].operation == "CopyFileW" && m_calls[i].succeeded) {
@@ -252,19 +249,8 @@ Verdict Harness::Converge(const Tree& cutTree)
     return verdict;
 }
 
-int ReadStride(int argc, char** argv)
+int Run()
 {
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (strcmp(argv[i], "--stride") == 0) {
-            return std::max(1, atoi(argv[i + 1]));
-        }
-    }
-    return 1;
-}
-
-int Run(int argc, char** argv)
-{
-    int stride = ReadStride(argc, argv);
     fs::path root = fs::temp_directory_path() /
                     ("hailwatch-powercut-" + std::to_string(getpid()));
     host::Reset();
@@ -278,7 +264,7 @@ int Run(int argc, char** argv)
     if (!harness.RunUninterrupted()) {
         return 1;
     }
-    std::vector<CutPoint> points = harness.CutPoints(stride);
+    std::vector<CutPoint> points = harness.CutPoints();
     size_t converged = 0;
     size_t torn = 0;
     int worst = 0;
@@ -293,10 +279,13 @@ int Run(int argc, char** argv)
         }
     }
     fs::remove_all(root);
+    // Cuts that all leave the finished tree behind were never cuts.
+    if (harness.DistinctStates() < 2) {
+        std::cout << "power cut: every cut left the same tree; the power was never cut\n";
+        return 1;
+    }
     std::cout << "power cut: " << points.size() - torn << " cuts after a file call and "
-              << torn << " torn copies"
-              << (stride > 1 ? " (every " + std::to_string(stride) + "th call)" : std::string())
-              << ", "
+              << torn << " torn copies, "
               << harness.DistinctStates() << " distinct trees; the slowest took " << worst
               << " start(s)\n";
     std::cout << "power cut: " << converged << " of " << points.size()
@@ -307,7 +296,7 @@ int Run(int argc, char** argv)
 } // namespace
 } // namespace powercut
 
-int main(int argc, char** argv)
+int main()
 {
-    return powercut::Run(argc, argv);
+    return powercut::Run();
 }
