@@ -126,6 +126,8 @@ std::vector<std::string> EchoedLines()
 void Fail(const char* target, const std::string& what, size_t inputSize)
 {
     std::fprintf(stderr, "%s: %s (input of %zu bytes)\n", target, what.c_str(), inputSize);
+    // abort() skips the handlers of atexit.
+    RemoveScratchFolders();
     std::abort();
 }
 
