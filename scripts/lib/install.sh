@@ -57,3 +57,9 @@ readonly HOST_REQUIREMENTS=(
   "/usr/include/gtest/gtest.h libgtest-dev"
   "/usr/include/benchmark/benchmark.h libbenchmark-dev"
 )
+
+# What the fuzz targets add: clang and its libFuzzer and sanitizer runtimes.
+readonly FUZZ_REQUIREMENTS=(
+  "clang++-14 clang-14"
+  "/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev"
+)
