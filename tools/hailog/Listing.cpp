@@ -36,7 +36,8 @@ int List(const ListOptions& options)
         if (!FindLogFiles(options.paths, files, problems))
             return kWillNotWork;
         if (files.empty() && !options.follow) {
-            std::cerr << "hailog: no log files to read\n";
+            if (problems.Count() == 0)
+                std::cerr << "hailog: no log files to read\n";
             return kWillNotWork;
         }
         for (const LogFile& file : files) {

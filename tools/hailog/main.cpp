@@ -59,7 +59,9 @@ bool ReadInputs(Inputs& inputs)
     if (!FindLogFiles(inputs.paths, inputs.files, inputs.problems))
         return false;
     if (inputs.files.empty()) {
-        std::cerr << "hailog: no log files to read\n";
+        // One line for one trouble: say it only if no warning said why.
+        if (inputs.problems.Count() == 0)
+            std::cerr << "hailog: no log files to read\n";
         return false;
     }
     inputs.lines = ReadAll(inputs.files, inputs.problems);
