@@ -153,9 +153,9 @@ TEST_F(SummaryOf, WritesOneJsonObjectALineThatNoScriptTagCanBreak)
     WriteJsonLines(Summarise(files_, lines_), out);
     std::istringstream in(out.str());
     std::string line;
-    std::vector<nlohmann::json> events;
+    std::vector<nlohmann::ordered_json> events;
     while (std::getline(in, line))
-        events.push_back(nlohmann::json::parse(line));
+        events.push_back(nlohmann::ordered_json::parse(line));
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0]["kind"], "run");
     EXPECT_EQ(events[0]["ended"], "log ends");
@@ -163,7 +163,7 @@ TEST_F(SummaryOf, WritesOneJsonObjectALineThatNoScriptTagCanBreak)
     EXPECT_EQ(events[1]["kept"], true);
     const std::string page = DumpJson(EventToJson(Summarise(files_, lines_).events[1], true));
     EXPECT_EQ(page.find("</script>"), std::string::npos);
-    EXPECT_EQ(nlohmann::json::parse(page)["failed"][0].get<std::string>().find("</script>") != std::string::npos,
+    EXPECT_EQ(nlohmann::ordered_json::parse(page)["failed"][0].get<std::string>().find("</script>") != std::string::npos,
               true);
 }
 

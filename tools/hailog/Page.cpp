@@ -39,15 +39,15 @@ void PeriodOf(const Summary& summary, Seconds& from, Seconds& to)
     to = std::max(to, from + 3600);
 }
 
-nlohmann::json PageData(const Summary& summary, Seconds from, Seconds to)
+nlohmann::ordered_json PageData(const Summary& summary, Seconds from, Seconds to)
 {
-    nlohmann::json data;
+    nlohmann::ordered_json data;
     data["from"] = from;
     data["to"] = to;
     data["from_text"] = FormatMinute(from);
-    nlohmann::json events = nlohmann::json::array();
+    nlohmann::ordered_json events = nlohmann::ordered_json::array();
     for (const Event& event : summary.events) {
-        nlohmann::json object = EventToJson(event, true);
+        nlohmann::ordered_json object = EventToJson(event, true);
         object["t"] = event.time;
         if (event.end)
             object["end_t"] = *event.end;

@@ -15,10 +15,10 @@ const char* EndingName(Ending ending)
     return "";
 }
 
-void AddPeriod(const Event& event, nlohmann::json& object)
+void AddPeriod(const Event& event, nlohmann::ordered_json& object)
 {
-    object["end"] = event.end ? nlohmann::json(FormatTime(*event.end)) : nlohmann::json();
-    object["duration"] = event.end ? nlohmann::json(*event.end - event.time) : nlohmann::json();
+    object["end"] = event.end ? nlohmann::ordered_json(FormatTime(*event.end)) : nlohmann::ordered_json();
+    object["duration"] = event.end ? nlohmann::ordered_json(*event.end - event.time) : nlohmann::ordered_json();
     object["ended"] = EndingName(event.ending);
 }
 
@@ -40,9 +40,9 @@ const char* KindName(EventKind kind)
     return "";
 }
 
-nlohmann::json EventToJson(const Event& event, bool withLines)
+nlohmann::ordered_json EventToJson(const Event& event, bool withLines)
 {
-    nlohmann::json object;
+    nlohmann::ordered_json object;
     object["kind"] = KindName(event.kind);
     object["time"] = FormatTime(event.time);
     switch (event.kind) {
@@ -84,9 +84,9 @@ nlohmann::json EventToJson(const Event& event, bool withLines)
     return object;
 }
 
-std::string DumpJson(const nlohmann::json& value)
+std::string DumpJson(const nlohmann::ordered_json& value)
 {
-    std::string text = value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    std::string text = value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
     // "</script>" inside a string would end the page's data early.
     for (size_t at = 0; (at = text.find("</", at)) != std::string::npos; at += 3)
         text.replace(at, 2, "<\\/");
@@ -96,7 +96,7 @@ std::string DumpJson(const nlohmann::json& value)
 void WriteJsonLines(const Summary& summary, std::ostream& out)
 {
     for (const Event& event : summary.events)
-        out << EventToJson(event, false).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+        out << EventToJson(event, false).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
 }
 
 } // namespace hailog

@@ -16,10 +16,10 @@ void WriteJsonLines(const Summary& summary, std::ostream& out);
 
 // One event as JSON: kind, time, and the fields of its kind; `withLines`
 // adds the log lines it rests on.
-nlohmann::json EventToJson(const Event& event, bool withLines);
+nlohmann::ordered_json EventToJson(const Event& event, bool withLines);
 const char* KindName(EventKind kind);
 // JSON text that cannot end a <script> element early.
-std::string DumpJson(const nlohmann::json& value);
+std::string DumpJson(const nlohmann::ordered_json& value);
 
 } // namespace hailog
 
