@@ -57,6 +57,20 @@ TEST_F(SummaryOf, ARunCutByThePowerEndsAtItsLastLine)
     EXPECT_EQ(*runs[1].end, kNine + 50 * 60);
 }
 
+TEST_F(SummaryOf, AnEndBannerWithoutItsStartIsARunSinceTheFirstLineSeen)
+{
+    // Logging switched on while the supervisor ran.
+    Hour(9, {"20:00 <I> CheckApp[409] x", std::string("30:00 ") + kRule, std::string("30:00 ") + kEnd,
+             std::string("30:00 ") + kRule, std::string("40:00 ") + kRule, std::string("40:00 ") + kEnd});
+    const std::vector<Event> runs = Of(EventKind::Run);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_FALSE(runs[0].startLogged);
+    EXPECT_EQ(runs[0].time, kNine + 20 * 60);
+    EXPECT_EQ(*runs[0].end, kNine + 30 * 60);
+    EXPECT_EQ(runs[1].time, kNine + 40 * 60);
+    EXPECT_EQ(runs[1].ending, Ending::EndBanner);
+}
+
 TEST_F(SummaryOf, TellsTheCallRestartFromTheFolderTestByTheFunction)
 {
     Hour(9, {"00:00 <I> CPatchList::IsFolderFiles[425] 경로[\\SDMMC\\AirUpdate] 결과[No File]",

@@ -36,6 +36,7 @@ def main():
     os.makedirs(os.path.join(work, "empty"))
     dev = os.path.join(work, "dev")
     junk = os.path.join(work, "junk")
+    shutil.copytree(dev, os.path.join(work, "dev-copy"))
 
     cases = [
         # (arguments, exit status, stdout wanted (None: any), stderr lines wanted (substrings))
@@ -57,6 +58,10 @@ def main():
         ([], 2, "", ["A subcommand is required"]),
         ([junk], 1, None, ["no line end", "not valid in code page 949", "not in the log's form"]),
         (["summary", junk], 1, None, ["no line end", "not valid in code page 949", "not in the log's form"]),
+        # The same hour from two places: two terminals, or two copies of one.
+        (["summary", dev, os.path.join(work, "dev-copy")], 1, None, ["found twice", "found twice"]),
+        # The same file named twice is read once.
+        (["summary", dev, os.path.join(log, "hailwatch-2024061110.log")], 0, None, []),
         (["html", dev, "-o", os.path.join(work, "no", "such", "folder", "day.html")], 2, "", ["cannot be written"]),
     ]
     problems = []

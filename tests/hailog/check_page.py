@@ -141,6 +141,11 @@ def check_dom(dom, events, problems):
             wanted_spans[("acc-off", time, e["end"])] += 1
         elif kind == "no_file":
             wanted_spans[("nofile", time, e["end"])] += 1
+    # Every mark and bar carries its log lines for hovering; the page's own
+    # title is the one more.
+    titles = sum(1 for t, _ in found if t == "title") - 1
+    if titles != sum(marks.values()) + sum(spans.values()):
+        problems.append(f"{titles} hover texts for {sum(marks.values()) + sum(spans.values())} marks and bars")
     for what, wanted, drawn in (("mark", wanted_marks, marks), ("span", wanted_spans, spans)):
         for item in (wanted - drawn):
             problems.append(f"{what} missing: {item}")

@@ -114,6 +114,12 @@ bool FindLogFiles(const std::vector<std::string>& paths, std::vector<LogFile>& f
                                    return !seen.insert(error ? file.path : key).second;
                                }),
                 files.end());
+    // A terminal has one file an hour: two are two terminals, or two copies
+    // of one, and their lines would be read as one story.
+    for (size_t i = 1; i < files.size(); ++i)
+        if (files[i].hour == files[i - 1].hour)
+            problems.Warn(files[i].path.filename().string() + ": found twice (" + files[i - 1].path.string() +
+                          ", " + files[i].path.string() + "); both are read, one after the other");
     return true;
 }
 

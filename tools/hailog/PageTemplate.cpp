@@ -122,7 +122,7 @@ const char kPageScript[] = R"JS(
     node.addEventListener('mouseleave', function () { tip.hidden = true; });
   }
 
-  function span_(laneId, className, event, from, to, inset) {
+  function bar(laneId, className, event, from, to, inset) {
     var lane = byId[laneId];
     var x1 = x(from), x2 = Math.max(x(to), x1 + 2);
     var node = make('rect', { 'class': className, x: x1, y: lane.y + inset, width: x2 - x1,
@@ -154,15 +154,15 @@ const char kPageScript[] = R"JS(
         label.textContent = 'no file';
       }
     }
-    if (e.kind === 'run' && e.end_t !== undefined) span_('ignition', 'acc-on', e, e.t, e.end_t, 8);
+    if (e.kind === 'run' && e.end_t !== undefined) bar('ignition', 'acc-on', e, e.t, e.end_t, 8);
   });
   events.forEach(function (e) {
     switch (e.kind) {
       case 'run':
-        span_('supervisor', 'run', e, e.t, e.end_t, 8).setAttribute('data-ended', e.ended);
+        bar('supervisor', 'run', e, e.t, e.end_t, 8).setAttribute('data-ended', e.ended);
         if (e.ended === 'no end banner') mark('supervisor', 'cut', e, e.end_t);
         break;
-      case 'ignition_off': span_('ignition', 'acc-off', e, e.t, e.end_t === undefined ? e.t : e.end_t, 4); break;
+      case 'ignition_off': bar('ignition', 'acc-off', e, e.t, e.end_t === undefined ? e.t : e.end_t, 4); break;
       case 'restart': mark(e.application, 'restart', e, e.t); break;
       case 'navi_close': mark('Roadlens', 'navi-close', e, e.t); break;
       case 'navi_start': mark('Roadlens', 'navi-start', e, e.t); break;

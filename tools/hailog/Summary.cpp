@@ -47,6 +47,8 @@ public:
     {
         if (!line.Parsed())
             return;
+        if (!run_ && !outsideRuns_ && !IsRule(line))
+            outsideRuns_ = line.Time();
         if (line.tag == "<I>" && line.function.empty() && Contains(line.text, "Hailwatch Start"))
             OnStart(line);
         else if (line.tag == "<I>" && line.function.empty() && Contains(line.text, "Hailwatch End"))
@@ -108,15 +110,25 @@ private:
         FinishUpdate();
         Add(EventKind::Run, line);
         run_ = summary_.events.size() - 1;
+        outsideRuns_.reset();
     }
 
     void OnEnd(const LogLine& line)
     {
-        if (!run_)
-            return;
+        if (!run_) {
+            // Logging was switched on while the supervisor ran, or the logs
+            // read begin in the middle of a run: it ran at least since the
+            // first line seen after the last run.
+            Event& run = Add(EventKind::Run, line);
+            run.time = outsideRuns_ ? *outsideRuns_ : line.Time();
+            run.startLogged = false;
+            run.lines.clear();
+            run_ = summary_.events.size() - 1;
+        }
         Close(*run_, line.Time(), Ending::EndBanner);
         summary_.events[*run_].lines.push_back(line.raw);
         run_.reset();
+        outsideRuns_.reset();
         FinishUpdate();
     }
 
@@ -205,6 +217,7 @@ private:
     Summary& summary_;
     std::optional<size_t> run_, off_, update_;
     Seconds last_ = 0;
+    std::optional<Seconds> outsideRuns_; // the first line seen while no run was open
     bool sawFolderTest_ = false, listDeleted_ = false, filesLeft_ = false;
 };
 

@@ -53,6 +53,7 @@ struct Event {
     int error = 0;                // build option: the error code
     int count = 0;                // unparsed lines; hours with no file
     std::string version;          // runs: the version line's
+    bool startLogged = true;      // runs: false when the logs begin after the start banner
     std::string file;             // unparsed lines: the file's name
     Update update;
     std::vector<std::string> lines; // the log lines the event rests on, decoded

@@ -49,6 +49,7 @@ nlohmann::ordered_json EventToJson(const Event& event, bool withLines)
     case EventKind::Run:
         AddPeriod(event, object);
         object["version"] = event.version;
+        object["start_logged"] = event.startLogged;
         break;
     case EventKind::IgnitionOff: AddPeriod(event, object); break;
     case EventKind::Restart:

@@ -50,6 +50,8 @@ void WriteRuns(const Summary& summary, std::ostream& out)
         }
         if (!run->version.empty())
             out << "  V" << run->version;
+        if (!run->startLogged)
+            out << "  (its start is before the log)";
         out << "\n";
     }
 }
