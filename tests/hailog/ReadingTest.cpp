@@ -13,7 +13,7 @@ namespace {
 
 const Seconds kHour = ToSeconds(2024, 6, 11, 9, 0, 0);
 
-TEST(ParseLine, TakesTagFunctionNumberAndText)
+TEST(HailogLine, TakesTagFunctionNumberAndText)
 {
     const LogLine line = ParseLine("05:07 [K] <I> CPatchList::RM[764] 결과[1] DELETE 파일이름[\\a.dll]", kHour);
     ASSERT_TRUE(line.Parsed());
@@ -25,7 +25,7 @@ TEST(ParseLine, TakesTagFunctionNumberAndText)
     EXPECT_EQ(line.text, "결과[1] DELETE 파일이름[\\a.dll]");
 }
 
-TEST(ParseLine, KeepsTheFormsThatDepartFromTheConvention)
+TEST(HailogLine, KeepsTheFormsThatDepartFromTheConvention)
 {
     struct Case {
         const char* line;
@@ -57,7 +57,7 @@ TEST(ParseLine, KeepsTheFormsThatDepartFromTheConvention)
     }
 }
 
-TEST(ParseLine, KeepsWhatIsNotInTheLogsFormAsItIs)
+TEST(HailogLine, KeepsWhatIsNotInTheLogsFormAsItIs)
 {
     for (const char* text : {"", "05:07", "60:00 [K] <I> x", "05:60 [K] x", "ab:cd [K] x", "05:07 x",
                              "05:07 [X] <I> CheckApp[409] x", "CheckApp[409] x",
@@ -75,14 +75,14 @@ TEST(ParseLine, KeepsWhatIsNotInTheLogsFormAsItIs)
     }
 }
 
-TEST(ParseLine, ShowsTheFullDateAndTime)
+TEST(HailogLine, ShowsTheFullDateAndTime)
 {
     EXPECT_EQ(WithFullTime(ParseLine("05:07 [K] <I> CheckApp[409] x", kHour)),
               "2024-06-11 09:05:07 [K] <I> CheckApp[409] x");
     EXPECT_EQ(WithFullTime(ParseLine("garbage", kHour)), "2024-06-11 09:??:?? garbage");
 }
 
-TEST(Clock, ReadsOnlyRealMinutes)
+TEST(HailogClock, ReadsOnlyRealMinutes)
 {
     EXPECT_EQ(ParseMinute("2024-02-29 23:59"), ToSeconds(2024, 2, 29, 23, 59, 0));
     for (const char* bad : {"2023-02-29 10:00", "2024-04-31 10:00", "2024-06-11 24:00", "2024-06-11 10:60",
@@ -93,7 +93,7 @@ TEST(Clock, ReadsOnlyRealMinutes)
     EXPECT_EQ(FormatDuration(40), "40 s");
 }
 
-TEST(LogFiles, TakesTheHourFromTheName)
+TEST(HailogFileName, TakesTheHourFromTheName)
 {
     EXPECT_EQ(HourOfName("hailwatch-2024061109.log"), kHour);
     for (const char* bad : {"hailwatch-2024061124.log", "hailwatch-2024023010.log", "hailwatch-202406110.log",
@@ -102,7 +102,7 @@ TEST(LogFiles, TakesTheHourFromTheName)
         EXPECT_FALSE(HourOfName(bad)) << bad;
 }
 
-TEST(Cp949, ShowsBadBytesAndControlsAsQuestionMarks)
+TEST(HailogCp949, ShowsBadBytesAndControlsAsQuestionMarks)
 {
     Decoded out;
     // C4 DD is "콜"; 0x80 is no lead byte; 0x1B would steer a terminal; a
@@ -112,7 +112,7 @@ TEST(Cp949, ShowsBadBytesAndControlsAsQuestionMarks)
     EXPECT_EQ(out.badBytes, 2u);
 }
 
-TEST(Filter, CombinesNumbersFunctionErrorsAndTime)
+TEST(HailogFilter, CombinesNumbersFunctionErrorsAndTime)
 {
     const LogLine restart = ParseLine("05:07 [K] <I> CheckApp[409] x", kHour);
     const LogLine removal = ParseLine("30:00 [K] <I> CPatchList::RM[764] x", kHour);

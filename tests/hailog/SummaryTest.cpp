@@ -15,7 +15,7 @@ const char kRule[] = "##########################################################
 const char kStart[] = "<I> ###################### Hailwatch Start ######################";
 const char kEnd[] = "<I> ####################### Hailwatch End #######################";
 
-class SummaryOf : public ::testing::Test {
+class HailogSummary : public ::testing::Test {
 protected:
     // Lines "MM:SS text" of the hour `hour` (9 for 09:00).
     void Hour(int hour, const std::vector<std::string>& lines)
@@ -41,7 +41,7 @@ protected:
     std::vector<LogLine> lines_;
 };
 
-TEST_F(SummaryOf, ARunCutByThePowerEndsAtItsLastLine)
+TEST_F(HailogSummary, ARunCutByThePowerEndsAtItsLastLine)
 {
     Hour(9, {std::string("00:00 ") + kRule, std::string("00:00 ") + kStart, std::string("00:00 ") + kRule,
              "00:05 <I> V2.2.56", "10:00 <I> CheckApp[434] DTG 응용프로그램이 없습니다. 재시작합니다.",
@@ -57,7 +57,7 @@ TEST_F(SummaryOf, ARunCutByThePowerEndsAtItsLastLine)
     EXPECT_EQ(*runs[1].end, kNine + 50 * 60);
 }
 
-TEST_F(SummaryOf, AnEndBannerWithoutItsStartIsARunSinceTheFirstLineSeen)
+TEST_F(HailogSummary, AnEndBannerWithoutItsStartIsARunSinceTheFirstLineSeen)
 {
     // Logging switched on while the supervisor ran.
     Hour(9, {"20:00 <I> CheckApp[409] x", std::string("30:00 ") + kRule, std::string("30:00 ") + kEnd,
@@ -71,7 +71,7 @@ TEST_F(SummaryOf, AnEndBannerWithoutItsStartIsARunSinceTheFirstLineSeen)
     EXPECT_EQ(runs[1].ending, Ending::EndBanner);
 }
 
-TEST_F(SummaryOf, TellsTheCallRestartFromTheFolderTestByTheFunction)
+TEST_F(HailogSummary, TellsTheCallRestartFromTheFolderTestByTheFunction)
 {
     Hour(9, {"00:00 <I> CPatchList::IsFolderFiles[425] 경로[\\SDMMC\\AirUpdate] 결과[No File]",
              "00:05 <I> CheckApp[425] 콜 응용프로그램이 없습니다. 재시작합니다.",
@@ -84,7 +84,7 @@ TEST_F(SummaryOf, TellsTheCallRestartFromTheFolderTestByTheFunction)
     EXPECT_EQ(Of(EventKind::Update)[0].update.package, "none");
 }
 
-TEST_F(SummaryOf, KeepsThePackageWhenACopyOfTheListOrOfTheMoveFailed)
+TEST_F(HailogSummary, KeepsThePackageWhenACopyOfTheListOrOfTheMoveFailed)
 {
     Started("00:00");
     Hour(9, {"00:00 <I> CPatchList::IsFolderFiles[425] 경로[\\SDMMC\\AirUpdate] 결과[File]",
@@ -121,7 +121,7 @@ TEST_F(SummaryOf, KeepsThePackageWhenACopyOfTheListOrOfTheMoveFailed)
     EXPECT_EQ(updates[3].update.package, "left alone");
 }
 
-TEST_F(SummaryOf, EndsIgnitionOffAtAccOnTheNextStartOrTheLogsEnd)
+TEST_F(HailogSummary, EndsIgnitionOffAtAccOnTheNextStartOrTheLogsEnd)
 {
     Started("00:00");
     Hour(9, {"01:00 <I> WM_POWER_MODE_CHANGE ACC OFF 1000 1000", "01:30 <I> WM_POWER_MODE_CHANGE ACC OFF 1000 1000",
@@ -140,7 +140,7 @@ TEST_F(SummaryOf, EndsIgnitionOffAtAccOnTheNextStartOrTheLogsEnd)
     EXPECT_EQ(periods[2].ending, Ending::LogEnds);
 }
 
-TEST_F(SummaryOf, CountsEventsBeforeAnyStartBannerAndListsHoursWithNoFile)
+TEST_F(HailogSummary, CountsEventsBeforeAnyStartBannerAndListsHoursWithNoFile)
 {
     Hour(6, {"59:00 <I> RunNaviApp[481] 키전원Off로 인하여 Roadlens를 종료합니다."});
     Hour(9, {"00:10 <E> ReqBuildOption[628] 빌드 옵션 응답에 실패하였습니다.Error[1460]", "not a line"});
@@ -158,7 +158,7 @@ TEST_F(SummaryOf, CountsEventsBeforeAnyStartBannerAndListsHoursWithNoFile)
     EXPECT_TRUE(Of(EventKind::Run).empty());
 }
 
-TEST_F(SummaryOf, WritesOneJsonObjectALineThatNoScriptTagCanBreak)
+TEST_F(HailogSummary, WritesOneJsonObjectALineThatNoScriptTagCanBreak)
 {
     Started("00:00");
     Hour(9, {"00:00 <I> CPatchList::IsFolderFiles[425] 경로[\\SDMMC\\AirUpdate] 결과[File]",
