@@ -100,6 +100,22 @@ run_preset() {
   note "  $preset tests" "$(ctest_counts "$dir")"
 }
 
+# hailog on the logs the real hailwatch.exe wrote in the Wine scenarios: each
+# is read without a warning (exit 0) and shows at least one run.
+hailog_reads_wine_logs() {
+  local hailog="$host_dir/tools/hailog/hailog" log events status read=0
+  for log in "$win32_dir"/e2e/*/device/ResidentFlash/Log; do
+    compgen -G "$log/hailwatch-*.log" >/dev/null || continue
+    events="$("$hailog" summary --json "$log")"
+    status=$?
+    [[ $status -eq 0 ]] || { echo "hailog on $log: exit $status"; return 1; }
+    grep -q '"kind":"run"' <<<"$events" || { echo "hailog on $log: no run"; return 1; }
+    read=$((read + 1))
+  done
+  echo "hailog read the logs of $read Wine scenarios"
+  [[ $read -gt 0 ]]
+}
+
 report_conformance() {
   local dir="$1" backend="$2" label="$3" line
   line="$(conformance_line "$dir" "$backend")"
@@ -142,6 +158,7 @@ main() {
   run_preset host-asan "$asan_dir"
   run_preset win32 "$win32_dir"
   run_fuzz
+  step "hailog on the Wine scenarios' logs" hailog_reads_wine_logs
 
   report_conformance "$host_dir" host "conformance, host backend"
   report_conformance "$asan_dir" host "conformance, host backend (asan)"
