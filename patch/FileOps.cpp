@@ -41,6 +41,23 @@ static int CopyOnce(const WCHAR* source, const WCHAR* destination)
     return CopyFileW(source, destination, FALSE);
 }
 
+/* A move replaces the destination by design, so a read-only bit on it (the
+ * bit a copy carries over from a read-only source, or one set by hand on an
+ * installed file) must not stall the move at every start. Only that bit is
+ * cleared; a folder is left alone. */
+static void MakeWritable(const WCHAR* path)
+{
+    DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+        (attributes & FILE_ATTRIBUTE_READONLY) == 0) {
+        return;
+    }
+    attributes &= ~(DWORD)FILE_ATTRIBUTE_READONLY;
+    /* The copy that follows reports whether this was enough. */
+    SetFileAttributesW(path, attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
+}
+
 void CPatchList::SLEEP(const char* milliseconds)
 {
     int count = ReadCount(milliseconds);
@@ -126,11 +143,15 @@ int CPatchList::CP(const char* source, const char* destination, int deleteSource
         return 1;
     }
     /* Copying a file onto itself, then deleting the source, would lose the
-     * only copy; the file system ignores letter case, so this test does too. */
+     * only copy; two spellings of one file must not slip past this test, or
+     * the copy fails at every start and the package is never done. */
     if (IsSamePath(from.Units(), to.Units())) {
         WriteLog("%s %s[%d] %s 원본과 대상 경로가 같습니다.\r\n", kInfo,
                  "CPatchList::CP", 834, source);
         return 1;
+    }
+    if (deleteSource != 0) {
+        MakeWritable(to.Units());
     }
     int result = CallWithRetries(CopyOnce, from.Units(), to.Units());
     WriteLog("%s %s[%d] 결과[%d] Src파일[%s] Dst파일[%s] DELETE 실행여부[%d]\r\n",

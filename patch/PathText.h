@@ -49,8 +49,19 @@ int JoinWidePath(WCHAR* out, size_t units, const WCHAR* folder, const WCHAR* nam
 /* GetFileAttributesW of an 8-bit path. */
 DWORD ReadAttributes(const char* path);
 
-/* The device's file system ignores letter case, so two spellings that differ
- * only in ASCII case name one file. */
+/* Writes into `out` (`units` units, terminator included) the one spelling
+ * of `path` that the file system would resolve to the same file: ASCII
+ * letters in lower case, one "\" between components, no "." component, each
+ * ".." taking away the component before it (never the root), no separator at
+ * the end, and "/" read as "\". A path that starts with two separators is a
+ * network path: it keeps "\\" in front, and ".." never climbs above its
+ * server and share. A path without a leading separator is taken from the
+ * root, as the device resolves it. Answers 0 (and leaves `out` empty) when
+ * the result would not fit; wcslen(path) + 2 units always suffice. */
+int NormalisePath(const WCHAR* path, WCHAR* out, size_t units);
+
+/* Two spellings of one path name one file: compares the normalised forms, so
+ * that a copy never meets its own source. */
 int IsSamePath(const WCHAR* first, const WCHAR* second);
 
 #endif

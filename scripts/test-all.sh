@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the host suites, the same under AddressSanitizer
-# and UndefinedBehaviorSanitizer, the core's C++03 pedantic check, and the
-# Win32 build with its conformance and end-to-end suites under Wine.
+# and UndefinedBehaviorSanitizer, the core's C++03 pedantic check, the Win32
+# build with its conformance and end-to-end suites under Wine, and the fuzz
+# targets for a bounded time each.
 #
 #   bash scripts/test-all.sh
 #
@@ -11,14 +12,15 @@
 # each backend.
 #
 # The build folders are the presets' (build/host, build/host-asan,
-# build/win32) unless HAILWATCH_HOST_DIR, HAILWATCH_ASAN_DIR or
-# HAILWATCH_WIN32_DIR name others.
+# build/win32, build/fuzz) unless HAILWATCH_HOST_DIR, HAILWATCH_ASAN_DIR,
+# HAILWATCH_WIN32_DIR or HAILWATCH_FUZZ_DIR name others.
 set -uo pipefail
 
 cd "$(dirname "$0")/.."
 readonly host_dir="${HAILWATCH_HOST_DIR:-build/host}"
 readonly asan_dir="${HAILWATCH_ASAN_DIR:-build/host-asan}"
 readonly win32_dir="${HAILWATCH_WIN32_DIR:-build/win32}"
+readonly fuzz_dir="${HAILWATCH_FUZZ_DIR:-build/fuzz}"
 readonly jobs=2
 readonly summary_file="$(mktemp)"
 trap 'rm -f "$summary_file"' EXIT
@@ -32,7 +34,9 @@ note() { printf '%-34s %s\n' "$1" "$2" >>"$summary_file"; }
 
 # shellcheck source=lib/install.sh
 source scripts/lib/install.sh
-install_all() { install_missing "${WIN32_REQUIREMENTS[@]}" "${HOST_REQUIREMENTS[@]}"; }
+install_all() {
+  install_missing "${WIN32_REQUIREMENTS[@]}" "${HOST_REQUIREMENTS[@]}" "${FUZZ_REQUIREMENTS[@]}"
+}
 
 # ---- steps -----------------------------------------------------------------
 
@@ -96,6 +100,22 @@ run_preset() {
   note "  $preset tests" "$(ctest_counts "$dir")"
 }
 
+# hailog on the logs the real hailwatch.exe wrote in the Wine scenarios: each
+# is read without a warning (exit 0) and shows at least one run.
+hailog_reads_wine_logs() {
+  local hailog="$host_dir/tools/hailog/hailog" log events status read=0
+  for log in "$win32_dir"/e2e/*/device/ResidentFlash/Log; do
+    compgen -G "$log/hailwatch-*.log" >/dev/null || continue
+    events="$("$hailog" summary --json "$log")"
+    status=$?
+    [[ $status -eq 0 ]] || { echo "hailog on $log: exit $status"; return 1; }
+    grep -q '"kind":"run"' <<<"$events" || { echo "hailog on $log: no run"; return 1; }
+    read=$((read + 1))
+  done
+  echo "hailog read the logs of $read Wine scenarios"
+  [[ $read -gt 0 ]]
+}
+
 report_conformance() {
   local dir="$1" backend="$2" label="$3" line
   line="$(conformance_line "$dir" "$backend")"
@@ -105,6 +125,20 @@ report_conformance() {
   else
     note "$label" "$line"
   fi
+}
+
+# The fuzz targets, each for a bounded time (scripts/fuzz.sh); the count of
+# executions of each goes to the summary.
+run_fuzz() {
+  local summary="$fuzz_dir/summary.txt" line
+  rm -f "$summary"
+  step "fuzz: build and run" env HAILWATCH_FUZZ_DIR="$fuzz_dir" bash scripts/fuzz.sh
+  if [[ ! -s "$summary" ]]; then
+    note "  fuzz targets" "NO RESULT"
+    failures=$((failures + 1))
+    return
+  fi
+  while IFS= read -r line; do note "  fuzz ${line%%:*}" "${line#*: }"; done <"$summary"
 }
 
 main() {
@@ -118,10 +152,13 @@ main() {
   g++ --version | head -n 1
   x86_64-w64-mingw32-g++ --version | head -n 1
   WINEDEBUG=-all wine --version
+  clang++-14 --version | head -n 1
 
   run_preset host "$host_dir" cxx03_check
   run_preset host-asan "$asan_dir"
   run_preset win32 "$win32_dir"
+  run_fuzz
+  step "hailog on the Wine scenarios' logs" hailog_reads_wine_logs
 
   report_conformance "$host_dir" host "conformance, host backend"
   report_conformance "$asan_dir" host "conformance, host backend (asan)"

@@ -14,12 +14,15 @@ std::string Utf16ToUtf8(const WCHAR* text);
 std::wstring Utf8ToUtf16(const std::string& text);
 
 // The native path for a UTF-16 device path; false if it is not a device
-// path (relative, drive letter) or cannot be represented.
+// path (network path, drive letter) or cannot be represented.
 bool ResolveDevicePath(const WCHAR* devicePath, std::string* nativePath);
-// The same, also telling why it failed (ERROR_PATH_NOT_FOUND for a relative
-// path, ERROR_INVALID_NAME for a drive letter or a character no file name
-// may hold, ERROR_FILE_NOT_FOUND for units that name no character).
+// The same, also telling why it failed (ERROR_PATH_NOT_FOUND for an empty or
+// network path, ERROR_INVALID_NAME for a drive letter or a character no file
+// name may hold, ERROR_FILE_NOT_FOUND for units that name no character).
 bool ResolveDevicePath(const WCHAR* devicePath, std::string* nativePath, DWORD* error);
+
+// A path that starts with two separators (\\server\share).
+bool IsNetworkPath(const WCHAR* path);
 
 // True (and *error set) if an injected failure applies to this call.
 bool ConsumeFault(const char* operation, const std::string& nativePath, DWORD* error);

@@ -1,10 +1,14 @@
 // Device paths under the device root.
 //
-// A device path is absolute, with backslashes (slashes are accepted too) and
-// no drive letter: "\ResidentFlash\Hailnet\LogMsg" names
-// <root>/ResidentFlash/Hailnet/LogMsg. "." components are dropped and ".."
-// goes up one level but never above the root, so no device path leaves the
-// device root.
+// A device path has backslashes (slashes are accepted too) and no drive
+// letter: "\ResidentFlash\Hailnet\LogMsg" names
+// <root>/ResidentFlash/Hailnet/LogMsg. Windows CE has no current folder, so a
+// path without the leading backslash is taken from the root as well; a
+// leading pair of separators is a network path, which names nothing here.
+// "." components are dropped and ".." goes up one level but never above the
+// root, so no device path leaves the device root. Names are trimmed as Win32
+// trims them: the last component loses every trailing dot and space, an
+// earlier one a single trailing dot.
 //
 // Windows CE's file system ignores letter case, the host's does not. Each
 // component that exists is therefore looked up without regard to ASCII letter
@@ -92,17 +96,46 @@ bool FindSpelling(const std::string& folder, const std::string& component, std::
     return any;
 }
 
-// Splits an absolute device path into its components (UTF-8), applying "."
-// and "..".
+bool IsDriveLetterPath(const WCHAR* path) {
+    return path[0] != 0 && detail::UnitValue(path[1]) == ':';
+}
+
+// "dir." is "dir" and "dir.." stays, anywhere in a path; the last component
+// ("name. . ") also loses its trailing spaces and every trailing dot.
+void TrimComponent(std::string* name, bool last) {
+    if (last) {
+        size_t keep = name->find_last_not_of(". ");
+        name->erase(keep == std::string::npos ? 0 : keep + 1);
+    } else if (name->size() >= 2 && (*name)[name->size() - 1] == '.' &&
+               (*name)[name->size() - 2] != '.') {
+        name->erase(name->size() - 1);
+    }
+}
+
+// Adds one component ended by a separator or (last) by the path's end.
+void AddComponent(std::string name, bool last, std::vector<std::string>* components) {
+    if (name == "..") {
+        if (!components->empty()) components->pop_back();
+        return;
+    }
+    if (name == ".") return;
+    TrimComponent(&name, last);
+    if (!name.empty()) components->push_back(name);
+}
+
+// Splits a device path into its components (UTF-8), applying "." and "..".
 bool SplitComponents(const WCHAR* path, std::vector<std::string>* components, DWORD* error) {
     size_t length = wcslen(path);
-    if (!IsSeparator(detail::UnitValue(path[0]))) {
-        bool driveLetter = length > 1 && detail::UnitValue(path[1]) == ':';
-        *error = driveLetter ? ERROR_INVALID_NAME : ERROR_PATH_NOT_FOUND;
+    if (IsDriveLetterPath(path)) {
+        *error = ERROR_INVALID_NAME;
+        return false;
+    }
+    if (detail::IsNetworkPath(path)) {
+        *error = ERROR_PATH_NOT_FOUND;
         return false;
     }
     std::string current;
-    for (size_t i = 1; i <= length;) {
+    for (size_t i = 0; i <= length;) {
         unsigned cp = 0;
         i += i < length ? detail::NextCodePoint(path + i, length - i, &cp) : 1;
         if (cp == detail::kInvalidCodePoint) {
@@ -110,11 +143,7 @@ bool SplitComponents(const WCHAR* path, std::vector<std::string>* components, DW
             return false;
         }
         if (cp == 0 || IsSeparator(cp)) {
-            if (current == "..") {
-                if (!components->empty()) components->pop_back();
-            } else if (!current.empty() && current != ".") {
-                components->push_back(current);
-            }
+            AddComponent(current, cp == 0, components);
             current.clear();
         } else if (IsForbiddenInName(cp)) {
             *error = ERROR_INVALID_NAME;
@@ -145,6 +174,11 @@ std::string NativePath(const std::string& devicePathUtf8) {
 }
 
 namespace detail {
+
+bool IsNetworkPath(const WCHAR* path) {
+    return path != NULL && path[0] != 0 && IsSeparator(UnitValue(path[0])) &&
+           IsSeparator(UnitValue(path[1]));
+}
 
 bool ResolveDevicePath(const WCHAR* devicePath, std::string* nativePath, DWORD* error) {
     std::vector<std::string> components;

@@ -8,11 +8,10 @@
 // 0x80 when it has none. The backend runs as root, where permission bits do
 // not stop unlink or open, so every read-only rule is checked here.
 //
-// Searches read the folder once, at FindFirstFileW, and hand out the names in
-// byte order; a name whose file has gone by the time it is due is skipped, so
-// deleting found files while searching is safe. "." and ".." are never
-// returned, as on Windows CE.
-#include <dirent.h>
+// A file held open through fopen is neither deleted nor overwritten until it
+// is closed (error 32): Windows' C library shares an open file for reading
+// and writing, never for deletion. Searches are in file_search.cpp, fopen in
+// file_open.cpp.
 #include <errno.h>
 #include <fcntl.h>
 #include <string.h>
@@ -20,20 +19,24 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/host/backend_internal.h"
+#include "platform/host/file_internal.h"
 #include "platform/host/host_control.h"
 
-// Below, fopen is the C library's own; the device-path version is HostFopen.
-#undef fopen
+using host::detail::AttributesOf;
+using host::detail::ErrorFromErrno;
+using host::detail::Fail;
+using host::detail::IsHeldOpen;
+using host::detail::IsReadOnly;
+using host::detail::MissingError;
+using host::detail::PrepareFileCall;
+using host::detail::StatExisting;
 
 namespace {
 
-const DWORD kErrorSharingViolation = 32;
 const DWORD kErrorDiskFull = 112;
 const DWORD kErrorFilenameTooLong = 206;
 const char kAttributeName[] = "user.hailwatch.attrib";
@@ -53,6 +56,44 @@ std::vector<Fault>& Faults() {
     static std::vector<Fault> faults;
     return faults;
 }
+
+
+// ---- paths -----------------------------------------------------------------
+
+std::string ParentOf(const std::string& nativePath) {
+    size_t slash = nativePath.rfind('/');
+    return slash == std::string::npos || slash == 0 ? std::string("/") : nativePath.substr(0, slash);
+}
+
+bool IsFolder(const std::string& nativePath) {
+    struct stat st;
+    return stat(nativePath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// ---- extended attribute bits -----------------------------------------------
+
+
+DWORD ReadExtendedBits(const std::string& nativePath) {
+    char value[16];
+    ssize_t length = getxattr(nativePath.c_str(), kAttributeName, value, sizeof value - 1);
+    if (length <= 0) return 0;
+    value[length] = 0;
+    return (DWORD)strtoul(value, NULL, 10) & kExtendedBits;
+}
+
+bool WriteExtendedBits(const std::string& nativePath, DWORD bits) {
+    bits &= kExtendedBits;
+    if (bits == 0)
+        return removexattr(nativePath.c_str(), kAttributeName) == 0 || errno == ENODATA;
+    char value[16];
+    snprintf(value, sizeof value, "%u", bits);
+    return setxattr(nativePath.c_str(), kAttributeName, value, strlen(value), 0) == 0;
+}
+
+} // namespace
+
+namespace host {
+namespace detail {
 
 // ---- errors ----------------------------------------------------------------
 
@@ -75,37 +116,23 @@ DWORD ErrorFromErrno(int error) {
     }
 }
 
-std::string ParentOf(const std::string& nativePath) {
-    size_t slash = nativePath.rfind('/');
-    return slash == std::string::npos || slash == 0 ? std::string("/") : nativePath.substr(0, slash);
-}
-
-bool IsFolder(const std::string& nativePath) {
-    struct stat st;
-    return stat(nativePath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 // Windows tells a missing file in an existing folder from a missing folder.
 DWORD MissingError(const std::string& nativePath) {
     return IsFolder(ParentOf(nativePath)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
 }
 
-// Maps the device path and applies injected faults, matched against
-// `callPath` (the call's first path argument) and the native path; on
-// failure the last error is set and false returned.
-bool PrepareCall(const char* operation, LPCWSTR devicePath, std::string* nativePath,
-                 LPCWSTR callPath = NULL) {
+bool PrepareFileCall(const char* operation, LPCWSTR devicePath, std::string* nativePath,
+                     LPCWSTR callPath) {
     DWORD error = ERROR_SUCCESS;
-    std::string matched = host::detail::Utf16ToUtf8(callPath != NULL ? callPath : devicePath);
-    if (!host::detail::ResolveDevicePath(devicePath, nativePath, &error) ||
-        host::detail::ConsumeFault(operation, matched, *nativePath, &error)) {
+    std::string matched = Utf16ToUtf8(callPath != NULL ? callPath : devicePath);
+    if (!ResolveDevicePath(devicePath, nativePath, &error) ||
+        ConsumeFault(operation, matched, *nativePath, &error)) {
         SetLastError(error);
         return false;
     }
     return true;
 }
 
-// Stats a path that must exist; sets the last error otherwise.
 bool StatExisting(const std::string& nativePath, struct stat* st) {
     if (stat(nativePath.c_str(), st) == 0) return true;
     SetLastError(errno == ENOENT ? MissingError(nativePath) : ErrorFromErrno(errno));
@@ -116,29 +143,17 @@ bool StatExisting(const std::string& nativePath, struct stat* st) {
 
 bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 
-DWORD ReadExtendedBits(const std::string& nativePath) {
-    char value[16];
-    ssize_t length = getxattr(nativePath.c_str(), kAttributeName, value, sizeof value - 1);
-    if (length <= 0) return 0;
-    value[length] = 0;
-    return (DWORD)strtoul(value, NULL, 10) & kExtendedBits;
-}
-
-bool WriteExtendedBits(const std::string& nativePath, DWORD bits) {
-    bits &= kExtendedBits;
-    if (bits == 0)
-        return removexattr(nativePath.c_str(), kAttributeName) == 0 || errno == ENODATA;
-    char value[16];
-    snprintf(value, sizeof value, "%u", bits);
-    return setxattr(nativePath.c_str(), kAttributeName, value, strlen(value), 0) == 0;
-}
-
 DWORD AttributesOf(const std::string& nativePath, const struct stat& st) {
     DWORD bits = ReadExtendedBits(nativePath);
     if (IsReadOnly(st)) bits |= FILE_ATTRIBUTE_READONLY;
     if (S_ISDIR(st.st_mode)) return bits | FILE_ATTRIBUTE_DIRECTORY;
     return bits == 0 ? FILE_ATTRIBUTE_NORMAL : bits;
 }
+
+} // namespace detail
+} // namespace host
+
+namespace {
 
 mode_t WithReadOnly(mode_t mode, bool readOnly) {
     mode &= 07777;
@@ -226,172 +241,12 @@ DWORD DestinationProblem(const struct stat& sourceStat, const std::string& desti
     if (stat(destination.c_str(), &st) != 0) return ERROR_SUCCESS;
     if (failIfExists) return ERROR_FILE_EXISTS;
     if (st.st_dev == sourceStat.st_dev && st.st_ino == sourceStat.st_ino)
-        return kErrorSharingViolation; // the same file under another spelling
+        return ERROR_SHARING_VIOLATION; // the same file under another spelling
+    if (IsHeldOpen(st)) return ERROR_SHARING_VIOLATION;
     if (S_ISDIR(st.st_mode) || IsReadOnly(st)) return ERROR_ACCESS_DENIED;
     return ERROR_SUCCESS;
 }
 
-// ---- searches --------------------------------------------------------------
-
-struct Search {
-    std::string folder;
-    std::vector<std::string> names;
-    size_t next;
-};
-
-std::set<Search*>& Searches() {
-    static std::set<Search*> searches;
-    return searches;
-}
-
-WCHAR FoldAscii(unsigned unit) {
-    return (WCHAR)(unit >= 'A' && unit <= 'Z' ? unit - 'A' + 'a' : unit);
-}
-
-bool GlobMatch(const WCHAR* pattern, const WCHAR* name) {
-    const WCHAR* starPattern = NULL;
-    const WCHAR* starName = NULL;
-    while (*name != 0) {
-        if (*pattern == L'*') {
-            starPattern = ++pattern;
-            starName = name;
-        } else if (*pattern == L'?' ||
-                   (*pattern != 0 && FoldAscii(host::detail::UnitValue(*pattern)) ==
-                                         FoldAscii(host::detail::UnitValue(*name)))) {
-            ++pattern;
-            ++name;
-        } else if (starPattern != NULL) {
-            pattern = starPattern;
-            name = ++starName;
-        } else {
-            return false;
-        }
-    }
-    while (*pattern == L'*') ++pattern;
-    return *pattern == 0;
-}
-
-// Windows' matching: "*" and "?" ignoring ASCII case, and a pattern ending in
-// ".*" (or ".") also matches a name without any dot, so "*.*" is everything.
-bool PatternMatches(const std::wstring& pattern, const std::wstring& name) {
-    if (GlobMatch(pattern.c_str(), name.c_str())) return true;
-    if (name.find(L'.') != std::wstring::npos) return false;
-    size_t cut = pattern.size() >= 2 && pattern.compare(pattern.size() - 2, 2, L".*") == 0 ? 2
-               : !pattern.empty() && pattern[pattern.size() - 1] == L'.' ? 1 : 0;
-    return cut != 0 && GlobMatch(pattern.substr(0, pattern.size() - cut).c_str(), name.c_str());
-}
-
-// The names of `folder` that match; false if the folder cannot be read.
-bool ListMatches(const std::string& folder, const std::wstring& pattern,
-                 std::vector<std::string>* names) {
-    DIR* dir = opendir(folder.c_str());
-    if (dir == NULL) return false;
-    while (struct dirent* entry = readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name == "." || name == "..") continue;
-        std::wstring units;
-        // A native name that is not UTF-8 cannot be named by any device path.
-        if (!host::detail::Utf8ToUnits(name.data(), name.size(), &units)) continue;
-        if (PatternMatches(pattern, units)) names->push_back(name);
-    }
-    closedir(dir);
-    std::sort(names->begin(), names->end());
-    return true;
-}
-
-FILETIME FileTimeOf(const struct timespec& when) {
-    // 100 ns intervals since 1601-01-01.
-    unsigned long long ticks = ((unsigned long long)when.tv_sec + 11644473600ULL) * 10000000ULL +
-                               (unsigned long long)when.tv_nsec / 100;
-    FILETIME out;
-    out.dwLowDateTime = (DWORD)(ticks & 0xFFFFFFFFu);
-    out.dwHighDateTime = (DWORD)(ticks >> 32);
-    return out;
-}
-
-void CopyNameBounded(const std::string& name, WCHAR* out) {
-    std::wstring units = host::detail::Utf8ToUtf16(name);
-    size_t count = std::min(units.size(), (size_t)MAX_PATH - 1);
-    // Never end on the first half of a surrogate pair.
-    if (count < units.size() && count > 0 && units[count - 1] >= 0xD800 && units[count - 1] <= 0xDBFF)
-        --count;
-    for (size_t i = 0; i < count; ++i) out[i] = units[i];
-    out[count] = 0;
-}
-
-void FillFindData(const std::string& name, const std::string& nativePath, const struct stat& st,
-                  LPWIN32_FIND_DATAW data) {
-    memset(data, 0, sizeof *data);
-    data->dwFileAttributes = AttributesOf(nativePath, st);
-    data->ftCreationTime = FileTimeOf(st.st_mtim);
-    data->ftLastAccessTime = FileTimeOf(st.st_atim);
-    data->ftLastWriteTime = FileTimeOf(st.st_mtim);
-    unsigned long long size = S_ISDIR(st.st_mode) ? 0 : (unsigned long long)st.st_size;
-    data->nFileSizeHigh = (DWORD)(size >> 32);
-    data->nFileSizeLow = (DWORD)(size & 0xFFFFFFFFu);
-    CopyNameBounded(name, data->cFileName);
-}
-
-// Hands out the next name whose file still exists.
-bool NextFound(Search* search, LPWIN32_FIND_DATAW data) {
-    while (search->next < search->names.size()) {
-        const std::string& name = search->names[search->next++];
-        std::string nativePath = search->folder + "/" + name;
-        struct stat st;
-        if (stat(nativePath.c_str(), &st) != 0) continue;
-        FillFindData(name, nativePath, st, data);
-        return true;
-    }
-    return false;
-}
-
-Search* FindSearch(HANDLE handle) {
-    std::set<Search*>::iterator it = Searches().find(static_cast<Search*>(handle));
-    return it == Searches().end() ? NULL : *it;
-}
-
-// Splits "\folder\pattern" at its last separator.
-bool SplitPattern(LPCWSTR pattern, std::wstring* folder, std::wstring* namePattern) {
-    std::wstring whole = pattern;
-    size_t cut = whole.find_last_of(L"\\/");
-    if (cut == std::wstring::npos) return false;
-    *folder = cut == 0 ? std::wstring(L"\\") : whole.substr(0, cut);
-    *namePattern = whole.substr(cut + 1);
-    return true;
-}
-
-bool IsValidNamePattern(const std::wstring& pattern) {
-    for (size_t i = 0; i < pattern.size(); ++i) {
-        unsigned cp = host::detail::UnitValue(pattern[i]);
-        if (cp < 0x20 || cp == '<' || cp == '>' || cp == ':' || cp == '"' || cp == '|') return false;
-    }
-    return true;
-}
-
-// ---- fopen -----------------------------------------------------------------
-
-bool ModeWrites(const char* mode) {
-    return strchr(mode, 'w') != NULL || strchr(mode, 'a') != NULL || strchr(mode, '+') != NULL;
-}
-
-// The C library's mode for a Windows mode: the letter and '+', without the
-// Windows-only flags ("t", "c", "n", ",ccs=").
-std::string NativeMode(const char* mode) {
-    std::string out(1, mode[0]);
-    for (const char* p = mode + 1; *p != 0 && *p != ','; ++p)
-        if (*p == '+' || *p == 'b') out += *p;
-    return out;
-}
-
-// Windows' C library refuses to open a folder, and a read-only file for
-// writing; root on the host would do both.
-int OpenRefusal(const std::string& nativePath, const char* mode) {
-    struct stat st;
-    if (stat(nativePath.c_str(), &st) != 0) return 0;
-    if (S_ISDIR(st.st_mode)) return EACCES;
-    if (ModeWrites(mode) && IsReadOnly(st)) return EACCES;
-    return 0;
-}
 
 } // namespace
 
@@ -427,20 +282,20 @@ bool ConsumeFault(const char* operation, const std::string& nativePath, DWORD* e
 
 void ResetFiles() {
     Faults().clear();
-    std::set<Search*>& searches = Searches();
-    for (std::set<Search*>::iterator it = searches.begin(); it != searches.end(); ++it) delete *it;
-    searches.clear();
+    ResetSearches();
 }
 
 } // namespace detail
 } // namespace host
+
 
 extern "C" DWORD WINAPI GetFileAttributesW(LPCWSTR path) {
     std::string native;
     DWORD error = ERROR_SUCCESS;
     struct stat st;
     if (!host::detail::ResolveDevicePath(path, &native, &error)) {
-        SetLastError(error);
+        // Wine's answer for a network path; the other calls give 3.
+        SetLastError(host::detail::IsNetworkPath(path) ? ERROR_BAD_DEV_TYPE : error);
         return INVALID_FILE_ATTRIBUTES;
     }
     if (!StatExisting(native, &st)) return INVALID_FILE_ATTRIBUTES;
@@ -450,7 +305,7 @@ extern "C" DWORD WINAPI GetFileAttributesW(LPCWSTR path) {
 extern "C" BOOL WINAPI SetFileAttributesW(LPCWSTR path, DWORD attributes) {
     std::string native;
     struct stat st;
-    if (!PrepareCall("SetFileAttributesW", path, &native) || !StatExisting(native, &st)) return FALSE;
+    if (!PrepareFileCall("SetFileAttributesW", path, &native) || !StatExisting(native, &st)) return FALSE;
     // FILE_ATTRIBUTE_NORMAL carries no bit of its own; the directory bit
     // cannot be changed.
     DWORD bits = attributes & kSettableBits;
@@ -462,7 +317,8 @@ extern "C" BOOL WINAPI SetFileAttributesW(LPCWSTR path, DWORD attributes) {
 extern "C" BOOL WINAPI DeleteFileW(LPCWSTR path) {
     std::string native;
     struct stat st;
-    if (!PrepareCall("DeleteFileW", path, &native) || !StatExisting(native, &st)) return FALSE;
+    if (!PrepareFileCall("DeleteFileW", path, &native) || !StatExisting(native, &st)) return FALSE;
+    if (IsHeldOpen(st)) return Fail(ERROR_SHARING_VIOLATION);
     if (S_ISDIR(st.st_mode) || IsReadOnly(st)) return Fail(ERROR_ACCESS_DENIED);
     if (unlink(native.c_str()) != 0) return Fail(ErrorFromErrno(errno));
     return TRUE;
@@ -472,7 +328,7 @@ extern "C" BOOL WINAPI CopyFileW(LPCWSTR source, LPCWSTR destination, BOOL failI
     std::string from, to;
     DWORD error = ERROR_SUCCESS;
     struct stat sourceStat;
-    if (!PrepareCall("CopyFileW", source, &from)) return FALSE;
+    if (!PrepareFileCall("CopyFileW", source, &from)) return FALSE;
     if (!host::detail::ResolveDevicePath(destination, &to, &error)) return Fail(error);
     if (!StatExisting(from, &sourceStat)) return FALSE;
     if (S_ISDIR(sourceStat.st_mode)) return Fail(ERROR_ACCESS_DENIED);
@@ -486,7 +342,7 @@ extern "C" BOOL WINAPI CopyFileW(LPCWSTR source, LPCWSTR destination, BOOL failI
 extern "C" BOOL WINAPI CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
     std::string native;
     struct stat st;
-    if (!PrepareCall("CreateDirectoryW", path, &native)) return FALSE;
+    if (!PrepareFileCall("CreateDirectoryW", path, &native)) return FALSE;
     if (stat(native.c_str(), &st) == 0) return Fail(ERROR_ALREADY_EXISTS);
     if (mkdir(native.c_str(), 0777) != 0)
         return Fail(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno));
@@ -496,7 +352,7 @@ extern "C" BOOL WINAPI CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
 extern "C" BOOL WINAPI RemoveDirectoryW(LPCWSTR path) {
     std::string native;
     struct stat st;
-    if (!PrepareCall("RemoveDirectoryW", path, &native) || !StatExisting(native, &st)) return FALSE;
+    if (!PrepareFileCall("RemoveDirectoryW", path, &native) || !StatExisting(native, &st)) return FALSE;
     if (!S_ISDIR(st.st_mode)) return Fail(ERROR_DIRECTORY);
     if (native == host::DeviceRoot() || IsReadOnly(st)) return Fail(ERROR_ACCESS_DENIED);
     if (rmdir(native.c_str()) != 0)
@@ -504,74 +360,3 @@ extern "C" BOOL WINAPI RemoveDirectoryW(LPCWSTR path) {
     return TRUE;
 }
 
-extern "C" HANDLE WINAPI FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
-    std::wstring folder, namePattern;
-    std::string native;
-    if (pattern == NULL || data == NULL) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return INVALID_HANDLE_VALUE;
-    }
-    if (!SplitPattern(pattern, &folder, &namePattern)) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
-    if (!PrepareCall("FindFirstFileW", folder.c_str(), &native, pattern)) return INVALID_HANDLE_VALUE;
-    if (!IsValidNamePattern(namePattern)) {
-        SetLastError(ERROR_INVALID_NAME);
-        return INVALID_HANDLE_VALUE;
-    }
-    Search* search = new Search;
-    search->folder = native;
-    search->next = 0;
-    if (!ListMatches(native, namePattern, &search->names)) {
-        delete search;
-        SetLastError(ERROR_PATH_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
-    if (namePattern.empty() || !NextFound(search, data)) {
-        delete search;
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
-    Searches().insert(search);
-    return search;
-}
-
-extern "C" BOOL WINAPI FindNextFileW(HANDLE handle, LPWIN32_FIND_DATAW data) {
-    Search* search = FindSearch(handle);
-    if (search == NULL) return Fail(ERROR_INVALID_HANDLE);
-    if (data == NULL) return Fail(ERROR_INVALID_PARAMETER);
-    if (!NextFound(search, data)) return Fail(ERROR_NO_MORE_FILES);
-    return TRUE;
-}
-
-extern "C" BOOL WINAPI FindClose(HANDLE handle) {
-    Search* search = FindSearch(handle);
-    if (search == NULL) return Fail(ERROR_INVALID_HANDLE);
-    Searches().erase(search);
-    delete search;
-    return TRUE;
-}
-
-extern "C" FILE* HostFopen(const char* path, const char* mode) {
-    if (path == NULL || mode == NULL || mode[0] == 0) {
-        errno = EINVAL;
-        return NULL;
-    }
-    std::wstring units;
-    host::detail::Cp949ToUnits(path, strlen(path), &units);
-    std::string native;
-    if (!PrepareCall("fopen", units.c_str(), &native)) {
-        errno = ENOENT;
-        return NULL;
-    }
-    int refusal = OpenRefusal(native, mode);
-    if (refusal != 0) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        errno = refusal;
-        return NULL;
-    }
-    FILE* file = fopen(native.c_str(), NativeMode(mode).c_str());
-    if (file == NULL) SetLastError(errno == ENOENT ? MissingError(native) : ErrorFromErrno(errno));
-    return file;
-}

@@ -56,5 +56,15 @@ readonly HOST_REQUIREMENTS=(
   "g++ g++"
   "/usr/include/gtest/gtest.h libgtest-dev"
   "/usr/include/benchmark/benchmark.h libbenchmark-dev"
+  # hailog: its command line, its JSON, and its page checked in a browser.
   "/usr/include/CLI/CLI.hpp libcli11-dev"
+  "/usr/include/nlohmann/json.hpp nlohmann-json3-dev"
+  "python3 python3"
+  "chromium chromium"
+)
+
+# What the fuzz targets add: clang and its libFuzzer and sanitizer runtimes.
+readonly FUZZ_REQUIREMENTS=(
+  "clang++-14 clang-14"
+  "/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev"
 )

@@ -2,3 +2,4 @@
 # supervisor, with sibling stand-ins running.
 hailwatch_e2e_test(e2e_update_startup update_startup.sh)
 hailwatch_e2e_test(e2e_update_failed_copy update_failed_copy.sh)
+hailwatch_e2e_test(e2e_update_safety update_safety.sh)

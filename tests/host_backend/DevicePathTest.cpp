@@ -10,16 +10,35 @@ TEST_F(DevicePathTest, MapsAbsolutePathsWithEitherSeparatorUnderTheRoot) {
     EXPECT_EQ(host::NativePath("\\ResidentFlash\\Hailnet\\LogMsg"),
               root_ + "/ResidentFlash/Hailnet/LogMsg");
     EXPECT_EQ(host::NativePath("/SDMMC/AirUpdate"), root_ + "/SDMMC/AirUpdate");
-    EXPECT_EQ(host::NativePath("\\\\SDMMC\\\\AirUpdate\\"), root_ + "/SDMMC/AirUpdate");
+    EXPECT_EQ(host::NativePath("\\SDMMC\\\\AirUpdate\\"), root_ + "/SDMMC/AirUpdate");
     EXPECT_EQ(host::NativePath("\\"), root_);
 }
 
-TEST_F(DevicePathTest, RejectsRelativePathsDriveLettersAndForbiddenCharacters) {
+// Windows CE has no current folder; a leading pair of separators is a
+// network share, never a folder of the device.
+TEST_F(DevicePathTest, RelativePathsStartAtTheRootAndNetworkPathsMapNowhere) {
+    EXPECT_EQ(host::NativePath("ResidentFlash\\Hailnet"), root_ + "/ResidentFlash/Hailnet");
+    EXPECT_EQ(host::NativePath("..\\SDMMC"), root_ + "/SDMMC");
+    EXPECT_EQ(host::NativePath("\\\\SDMMC\\AirUpdate"), "");
+    EXPECT_EQ(host::NativePath("//SDMMC/AirUpdate"), "");
+    EXPECT_EQ(host::NativePath("\\/SDMMC"), "");
+}
+
+TEST_F(DevicePathTest, TrimsTrailingDotsAndSpacesAsWin32Does) {
+    EXPECT_EQ(host::NativePath("\\SDMMC\\patch_list.txt. . "), root_ + "/SDMMC/patch_list.txt");
+    EXPECT_EQ(host::NativePath("\\SDMMC.\\a"), root_ + "/SDMMC/a");
+    EXPECT_EQ(host::NativePath("\\SDMMC..\\a"), root_ + "/SDMMC../a");
+    EXPECT_EQ(host::NativePath("\\SDMMC \\a"), root_ + "/SDMMC /a");
+    EXPECT_EQ(host::NativePath("\\SDMMC\\a.\\"), root_ + "/SDMMC/a");
+    EXPECT_EQ(host::NativePath("\\SDMMC\\..."), root_ + "/SDMMC");
+    EXPECT_EQ(host::NativePath("\\SDMMC\\ a"), root_ + "/SDMMC/ a");
+}
+
+TEST_F(DevicePathTest, RejectsEmptyPathsDriveLettersAndForbiddenCharacters) {
     struct Case {
         const wchar_t* path;
         DWORD error;
     } cases[] = {
-        {L"ResidentFlash\\Hailnet", ERROR_PATH_NOT_FOUND},
         {L"", ERROR_PATH_NOT_FOUND},
         {L"C:\\ResidentFlash", ERROR_INVALID_NAME},
         {L"\\ResidentFlash\\a?b", ERROR_INVALID_NAME},
@@ -32,7 +51,7 @@ TEST_F(DevicePathTest, RejectsRelativePathsDriveLettersAndForbiddenCharacters) {
         EXPECT_EQ(GetFileAttributesW(c.path), INVALID_FILE_ATTRIBUTES) << host::Narrow(c.path);
         EXPECT_EQ(GetLastError(), c.error) << host::Narrow(c.path);
     }
-    EXPECT_EQ(host::NativePath("ResidentFlash"), "");
+    EXPECT_EQ(host::NativePath("C:\\ResidentFlash"), "");
 }
 
 TEST_F(DevicePathTest, UnpairedSurrogateNamesNoFile) {

@@ -1,126 +1,188 @@
-// hailog: shows a terminal's hourly logs on a PC, decoded from code page 949.
+// hailog: reads a terminal's hourly logs on a PC, decoded from code page 949.
 //
-//   hailog [--follow] PATH...
+//   hailog [list] [--follow] [filters] PATH...   the lines, in hour order
+//   hailog summary [--json] PATH...              what happened, in time order
+//   hailog html PATH... -o day.html              the period on one page
 //
 // PATH is a log file, a \ResidentFlash\Log folder, or a copy of a whole
-// device (its ResidentFlash/Log folder is read). Files are shown in hour
-// order, each under its name, with CR LF line ends made LF. --follow keeps
-// printing what is appended, as the terminal writes it.
-#include <iconv.h>
-#include <unistd.h>
+// device (its ResidentFlash/Log folder is read). Exit statuses: 0 everything
+// read, 1 read with warnings (a file left out, bytes not in 949, lines not in
+// the log's form, a last line without its line end), 2 will not work (bad
+// arguments, a path that does not exist, no log file at all).
+#include <CLI/CLI.hpp>
 
-#include <algorithm>
-#include <cerrno>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <map>
-#include <string>
-#include <vector>
 
-namespace fs = std::filesystem;
+#include "Listing.h"
+#include "Page.h"
+#include "SummaryOutput.h"
 
 namespace {
 
-bool IsLogName(const fs::path& file)
+using namespace hailog;
+
+const char kFooter[] =
+    "PATH: a log file (hailwatch-YYYYMMDDHH.log), a Log folder, or a copy of a device.\n"
+    "Exit status: 0 everything read; 1 read with warnings (a file left out, bytes not\n"
+    "in code page 949, lines not in the log's form, a last line without its line end);\n"
+    "2 will not work (bad arguments, a path that does not exist, no log file).";
+
+const char* const kVerbs[] = {"list", "summary", "html"};
+
+// `hailog PATH` and `hailog --follow PATH` are the listing, as before verbs.
+std::vector<std::string> WithVerb(int argc, char** argv)
 {
-    const std::string name = file.filename().string();
-    return name.rfind("hailwatch-", 0) == 0 && file.extension() == ".log";
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty())
+        return args;
+    const std::string& first = args.front();
+    for (const char* verb : kVerbs)
+        if (first == verb)
+            return args;
+    if (first == "-h" || first == "--help")
+        return args;
+    args.insert(args.begin(), "list");
+    return args;
 }
 
-// Every log file a path names, in hour order (the names sort by hour).
-std::vector<fs::path> LogFilesOf(const fs::path& path)
-{
-    if (!fs::is_directory(path))
-        return {path};
-    const fs::path folder = fs::is_directory(path / "ResidentFlash" / "Log")
-                                ? path / "ResidentFlash" / "Log"
-                                : path;
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.is_regular_file() && IsLogName(entry.path()))
-            files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
+struct Inputs {
+    std::vector<std::string> paths;
+    std::vector<LogFile> files;
+    std::vector<LogLine> lines;
+    Problems problems;
+};
 
-// The bytes in 949 as UTF-8; a byte that does not decode becomes '?'.
-std::string Decode(const std::string& cp949)
+// Reads everything the paths name; false (after saying why) when nothing can be.
+bool ReadInputs(Inputs& inputs)
 {
-    iconv_t codec = iconv_open("UTF-8", "CP949");
-    std::string out;
-    char buffer[4096];
-    char* in = const_cast<char*>(cp949.data());
-    size_t inLeft = cp949.size();
-    while (inLeft > 0) {
-        char* outPtr = buffer;
-        size_t outLeft = sizeof(buffer);
-        size_t done = iconv(codec, &in, &inLeft, &outPtr, &outLeft);
-        out.append(buffer, outPtr - buffer);
-        if (done == static_cast<size_t>(-1) && errno != E2BIG) {
-            out.push_back('?');
-            ++in;
-            --inLeft;
-        }
+    if (!FindLogFiles(inputs.paths, inputs.files, inputs.problems))
+        return false;
+    if (inputs.files.empty()) {
+        // One line for one trouble: say it only if no warning said why.
+        if (inputs.problems.Count() == 0)
+            std::cerr << "hailog: no log files to read\n";
+        return false;
     }
-    iconv_close(codec);
-    out.erase(std::remove(out.begin(), out.end(), '\r'), out.end());
-    return out;
+    inputs.lines = ReadAll(inputs.files, inputs.problems);
+    return true;
 }
 
-// Prints what the file holds past `offset`, whole lines only, and answers
-// the new offset, so a line being written is shown once it is complete.
-std::streamoff ShowFrom(const fs::path& file, std::streamoff offset)
+int Status(const Problems& problems) { return problems.Count() > 0 ? kWarnings : kClean; }
+
+int Summarise(Inputs& inputs, bool json)
 {
-    std::ifstream in(file, std::ios::binary);
-    in.seekg(offset);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const size_t end = bytes.rfind('\n');
-    if (end == std::string::npos)
-        return offset;
-    std::cout << Decode(bytes.substr(0, end + 1)) << std::flush;
-    return offset + static_cast<std::streamoff>(end + 1);
+    if (!ReadInputs(inputs))
+        return kWillNotWork;
+    const Summary summary = hailog::Summarise(inputs.files, inputs.lines);
+    if (json)
+        WriteJsonLines(summary, std::cout);
+    else
+        WriteText(summary, std::cout);
+    return Status(inputs.problems);
 }
 
-int Usage()
+int DrawPage(Inputs& inputs, const std::string& output)
 {
-    std::cerr << "usage: hailog [--follow] PATH...\n"
-                 "  PATH: a log file, a Log folder, or a device folder\n";
-    return 2;
+    if (!ReadInputs(inputs))
+        return kWillNotWork;
+    std::ofstream out(output, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        std::cerr << "hailog: " << output << ": cannot be written\n";
+        return kWillNotWork;
+    }
+    WritePage(hailog::Summarise(inputs.files, inputs.lines), out);
+    out.close();
+    if (!out) {
+        std::cerr << "hailog: " << output << ": writing failed\n";
+        return kWillNotWork;
+    }
+    return Status(inputs.problems);
+}
+
+void AddPaths(CLI::App& verb, std::vector<std::string>& paths)
+{
+    verb.add_option("PATH", paths, "log files, Log folders or copies of devices")->required();
+}
+
+int Run(int argc, char** argv)
+{
+    CLI::App app("hailog: reads a terminal's hourly logs on a PC, decoded from code page 949");
+    app.name("hailog");
+    app.footer(kFooter);
+    app.require_subcommand(1, 1);
+
+    ListOptions list;
+    std::vector<int> numbers;
+    std::string since, until;
+    CLI::App* listVerb = app.add_subcommand(
+        "list", "show the lines in hour order (the default verb); with a filter, each line with its full "
+                "date and time");
+    AddPaths(*listVerb, list.paths);
+    listVerb->add_flag("--follow", list.follow, "keep showing what is appended, once a second");
+    listVerb->add_option("--number", list.filter.numbers, "only messages with this number (repeatable)")
+        ->take_all();
+    listVerb->add_option("--function", list.filter.function,
+                         "only messages of this function (CPatchList::RM, or just RM)");
+    listVerb->add_flag("--errors", list.filter.errorsOnly, "only error messages (tag <E>)");
+    listVerb->add_option("--since", since, "only lines from this minute on: \"YYYY-MM-DD HH:MM\"");
+    listVerb->add_option("--until", until, "only lines up to the end of this minute: \"YYYY-MM-DD HH:MM\"");
+    listVerb->footer(kFooter);
+
+    Inputs summaryInputs;
+    bool json = false;
+    CLI::App* summaryVerb = app.add_subcommand(
+        "summary", "what happened, in time order: runs, restarts, ignition-off periods, the navigation "
+                   "application, start-up updates, refused build options, hours with no file");
+    AddPaths(*summaryVerb, summaryInputs.paths);
+    summaryVerb->add_flag("--json", json, "one JSON object a line per event");
+    summaryVerb->footer(kFooter);
+
+    Inputs pageInputs;
+    std::string output;
+    CLI::App* htmlVerb = app.add_subcommand(
+        "html", "the period on one self-contained page: a timeline with the events as marks, the summary beneath");
+    AddPaths(*htmlVerb, pageInputs.paths);
+    htmlVerb->add_option("-o,--output", output, "the page to write")->required();
+    htmlVerb->footer(kFooter);
+
+    std::vector<std::string> args = WithVerb(argc, argv);
+    std::reverse(args.begin(), args.end()); // CLI11 takes them last first
+    try {
+        app.parse(args);
+    } catch (const CLI::CallForHelp& help) {
+        return app.exit(help);
+    } catch (const CLI::CallForAllHelp& help) {
+        return app.exit(help);
+    } catch (const CLI::ParseError& error) {
+        std::cerr << "hailog: " << error.what() << " (hailog --help tells more)\n";
+        return kWillNotWork;
+    }
+    if (*listVerb) {
+        for (const auto& [text, bound] : {std::pair{&since, &list.filter.since}, {&until, &list.filter.until}}) {
+            if (text->empty())
+                continue;
+            *bound = ParseMinute(*text);
+            if (!*bound) {
+                std::cerr << "hailog: " << *text << ": not a time of the form \"YYYY-MM-DD HH:MM\"\n";
+                return kWillNotWork;
+            }
+        }
+        return List(list);
+    }
+    if (*summaryVerb)
+        return Summarise(summaryInputs, json);
+    return DrawPage(pageInputs, output);
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    bool follow = false;
-    std::vector<fs::path> paths;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--follow")
-            follow = true;
-        else if (!arg.empty() && arg[0] == '-')
-            return Usage();
-        else
-            paths.push_back(arg);
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& error) {
+        std::cerr << "hailog: " << error.what() << "\n";
+        return kWillNotWork;
     }
-    if (paths.empty())
-        return Usage();
-    std::map<fs::path, std::streamoff> shown;
-    do {
-        for (const auto& path : paths) {
-            if (!fs::exists(path)) {
-                std::cerr << "hailog: no such file or folder: " << path.string() << "\n";
-                return 1;
-            }
-            for (const auto& file : LogFilesOf(path)) {
-                if (shown.find(file) == shown.end())
-                    std::cout << "== " << file.filename().string() << "\n";
-                shown[file] = ShowFrom(file, shown[file]);
-            }
-        }
-        if (follow)
-            sleep(1);
-    } while (follow);
-    return 0;
 }

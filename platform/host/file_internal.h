@@ -1,0 +1,51 @@
+// Shared by the host backend's file calls (files.cpp, file_search.cpp,
+// file_open.cpp, file_stream.cpp); not for the core, not for tests.
+#ifndef HAILWATCH_HOST_FILE_INTERNAL_H
+#define HAILWATCH_HOST_FILE_INTERNAL_H
+
+#include <stdio.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "platform/host/win32_api.h"
+
+namespace host {
+namespace detail {
+
+// ---- errors and paths (files.cpp) ------------------------------------------
+// Sets the last error and answers FALSE.
+BOOL Fail(DWORD error);
+DWORD ErrorFromErrno(int error);
+// ERROR_FILE_NOT_FOUND in an existing folder, else ERROR_PATH_NOT_FOUND.
+DWORD MissingError(const std::string& nativePath);
+// Maps the device path and applies injected faults, matched against
+// `callPath` (the call's first path argument; the device path when NULL) and
+// the native path; on failure the last error is set and false returned.
+bool PrepareFileCall(const char* operation, LPCWSTR devicePath, std::string* nativePath,
+                     LPCWSTR callPath = NULL);
+// Stats a path that must exist; sets the last error otherwise.
+bool StatExisting(const std::string& nativePath, struct stat* st);
+bool IsReadOnly(const struct stat& st);
+DWORD AttributesOf(const std::string& nativePath, const struct stat& st);
+
+// ---- searches (file_search.cpp) --------------------------------------------
+void ResetSearches();
+
+// ---- files held open (file_open.cpp) ---------------------------------------
+// Whether a stream from fopen is open on this file (any spelling, any mode).
+bool IsHeldOpen(const struct stat& st);
+
+// ---- streams (file_stream.cpp) ---------------------------------------------
+// Wraps a native stream that fopen opened. In text mode (`text`) reads turn
+// CR LF into LF and end at the first 0x1A, and writes turn LF into CR LF, as
+// the Windows C library's do. `onClose(closeContext)` runs when the stream is
+// closed. Takes the native stream: on failure (NULL) it is closed and
+// `onClose` is not called.
+FILE* WrapStream(FILE* native, const char* mode, bool text, void (*onClose)(void*),
+                 void* closeContext);
+
+} // namespace detail
+} // namespace host
+
+#endif

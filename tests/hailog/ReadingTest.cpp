@@ -1,0 +1,160 @@
+// hailog's one parse of a line, the file names and times it trusts, the
+// decoding of damaged bytes, and the listing's filters.
+#include <gtest/gtest.h>
+
+#include "Clock.h"
+#include "Cp949.h"
+#include "Filter.h"
+#include "LogFiles.h"
+#include "LogLine.h"
+
+namespace hailog {
+namespace {
+
+const Seconds kHour = ToSeconds(2024, 6, 11, 9, 0, 0);
+
+TEST(HailogLine, TakesTagFunctionNumberAndText)
+{
+    const LogLine line = ParseLine("05:07 [K] <I> CPatchList::RM[764] 결과[1] DELETE 파일이름[\\a.dll]", kHour);
+    ASSERT_TRUE(line.Parsed());
+    EXPECT_EQ(line.Time(), kHour + 5 * 60 + 7);
+    EXPECT_EQ(line.tag, "<I>");
+    EXPECT_EQ(line.function, "CPatchList::RM");
+    EXPECT_EQ(line.ShortFunction(), "RM");
+    EXPECT_EQ(line.number, 764);
+    EXPECT_EQ(line.text, "결과[1] DELETE 파일이름[\\a.dll]");
+}
+
+TEST(HailogLine, KeepsTheFormsThatDepartFromTheConvention)
+{
+    struct Case {
+        const char* line;
+        const char* tag;
+        const char* function;
+        int number;
+        const char* text;
+    } cases[] = {
+        {"00:00 [K] ###############", "", "", -1, "###############"},
+        {"00:00 [K] <I> ###### Hailwatch Start ######", "<I>", "", -1, "###### Hailwatch Start ######"},
+        {"00:05 [K] <I> V2.2.56", "<I>", "", -1, "V2.2.56"},
+        {"10:00 [K] <I> WM_POWER_MODE_CHANGE ACC OFF 1000 1000", "<I>", "", -1,
+         "WM_POWER_MODE_CHANGE ACC OFF 1000 1000"},
+        {"00:00 [K] CPatchList::RMDIR[774] Folder[\\x]", "", "CPatchList::RMDIR", 774, "Folder[\\x]"},
+        {"00:10 [K] <E> ReqBuildOption[628] 빌드 옵션 응답에 실패하였습니다.Error[1460]", "<E>", "ReqBuildOption", 628,
+         "빌드 옵션 응답에 실패하였습니다.Error[1460]"},
+        // A bracket that does not close a number, or runs into the text, is text.
+        {"00:00 [K] <I> Name[12]x", "<I>", "", -1, "Name[12]x"},
+        {"00:00 [K] <I> Name[1a] y", "<I>", "", -1, "Name[1a] y"},
+        {"00:00 [K] <I> CheckApp[409]", "<I>", "CheckApp", 409, ""},
+    };
+    for (const Case& c : cases) {
+        const LogLine line = ParseLine(c.line, kHour);
+        ASSERT_TRUE(line.Parsed()) << c.line;
+        EXPECT_EQ(line.tag, c.tag) << c.line;
+        EXPECT_EQ(line.function, c.function) << c.line;
+        EXPECT_EQ(line.number, c.number) << c.line;
+        EXPECT_EQ(line.text, c.text) << c.line;
+    }
+}
+
+TEST(HailogLine, KeepsWhatIsNotInTheLogsFormAsItIs)
+{
+    for (const char* text : {"", "05:07", "60:00 [K] <I> x", "05:60 [K] x", "ab:cd [K] x", "05:07 x",
+                             "05:07 [X] <I> CheckApp[409] x", "CheckApp[409] x",
+                             "05:07 [K] <I> Check[99999999999999999999] x"}) {
+        const LogLine line = ParseLine(text, kHour);
+        if (std::string(text).find("9999") != std::string::npos) {
+            // A number too long to be one is left in the text.
+            EXPECT_TRUE(line.Parsed());
+            EXPECT_EQ(line.number, -1);
+            continue;
+        }
+        EXPECT_FALSE(line.Parsed()) << text;
+        EXPECT_EQ(line.raw, text);
+        EXPECT_EQ(line.Time(), kHour);
+    }
+}
+
+TEST(HailogLine, ShowsTheFullDateAndTime)
+{
+    EXPECT_EQ(WithFullTime(ParseLine("05:07 [K] <I> CheckApp[409] x", kHour)),
+              "2024-06-11 09:05:07 [K] <I> CheckApp[409] x");
+    EXPECT_EQ(WithFullTime(ParseLine("garbage", kHour)), "2024-06-11 09:??:?? garbage");
+}
+
+TEST(HailogClock, ReadsOnlyRealMinutes)
+{
+    EXPECT_EQ(ParseMinute("2024-02-29 23:59"), ToSeconds(2024, 2, 29, 23, 59, 0));
+    for (const char* bad : {"2023-02-29 10:00", "2024-04-31 10:00", "2024-06-11 24:00", "2024-06-11 10:60",
+                            "2024-6-11 10:00", "2024-06-11T10:00", "2024-06-11 10:00 ", "", "+024-06-11 10:00"})
+        EXPECT_FALSE(ParseMinute(bad)) << bad;
+    EXPECT_EQ(FormatTime(ToSeconds(1999, 12, 31, 23, 59, 59) + 1), "2000-01-01 00:00:00");
+    EXPECT_EQ(FormatDuration(3 * 3600 + 5), "3 h 0 min 5 s");
+    EXPECT_EQ(FormatDuration(40), "40 s");
+}
+
+TEST(HailogFileName, TakesTheHourFromTheName)
+{
+    EXPECT_EQ(HourOfName("hailwatch-2024061109.log"), kHour);
+    for (const char* bad : {"hailwatch-2024061124.log", "hailwatch-2024023010.log", "hailwatch-202406110.log",
+                            "hailwatch-2024061109.txt", "Hailwatch-2024061109.log", "hailwatch-20240611a9.log",
+                            "hailwatch-2024061109.log.bak"})
+        EXPECT_FALSE(HourOfName(bad)) << bad;
+}
+
+TEST(HailogCp949, ShowsBadBytesAndControlsAsQuestionMarks)
+{
+    Decoded out;
+    // C4 DD is "콜"; 0x80 is no lead byte; 0x1B would steer a terminal; a
+    // lead byte cut off at the end is not a character either.
+    ASSERT_TRUE(DecodeCp949(std::string("\xC4\xDD a\x80 b\x1B[2J\tc\n\xB0", 15), out));
+    EXPECT_EQ(out.utf8, "콜 a? b?[2J\tc\n?");
+    EXPECT_EQ(out.badBytes, 2u);
+}
+
+TEST(HailogFilter, CombinesNumbersFunctionErrorsAndTime)
+{
+    const LogLine restart = ParseLine("05:07 [K] <I> CheckApp[409] x", kHour);
+    const LogLine removal = ParseLine("30:00 [K] <I> CPatchList::RM[764] x", kHour);
+    const LogLine refusal = ParseLine("59:59 [K] <E> ReqBuildOption[628] x", kHour);
+    const LogLine damaged = ParseLine("garbage", kHour);
+
+    Filter numbers;
+    numbers.numbers = {409, 628};
+    EXPECT_TRUE(numbers.Accepts(restart));
+    EXPECT_FALSE(numbers.Accepts(removal));
+    EXPECT_TRUE(numbers.Accepts(refusal));
+    EXPECT_FALSE(numbers.Accepts(damaged));
+
+    Filter function;
+    function.function = "RM";
+    EXPECT_TRUE(function.Accepts(removal));
+    function.function = "CPatchList::RM";
+    EXPECT_TRUE(function.Accepts(removal));
+    function.function = "RMDIR";
+    EXPECT_FALSE(function.Accepts(removal));
+
+    Filter errors;
+    errors.errorsOnly = true;
+    EXPECT_FALSE(errors.Accepts(restart));
+    EXPECT_TRUE(errors.Accepts(refusal));
+
+    Filter window;
+    window.since = kHour + 30 * 60;
+    window.until = kHour + 59 * 60; // up to 09:59:59
+    EXPECT_FALSE(window.Accepts(restart));
+    EXPECT_TRUE(window.Accepts(removal));
+    EXPECT_TRUE(window.Accepts(refusal));
+    EXPECT_TRUE(window.Accepts(damaged)); // somewhere in its hour
+    window.since = kHour + 3600;
+    window.until.reset();
+    EXPECT_FALSE(window.Accepts(damaged));
+
+    Filter both = numbers;
+    both.errorsOnly = true;
+    EXPECT_FALSE(both.Accepts(restart));
+    EXPECT_TRUE(both.Accepts(refusal));
+}
+
+} // namespace
+} // namespace hailog

@@ -1,0 +1,185 @@
+// The summary's reading of a log: where runs end, which 425 is a restart,
+// when an update is kept, how ignition periods end, the hours with no file.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "Summary.h"
+#include "SummaryOutput.h"
+
+namespace hailog {
+namespace {
+
+const Seconds kNine = ToSeconds(2024, 6, 11, 9, 0, 0);
+const char kRule[] = "###############################################################";
+const char kStart[] = "<I> ###################### Hailwatch Start ######################";
+const char kEnd[] = "<I> ####################### Hailwatch End #######################";
+
+class HailogSummary : public ::testing::Test {
+protected:
+    // Lines "MM:SS text" of the hour `hour` (9 for 09:00).
+    void Hour(int hour, const std::vector<std::string>& lines)
+    {
+        const Seconds start = kNine + (hour - 9) * 3600;
+        files_.push_back({"hailwatch-x.log", start});
+        for (const std::string& line : lines)
+            lines_.push_back(ParseLine(line.substr(0, 5) + " [K] " + line.substr(6), start));
+    }
+    void Started(const char* at) { Hour(current_, {std::string(at) + " " + kRule, std::string(at) + " " + kStart}); }
+
+    std::vector<Event> Of(EventKind kind)
+    {
+        std::vector<Event> found;
+        for (const Event& event : Summarise(files_, lines_).events)
+            if (event.kind == kind)
+                found.push_back(event);
+        return found;
+    }
+
+    int current_ = 9;
+    std::vector<LogFile> files_;
+    std::vector<LogLine> lines_;
+};
+
+TEST_F(HailogSummary, ARunCutByThePowerEndsAtItsLastLine)
+{
+    Hour(9, {std::string("00:00 ") + kRule, std::string("00:00 ") + kStart, std::string("00:00 ") + kRule,
+             "00:05 <I> V2.2.56", "10:00 <I> CheckApp[434] DTG 응용프로그램이 없습니다. 재시작합니다.",
+             // The next boot: its banner's first rule is not the old run's last line.
+             std::string("40:00 ") + kRule, std::string("40:00 ") + kStart, std::string("40:00 ") + kRule,
+             std::string("50:00 ") + kRule, std::string("50:00 ") + kEnd, std::string("50:00 ") + kRule});
+    const std::vector<Event> runs = Of(EventKind::Run);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].ending, Ending::NoEndBanner);
+    EXPECT_EQ(*runs[0].end, kNine + 10 * 60);
+    EXPECT_EQ(runs[0].version, "2.2.56");
+    EXPECT_EQ(runs[1].ending, Ending::EndBanner);
+    EXPECT_EQ(*runs[1].end, kNine + 50 * 60);
+}
+
+TEST_F(HailogSummary, AnEndBannerWithoutItsStartIsARunSinceTheFirstLineSeen)
+{
+    // Logging switched on while the supervisor ran.
+    Hour(9, {"20:00 <I> CheckApp[409] x", std::string("30:00 ") + kRule, std::string("30:00 ") + kEnd,
+             std::string("30:00 ") + kRule, std::string("40:00 ") + kRule, std::string("40:00 ") + kEnd});
+    const std::vector<Event> runs = Of(EventKind::Run);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_FALSE(runs[0].startLogged);
+    EXPECT_EQ(runs[0].time, kNine + 20 * 60);
+    EXPECT_EQ(*runs[0].end, kNine + 30 * 60);
+    EXPECT_EQ(runs[1].time, kNine + 40 * 60);
+    EXPECT_EQ(runs[1].ending, Ending::EndBanner);
+}
+
+TEST_F(HailogSummary, TellsTheCallRestartFromTheFolderTestByTheFunction)
+{
+    Hour(9, {"00:00 <I> CPatchList::IsFolderFiles[425] 경로[\\SDMMC\\AirUpdate] 결과[No File]",
+             "00:05 <I> CheckApp[425] 콜 응용프로그램이 없습니다. 재시작합니다.",
+             "00:06 <I> CheckApp[999] something else"});
+    const std::vector<Event> restarts = Of(EventKind::Restart);
+    ASSERT_EQ(restarts.size(), 1u);
+    EXPECT_EQ(restarts[0].application, "Hailnet");
+    EXPECT_EQ(restarts[0].time, kNine + 5);
+    ASSERT_EQ(Of(EventKind::Update).size(), 1u);
+    EXPECT_EQ(Of(EventKind::Update)[0].update.package, "none");
+}
+
+TEST_F(HailogSummary, KeepsThePackageWhenACopyOfTheListOrOfTheMoveFailed)
+{
+    Started("00:00");
+    Hour(9, {"00:00 <I> CPatchList::IsFolderFiles[425] 경로[\\SDMMC\\AirUpdate] 결과[File]",
+             "00:03 <I> CPatchList::CP[858] 결과[0] Src파일[\\SDMMC\\AirUpdate\\b.dll] Dst파일[\\x\\b.dll] DELETE 실행여부[1]",
+             "00:03 <I> CPatchList::DeleteFolder[487] 경로[\\ResidentFlash\\Update] 경로의 파일수[0] RemoveDirectory 결과[0]"});
+    Started("10:00");
+    Hour(9, {"10:00 <I> CPatchList::IsFolderFiles[425] 경로[\\SDMMC\\AirUpdate] 결과[File]",
+             "10:00 <I> CPatchList::SearchPatchListFiles[585] \\SDMMC\\AirUpdate\\patch_list.txt 패치파일이 없습니다.",
+             "10:00 <I> CPatchList::RM[739] \\SDMMC\\AirUpdate\\patch_list.txt 지울 대상 파일이 없습니다.",
+             "10:03 <I> CPatchList::KILL[711] 종료 윈도우이름[Hailnet]",
+             "10:06 <I> CPatchList::CP[858] 결과[0] Src파일[\\SDMMC\\AirUpdate\\a.exe] Dst파일[\\x\\a.exe] DELETE 실행여부[1]",
+             "10:06 <I> CPatchList::CP[858] 결과[1] Src파일[\\SDMMC\\AirUpdate\\b.exe] Dst파일[\\x\\b.exe] DELETE 실행여부[1]"});
+    Started("20:00");
+    Hour(9, {"20:00 <I> CPatchList::IsFolderFiles[425] 경로[\\SDMMC\\AirUpdate] 결과[File]",
+             "20:00 <I> CPatchList::RM[764] 결과[1] DELETE 파일이름[\\SDMMC\\AirUpdate\\PATCH_LIST.TXT]",
+             "20:00 <I> CPatchList::IsFolderFiles[425] 경로[\\SDMMC\\AirUpdate] 결과[No File]"});
+    Started("30:00");
+    Hour(9, {"30:00 <I> CPatchList::DeleteFolder[487] 경로[\\ResidentFlash\\Update] 경로의 파일수[0] RemoveDirectory 결과[0]"});
+
+    const std::vector<Event> updates = Of(EventKind::Update);
+    ASSERT_EQ(updates.size(), 4u);
+    EXPECT_TRUE(updates[0].update.patchList);
+    EXPECT_EQ(updates[0].update.failed.size(), 1u);
+    EXPECT_TRUE(updates[0].update.kept); // the list was not deleted
+
+    EXPECT_FALSE(updates[1].update.patchList);
+    EXPECT_EQ(updates[1].update.moved, 1);
+    EXPECT_EQ(updates[1].update.closed, std::vector<std::string>{"Hailnet"});
+    EXPECT_TRUE(updates[1].update.kept); // a file of the package was not moved
+
+    EXPECT_EQ(updates[2].update.package, "found");
+    EXPECT_FALSE(updates[2].update.kept);
+    EXPECT_TRUE(updates[2].update.failed.empty());
+    EXPECT_EQ(updates[3].update.package, "left alone");
+}
+
+TEST_F(HailogSummary, EndsIgnitionOffAtAccOnTheNextStartOrTheLogsEnd)
+{
+    Started("00:00");
+    Hour(9, {"01:00 <I> WM_POWER_MODE_CHANGE ACC OFF 1000 1000", "01:30 <I> WM_POWER_MODE_CHANGE ACC OFF 1000 1000",
+             "02:00 <I> WM_POWER_MODE_CHANGE ACC ON 1000 0", "03:00 <I> WM_POWER_MODE_CHANGE ACC ON 1000 0",
+             "04:00 <I> WM_POWER_MODE_CHANGE ACC OFF 1000 1000"});
+    Started("10:00");
+    Hour(9, {"11:00 <I> WM_POWER_MODE_CHANGE ACC OFF 1000 1000", "12:00 <I> CheckApp[409] x"});
+    const std::vector<Event> periods = Of(EventKind::IgnitionOff);
+    ASSERT_EQ(periods.size(), 3u);
+    EXPECT_EQ(periods[0].time, kNine + 60);
+    EXPECT_EQ(*periods[0].end, kNine + 120);
+    EXPECT_EQ(periods[0].ending, Ending::AccOn);
+    EXPECT_EQ(*periods[1].end, kNine + 600);
+    EXPECT_EQ(periods[1].ending, Ending::NextStart);
+    EXPECT_EQ(*periods[2].end, kNine + 720);
+    EXPECT_EQ(periods[2].ending, Ending::LogEnds);
+}
+
+TEST_F(HailogSummary, CountsEventsBeforeAnyStartBannerAndListsHoursWithNoFile)
+{
+    Hour(6, {"59:00 <I> RunNaviApp[481] 키전원Off로 인하여 Roadlens를 종료합니다."});
+    Hour(9, {"00:10 <E> ReqBuildOption[628] 빌드 옵션 응답에 실패하였습니다.Error[1460]", "not a line"});
+    EXPECT_EQ(Of(EventKind::NaviClose).size(), 1u);
+    ASSERT_EQ(Of(EventKind::BuildOptionFailed).size(), 1u);
+    EXPECT_EQ(Of(EventKind::BuildOptionFailed)[0].error, 1460);
+    const std::vector<Event> gaps = Of(EventKind::NoFile);
+    ASSERT_EQ(gaps.size(), 1u);
+    EXPECT_EQ(gaps[0].time, kNine - 2 * 3600);
+    EXPECT_EQ(*gaps[0].end, kNine - 1);
+    EXPECT_EQ(gaps[0].count, 2);
+    const std::vector<Event> unparsed = Of(EventKind::Unparsed);
+    ASSERT_EQ(unparsed.size(), 1u);
+    EXPECT_EQ(unparsed[0].file, "hailwatch-2024061109.log");
+    EXPECT_TRUE(Of(EventKind::Run).empty());
+}
+
+TEST_F(HailogSummary, WritesOneJsonObjectALineThatNoScriptTagCanBreak)
+{
+    Started("00:00");
+    Hour(9, {"00:00 <I> CPatchList::IsFolderFiles[425] 경로[\\SDMMC\\AirUpdate] 결과[File]",
+             "00:03 <I> CPatchList::CP[858] 결과[0] Src파일[</script>] Dst파일[x] DELETE 실행여부[1]"});
+    std::ostringstream out;
+    WriteJsonLines(Summarise(files_, lines_), out);
+    std::istringstream in(out.str());
+    std::string line;
+    std::vector<nlohmann::ordered_json> events;
+    while (std::getline(in, line))
+        events.push_back(nlohmann::ordered_json::parse(line));
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0]["kind"], "run");
+    EXPECT_EQ(events[0]["ended"], "log ends");
+    EXPECT_EQ(events[1]["kind"], "update");
+    EXPECT_EQ(events[1]["kept"], true);
+    const std::string page = DumpJson(EventToJson(Summarise(files_, lines_).events[1], true));
+    EXPECT_EQ(page.find("</script>"), std::string::npos);
+    EXPECT_EQ(nlohmann::ordered_json::parse(page)["failed"][0].get<std::string>().find("</script>") != std::string::npos,
+              true);
+}
+
+} // namespace
+} // namespace hailog

@@ -1,0 +1,101 @@
+#!/usr/bin/env python3
+"""hailog on bad input and on its own command line: every case one clear
+line on standard error (or none), the documented exit status, never a crash,
+and the filters' output with full dates and times.
+
+    check_cli.py HAILOG WORK
+"""
+import json
+import os
+import shutil
+import subprocess
+import sys
+
+CR = b"\r\n"
+CALL_949 = "콜".encode("cp949")
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as out:
+        out.write(data)
+
+
+def main():
+    hailog, work = sys.argv[1], sys.argv[2]
+    shutil.rmtree(work, ignore_errors=True)
+    log = os.path.join(work, "dev", "ResidentFlash", "Log")
+    write(os.path.join(log, "hailwatch-2024061109.log"),
+          b"05:07 [K] <I> CheckApp[409] modem" + CR +
+          b"30:00 [K] <I> CPatchList::RM[764] x" + CR +
+          b"59:59 [K] <E> ReqBuildOption[628] " + CALL_949 + b" Error[1460]" + CR)
+    write(os.path.join(log, "hailwatch-2024061110.log"), b"00:01 [K] <I> CheckApp[434] dtg" + CR)
+    # A file that is no log at all, under a log's name: binary, bad 949, no line end.
+    write(os.path.join(work, "junk", "hailwatch-2024061111.log"), bytes(range(256)) * 4 + b"\x80\xff")
+    write(os.path.join(work, "notes.txt"), b"hello\n")
+    os.makedirs(os.path.join(work, "empty"))
+    dev = os.path.join(work, "dev")
+    junk = os.path.join(work, "junk")
+    shutil.copytree(dev, os.path.join(work, "dev-copy"))
+
+    cases = [
+        # (arguments, exit status, stdout wanted (None: any), stderr lines wanted (substrings))
+        (["--number", "409", "--number", "628", dev], 0,
+         "2024-06-11 09:05:07 [K] <I> CheckApp[409] modem\n"
+         "2024-06-11 09:59:59 [K] <E> ReqBuildOption[628] 콜 Error[1460]\n", []),
+        (["list", "--function", "CheckApp", "--since", "2024-06-11 09:06", dev], 0,
+         "2024-06-11 10:00:01 [K] <I> CheckApp[434] dtg\n", []),
+        (["--errors", "--until", "2024-06-11 09:59", dev], 0,
+         "2024-06-11 09:59:59 [K] <E> ReqBuildOption[628] 콜 Error[1460]\n", []),
+        (["--until", "2024-06-11 09:05", dev], 0, "2024-06-11 09:05:07 [K] <I> CheckApp[409] modem\n", []),
+        ([os.path.join(work, "missing")], 2, "", ["missing: no such file or folder"]),
+        ([os.path.join(work, "notes.txt")], 2, "", ["notes.txt: not an hourly log"]),
+        ([os.path.join(work, "empty")], 2, "", ["no hourly log files"]),
+        (["--since", "2024-02-30 10:00", dev], 2, "", ["not a time of the form"]),
+        (["--number", "x", dev], 2, "", ["--number"]),
+        (["summary"], 2, "", ["PATH is required"]),
+        (["frobnicate", dev], 2, "", ["no such file or folder"]),
+        ([], 2, "", ["A subcommand is required"]),
+        ([junk], 1, None, ["no line end", "not valid in code page 949", "not in the log's form"]),
+        (["summary", junk], 1, None, ["no line end", "not valid in code page 949", "not in the log's form"]),
+        # The same hour from two places: two terminals, or two copies of one.
+        (["summary", dev, os.path.join(work, "dev-copy")], 1, None, ["found twice", "found twice"]),
+        # The same file named twice is read once.
+        (["summary", dev, os.path.join(log, "hailwatch-2024061110.log")], 0, None, []),
+        (["html", dev, "-o", os.path.join(work, "no", "such", "folder", "day.html")], 2, "", ["cannot be written"]),
+    ]
+    problems = []
+    for args, status, out, err in cases:
+        run = subprocess.run([hailog, *args], capture_output=True)
+        stdout, stderr = run.stdout.decode("utf-8", "replace"), run.stderr.decode("utf-8", "replace")
+        lines = stderr.splitlines()
+        what = " ".join(args).replace(work, "WORK")
+        if run.returncode != status:
+            problems.append(f"hailog {what}: exit {run.returncode}, expected {status}; stderr: {stderr}")
+        if out is not None and stdout != out:
+            problems.append(f"hailog {what}: printed\n{stdout}expected\n{out}")
+        if len(lines) != len(err) or any(want not in line for want, line in zip(err, lines)):
+            problems.append(f"hailog {what}: stderr\n{stderr}expected one line each with: {err}")
+        if any(not line.startswith("hailog: ") for line in lines):
+            problems.append(f"hailog {what}: a stderr line without the tool's name: {stderr}")
+
+    # The damaged file's lines are all shown, none dropped, each on its line.
+    run = subprocess.run([hailog, junk], capture_output=True)
+    shown = run.stdout.decode("utf-8").splitlines()
+    if len(shown) != 1 + 4 * 1 + 1:  # the name, the four line feeds' lines, the unfinished last one
+        problems.append(f"hailog on the damaged file showed {len(shown)} lines")
+    if any(ord(c) < 0x20 and c != "\t" for line in shown for c in line):
+        problems.append("a control character reached the terminal")
+    run = subprocess.run([hailog, "summary", "--json", junk], capture_output=True)
+    events = [json.loads(line) for line in run.stdout.decode("utf-8").splitlines()]
+    if [e["kind"] for e in events] != ["unparsed"] or events[0]["count"] != 5:
+        problems.append(f"summary of the damaged file: {events}")
+    help_run = subprocess.run([hailog, "summary", "--help"], capture_output=True, text=True)
+    if help_run.returncode != 0 or "Exit status" not in help_run.stdout:
+        problems.append("hailog summary --help does not document the exit statuses")
+    if problems:
+        sys.exit("\n".join(problems))
+    print(f"{len(cases)} command lines and the damaged file behaved")
+
+
+main()

@@ -1,0 +1,98 @@
+#include "tests/powercut/update_package.h"
+
+namespace powercut {
+
+namespace {
+
+const char kPackage[] = "\\SDMMC\\AirUpdate\\";
+const char kInstall[] = "\\ResidentFlash\\Hailnet\\";
+
+// A list as a vendor writes one: comments, both separators, nested folders
+// made before the copies into them, an old file and an old folder removed,
+// and a pause for the closed application to let go of its files.
+const char kPatchList[] =
+    "# Update 2.3.0 for the call application\r\n"
+    "KILL(Hailtrack)\r\n"
+    "MKDIR(\\ResidentFlash\\Hailnet\\Map)\r\n"
+    "MKDIR(\\ResidentFlash\\Hailnet\\Map\\Korea)\r\n"
+    "MKDIR(/ResidentFlash/Hailnet/Sound)\r\n"
+    "CP(Map/Korea/road.dat)(\\ResidentFlash\\Hailnet)\r\n"
+    "CP(Map\\Korea\\poi.dat)(\\ResidentFlash\\Hailnet)\r\n"
+    "CP(Sound/voice.wav)(\\ResidentFlash\\Hailnet)\r\n"
+    "CP(lock.dll)(\\ResidentFlash\\Hailnet)\r\n"
+    "RM(\\ResidentFlash\\Hailnet\\fare-2023.tbl)\r\n"
+    "RMDIR(\\ResidentFlash\\Hailnet\\OldMap)\r\n"
+    "SLEEP(500)\r\n";
+
+// Contents of different lengths, odd and even, so that half a copy is a
+// real fraction of it.
+std::string Content(const std::string& name, int repeat)
+{
+    std::string text;
+    for (int i = 0; i < repeat; ++i) {
+        text += name + " block " + std::to_string(i) + "\n";
+    }
+    return text;
+}
+
+void Carry(Package* package, const std::string& relative, const std::string& content,
+           DWORD attributes = FILE_ATTRIBUTE_NORMAL)
+{
+    AddFile(&package->device, kPackage + relative, content, attributes);
+    package->sourceOf[kInstall + relative] = kPackage + relative;
+}
+
+void Install(Package* package, const std::string& name, const std::string& content,
+             DWORD attributes = FILE_ATTRIBUTE_NORMAL)
+{
+    AddFile(&package->device, kInstall + name, content, attributes);
+}
+
+} // namespace
+
+Package RealisticPackage()
+{
+    Package package;
+    Tree* device = &package.device;
+
+    // What the terminal runs today.
+    for (const char* name : {"Hailnet.exe", "Hailwire.exe", "Hailfare.exe", "Hailtrack.exe"}) {
+        Install(&package, name, "old " + Content(name, 40));
+    }
+    Install(&package, "fare-2023.tbl", Content("fare 2023", 12));
+    // Someone made an installed file read-only; the package replaces it.
+    Install(&package, "meter.cfg", "old " + Content("meter", 3));
+    Install(&package, "OldMap\\seoul.map", Content("seoul", 30));
+    Install(&package, "OldMap\\busan.map", Content("busan", 7), FILE_ATTRIBUTE_READONLY);
+
+    // Staging folders left by earlier downloads.
+    AddFile(device, "\\ResidentFlash\\Update\\part1.bin", Content("part1", 20));
+    AddFile(device, "\\ResidentFlash\\Update\\part2.bin", Content("part2", 5),
+            FILE_ATTRIBUTE_READONLY);
+    AddFile(device, "\\ResidentFlash\\Update\\Keep\\inner.bin", Content("inner", 2));
+    AddFile(device, "\\ResidentFlash\\SDIUpdate\\sdi.bin", Content("sdi", 9));
+    AddFolder(device, "\\ResidentFlash\\AdtDownload");
+
+    // The package: files its list moves into new subfolders, one read-only
+    // file it moves by name, and the top-level files the bulk move takes.
+    AddFile(device, std::string(kPackage) + "patch_list.txt", kPatchList);
+    Carry(&package, "Map\\Korea\\road.dat", Content("road", 200));
+    Carry(&package, "Map\\Korea\\poi.dat", Content("poi", 51));
+    // Read-only: its copy is made, its deletion fails, and it stays behind
+    // in the package's subfolder, where the bulk move never looks.
+    Carry(&package, "Sound\\voice.wav", Content("voice", 77), FILE_ATTRIBUTE_READONLY);
+    Carry(&package, "lock.dll", Content("lock", 13), FILE_ATTRIBUTE_READONLY);
+    for (const char* name : {"Hailnet.exe", "Hailwire.exe", "Hailfare.exe"}) {
+        Carry(&package, name, "new " + Content(name, 41));
+    }
+    Carry(&package, "fare-2024.tbl", Content("fare 2024", 12));
+    Carry(&package, "meter.cfg", "new " + Content("meter", 4), FILE_ATTRIBUTE_READONLY);
+    Carry(&package, "cert.pem", Content("cert", 9), FILE_ATTRIBUTE_READONLY);
+    for (int i = 1; i <= 16; ++i) {
+        std::string name = "lib" + std::string(i < 10 ? "0" : "") + std::to_string(i) + ".dll";
+        Carry(&package, name, Content(name, i * 3));
+    }
+    return package;
+}
+
+} // namespace powercut

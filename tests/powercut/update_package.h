@@ -1,0 +1,25 @@
+// The package the power-cut test applies: what a real terminal update looks
+// like, with every kind of step the start-up update takes.
+#ifndef HAILWATCH_TESTS_UPDATE_PACKAGE_H
+#define HAILWATCH_TESTS_UPDATE_PACKAGE_H
+
+#include <map>
+#include <string>
+
+#include "tests/powercut/device_tree.h"
+
+namespace powercut {
+
+struct Package {
+    // The device before its first start with the package on the SD card.
+    Tree device;
+    // Where the update puts each file of the package, and where it comes
+    // from: until the move is done, the package's copy is the one that counts.
+    std::map<std::string, std::string> sourceOf;
+};
+
+Package RealisticPackage();
+
+} // namespace powercut
+
+#endif

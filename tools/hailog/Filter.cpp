@@ -1,0 +1,29 @@
+#include "Filter.h"
+
+#include <algorithm>
+
+namespace hailog {
+
+bool Filter::Any() const
+{
+    return !numbers.empty() || !function.empty() || errorsOnly || since || until;
+}
+
+bool Filter::Accepts(const LogLine& line) const
+{
+    if (!numbers.empty() && std::find(numbers.begin(), numbers.end(), line.number) == numbers.end())
+        return false;
+    if (!function.empty() && line.function != function && line.ShortFunction() != function)
+        return false;
+    if (errorsOnly && line.tag != "<E>")
+        return false;
+    const Seconds first = line.Time();
+    const Seconds last = line.Parsed() ? first : first + 3599;
+    if (since && last < *since)
+        return false;
+    if (until && first > *until + 59)
+        return false;
+    return true;
+}
+
+} // namespace hailog

@@ -1,0 +1,25 @@
+// The plain listing: every line in hour order, or the lines a filter keeps.
+#ifndef HAILOG_LISTING_H
+#define HAILOG_LISTING_H
+
+#include <string>
+#include <vector>
+
+#include "Filter.h"
+
+namespace hailog {
+
+struct ListOptions {
+    std::vector<std::string> paths;
+    Filter filter;
+    bool follow = false;
+};
+
+// Without a filter each file is shown under its name with its lines as they
+// stand; with one, each line kept is shown with its full date and time.
+// --follow reads again every second and shows what was appended.
+int List(const ListOptions& options);
+
+} // namespace hailog
+
+#endif

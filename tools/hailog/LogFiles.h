@@ -1,0 +1,42 @@
+// Finding a terminal's hourly files and reading them into lines.
+#ifndef HAILOG_LOG_FILES_H
+#define HAILOG_LOG_FILES_H
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Clock.h"
+#include "LogLine.h"
+#include "Problems.h"
+
+namespace hailog {
+
+struct LogFile {
+    std::filesystem::path path;
+    Seconds hour = 0; // from the name hailwatch-YYYYMMDDHH.log
+};
+
+// The hour a file's name stands for, if it is an hourly log's name.
+std::optional<Seconds> HourOfName(const std::string& fileName);
+
+// Every log file the paths name, in hour order, each once. A path is a log
+// file, a Log folder, or a copy of a device (its ResidentFlash/Log is read).
+// A file whose name is not an hour's is reported and left out. Answers
+// false, after saying why, when a path does not exist.
+bool FindLogFiles(const std::vector<std::string>& paths, std::vector<LogFile>& files, Problems& problems);
+
+// Reads a file from byte `offset` on and appends its lines. The bytes read
+// move `offset` on. With `holdUnfinished`, a last line that has no line end
+// yet is left for a later read (it is being written); otherwise it is taken
+// as it is and reported.
+void ReadLines(const LogFile& file, std::streamoff& offset, bool holdUnfinished, std::vector<LogLine>& lines,
+               Problems& problems);
+
+// Reads every file whole, in order.
+std::vector<LogLine> ReadAll(const std::vector<LogFile>& files, Problems& problems);
+
+} // namespace hailog
+
+#endif

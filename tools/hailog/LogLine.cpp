@@ -1,0 +1,86 @@
+#include "LogLine.h"
+
+#include <cctype>
+
+namespace hailog {
+namespace {
+
+bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+
+bool IsNameChar(char c)
+{
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == ':';
+}
+
+// "NN" below `limit` at `at`.
+int TwoDigits(const std::string& text, size_t at, int limit)
+{
+    if (!IsDigit(text[at]) || !IsDigit(text[at + 1]))
+        return -1;
+    const int value = (text[at] - '0') * 10 + (text[at + 1] - '0');
+    return value < limit ? value : -1;
+}
+
+// "Name[123]" followed by a space or the end: the function and the number.
+bool TakeFunction(const std::string& text, size_t& at, LogLine& line)
+{
+    size_t end = at;
+    while (end < text.size() && IsNameChar(text[end]))
+        ++end;
+    if (end == at || end >= text.size() || text[end] != '[')
+        return false;
+    size_t digits = end + 1;
+    size_t close = digits;
+    while (close < text.size() && IsDigit(text[close]) && close - digits < 9)
+        ++close;
+    if (close == digits || close >= text.size() || text[close] != ']')
+        return false;
+    if (close + 1 < text.size() && text[close + 1] != ' ')
+        return false;
+    line.function = text.substr(at, end - at);
+    line.number = std::stoi(text.substr(digits, close - digits));
+    at = close + 1 < text.size() ? close + 2 : close + 1;
+    return true;
+}
+
+} // namespace
+
+std::string LogLine::ShortFunction() const
+{
+    const size_t colons = function.rfind("::");
+    return colons == std::string::npos ? function : function.substr(colons + 2);
+}
+
+LogLine ParseLine(const std::string& utf8, Seconds hour)
+{
+    LogLine line;
+    line.hour = hour;
+    line.raw = utf8;
+    static const char kMark[] = " [K] ";
+    if (utf8.size() < 10 || utf8[2] != ':' || utf8.compare(5, 5, kMark) != 0)
+        return line;
+    const int minute = TwoDigits(utf8, 0, 60), second = TwoDigits(utf8, 3, 60);
+    if (minute < 0 || second < 0)
+        return line;
+    line.minute = minute;
+    line.second = second;
+    size_t at = 10;
+    if (utf8.compare(at, 3, "<I>") == 0 || utf8.compare(at, 3, "<E>") == 0) {
+        line.tag = utf8.substr(at, 3);
+        at += 3;
+        if (at < utf8.size() && utf8[at] == ' ')
+            ++at;
+    }
+    TakeFunction(utf8, at, line);
+    line.text = utf8.substr(at);
+    return line;
+}
+
+std::string WithFullTime(const LogLine& line)
+{
+    if (!line.Parsed())
+        return FormatTime(line.hour).substr(0, 14) + "??:?? " + line.raw;
+    return FormatTime(line.Time()) + line.raw.substr(5);
+}
+
+} // namespace hailog

@@ -1,0 +1,39 @@
+// One line of a terminal's log, read once into its fields. The file's name
+// gives the date and hour; the line itself only "MM:SS [K] " and a message
+// that mostly reads "<I> Function[number] text".
+#ifndef HAILOG_LOG_LINE_H
+#define HAILOG_LOG_LINE_H
+
+#include <string>
+
+#include "Clock.h"
+
+namespace hailog {
+
+struct LogLine {
+    Seconds hour = 0;     // the start of the file's hour
+    int minute = -1;      // -1: the line is not in the log's form
+    int second = -1;
+    std::string tag;      // "<I>", "<E>", or empty
+    std::string function; // "CheckApp", "CPatchList::RM", or empty
+    int number = -1;      // the message's number, -1 when it has none
+    std::string text;     // the rest of the message
+    std::string raw;      // the whole line as it stands, decoded, no line end
+
+    bool Parsed() const { return minute >= 0; }
+    // The line's time; the hour's start for a line not in the log's form.
+    Seconds Time() const { return Parsed() ? hour + minute * 60 + second : hour; }
+    // The function's own name: "RM" for "CPatchList::RM".
+    std::string ShortFunction() const;
+};
+
+// `utf8` is one decoded line without its line end.
+LogLine ParseLine(const std::string& utf8, Seconds hour);
+
+// The line with its full date and time in place of "MM:SS"; a line not in
+// the log's form gets its hour and "??:??".
+std::string WithFullTime(const LogLine& line);
+
+} // namespace hailog
+
+#endif

@@ -1,0 +1,15 @@
+#include "Problems.h"
+
+#include <iostream>
+
+namespace hailog {
+
+void Problems::Warn(const std::string& what)
+{
+    ++count_;
+    if (!said_.insert(what).second)
+        return;
+    std::cerr << "hailog: " << what << "\n";
+}
+
+} // namespace hailog

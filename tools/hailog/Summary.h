@@ -1,0 +1,76 @@
+// What happened on a terminal, read from its log lines: the supervisor's
+// runs, restarts of the watched applications, ignition-off periods, the
+// navigation application closed and started again, start-up updates,
+// refused build options and hours with no file.
+#ifndef HAILOG_SUMMARY_H
+#define HAILOG_SUMMARY_H
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "LogFiles.h"
+
+namespace hailog {
+
+enum class EventKind {
+    Run,               // start banner .. end banner, or the last line before the next start
+    Restart,           // CheckApp 409, 417, 425, 434
+    IgnitionOff,       // ACC OFF .. ACC ON, or the next start
+    NaviClose,         // RunNaviApp 481
+    NaviStart,         // RunNaviApp 490
+    Update,            // the start-up update of one run
+    BuildOptionFailed, // ReqBuildOption 628
+    NoFile,            // hours without a file, between the first and the last
+    Unparsed,          // lines of one file not in the log's form
+};
+
+// How a run or an ignition-off period ended.
+enum class Ending {
+    EndBanner,    // runs: the end banner
+    NoEndBanner,  // runs: a new start banner came first (the power went)
+    AccOn,        // ignition off: ACC ON
+    NextStart,    // ignition off: the supervisor started again
+    LogEnds,      // the logs read end first
+};
+
+struct Update {
+    std::string package;          // "found", "none", "left alone"
+    bool patchList = false;       // a patch list ran
+    std::vector<std::string> failed; // messages of operations that failed
+    bool kept = false;            // tried again at the next start
+    int moved = 0;                // files carried into place
+    std::vector<std::string> closed; // windows sent WM_DESTROY
+};
+
+struct Event {
+    EventKind kind;
+    Seconds time = 0;
+    std::optional<Seconds> end;   // runs, ignition off, hours with no file
+    Ending ending = Ending::LogEnds;
+    std::string application;      // window title of the application concerned
+    int number = -1;              // the message's number
+    int error = 0;                // build option: the error code
+    int count = 0;                // unparsed lines; hours with no file
+    std::string version;          // runs: the version line's
+    bool startLogged = true;      // runs: false when the logs begin after the start banner
+    std::string file;             // unparsed lines: the file's name
+    Update update;
+    std::vector<std::string> lines; // the log lines the event rests on, decoded
+};
+
+struct Summary {
+    std::vector<Event> events; // in time order
+    std::optional<Seconds> first, last; // the first and last hour read
+    size_t files = 0;
+};
+
+Summary Summarise(const std::vector<LogFile>& files, const std::vector<LogLine>& lines);
+
+// The watched application a CheckApp number stands for, and its role.
+const char* ApplicationOfRestart(int number);
+const char* RoleOfApplication(const std::string& title);
+
+} // namespace hailog
+
+#endif

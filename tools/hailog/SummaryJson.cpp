@@ -1,0 +1,103 @@
+#include "SummaryOutput.h"
+
+namespace hailog {
+namespace {
+
+const char* EndingName(Ending ending)
+{
+    switch (ending) {
+    case Ending::EndBanner: return "end banner";
+    case Ending::NoEndBanner: return "no end banner";
+    case Ending::AccOn: return "ACC ON";
+    case Ending::NextStart: return "next start";
+    case Ending::LogEnds: return "log ends";
+    }
+    return "";
+}
+
+void AddPeriod(const Event& event, nlohmann::ordered_json& object)
+{
+    object["end"] = event.end ? nlohmann::ordered_json(FormatTime(*event.end)) : nlohmann::ordered_json();
+    object["duration"] = event.end ? nlohmann::ordered_json(*event.end - event.time) : nlohmann::ordered_json();
+    object["ended"] = EndingName(event.ending);
+}
+
+} // namespace
+
+const char* KindName(EventKind kind)
+{
+    switch (kind) {
+    case EventKind::Run: return "run";
+    case EventKind::Restart: return "restart";
+    case EventKind::IgnitionOff: return "ignition_off";
+    case EventKind::NaviClose: return "navi_close";
+    case EventKind::NaviStart: return "navi_start";
+    case EventKind::Update: return "update";
+    case EventKind::BuildOptionFailed: return "build_option_failed";
+    case EventKind::NoFile: return "no_file";
+    case EventKind::Unparsed: return "unparsed";
+    }
+    return "";
+}
+
+nlohmann::ordered_json EventToJson(const Event& event, bool withLines)
+{
+    nlohmann::ordered_json object;
+    object["kind"] = KindName(event.kind);
+    object["time"] = FormatTime(event.time);
+    switch (event.kind) {
+    case EventKind::Run:
+        AddPeriod(event, object);
+        object["version"] = event.version;
+        object["start_logged"] = event.startLogged;
+        break;
+    case EventKind::IgnitionOff: AddPeriod(event, object); break;
+    case EventKind::Restart:
+    case EventKind::NaviClose:
+    case EventKind::NaviStart:
+        object["application"] = event.application;
+        object["number"] = event.number;
+        break;
+    case EventKind::BuildOptionFailed:
+        object["application"] = event.application;
+        object["number"] = event.number;
+        object["error"] = event.error;
+        break;
+    case EventKind::Update:
+        object["package"] = event.update.package;
+        object["patch_list"] = event.update.patchList;
+        object["failed"] = event.update.failed;
+        object["kept"] = event.update.kept;
+        object["moved"] = event.update.moved;
+        object["closed"] = event.update.closed;
+        break;
+    case EventKind::NoFile:
+        object["end"] = FormatTime(*event.end);
+        object["hours"] = event.count;
+        break;
+    case EventKind::Unparsed:
+        object["file"] = event.file;
+        object["count"] = event.count;
+        break;
+    }
+    if (withLines)
+        object["lines"] = event.lines;
+    return object;
+}
+
+std::string DumpJson(const nlohmann::ordered_json& value)
+{
+    std::string text = value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    // "</script>" inside a string would end the page's data early.
+    for (size_t at = 0; (at = text.find("</", at)) != std::string::npos; at += 3)
+        text.replace(at, 2, "<\\/");
+    return text;
+}
+
+void WriteJsonLines(const Summary& summary, std::ostream& out)
+{
+    for (const Event& event : summary.events)
+        out << EventToJson(event, false).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+}
+
+} // namespace hailog
