@@ -3,12 +3,23 @@
 #include <stdarg.h>
 #include <string.h>
 
-#include "app/SupervisorState.h"
 #include "log/LogBuffer.h"
 #include "log/LogText.h"
 
 #define LOG_NAME_SIZE 128
 #define LOG_TEXT_SIZE 1024
+
+static LONG s_echo = 0;
+
+void SetLogEcho(LONG echo)
+{
+    s_echo = echo;
+}
+
+LONG GetLogEcho()
+{
+    return s_echo;
+}
 
 static void FormatFileName(char* out, size_t size, const SYSTEMTIME& now)
 {
@@ -43,5 +54,5 @@ void WriteLog(const char* format, ...)
 
     FormatFileName(fileName, sizeof(fileName), now);
     FormatLine(line, sizeof(line), now, message);
-    CLogBuffer::GetInstance()->Write(line, fileName, g_supervisor.echoFlag);
+    CLogBuffer::GetInstance()->Write(line, fileName, s_echo);
 }

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "app/SupervisorState.h"
 #include "log/WriteLog.h"
 #include "tests/log/DeviceFixture.h"
 
@@ -98,11 +97,11 @@ std::wstring SignExtended(const std::string& bytes)
 TEST_F(WriteLogTest, TheEchoWidensEachByteWithSignExtension)
 {
     host::CaptureDebugOutput(true);
-    g_supervisor.echoFlag = 1;
+    SetLogEcho(1);
     WriteLog("%s %s\r\n", "<I>", Cp949("시작").c_str());
     SetLogging(Logging::Off);
     WriteLog("off\r\n"); // echoed even though it is not stored
-    g_supervisor.echoFlag = 0;
+    SetLogEcho(0);
     WriteLog("quiet\r\n");
 
     const std::vector<std::wstring>& echoed = host::DebugOutput();

@@ -10,6 +10,7 @@
 #include "app/Messages.h"
 #include "app/Shell.h"
 #include "app/SupervisorState.h"
+#include "log/WriteLog.h"
 
 namespace fs = std::filesystem;
 
@@ -104,6 +105,7 @@ void SupervisorTest::SetUp()
     MakeFile("\\ResidentFlash\\Hailnet\\LogMsg");
     MakeFile("\\ResidentFlash\\Hailnet\\LogMsgRT");
     g_supervisor = SupervisorState();
+    SetLogEcho(0);
     UseClock(1000000);
 }
 

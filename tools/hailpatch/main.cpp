@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "app/SupervisorState.h"
+#include "log/WriteLog.h"
 #include "patch/PatchList.h"
 #include "patch/StartupUpdate.h"
 #include "platform/host/host_control.h"
@@ -151,7 +151,7 @@ int main(int argc, char** argv)
         host::UseVirtualClock(0, LocalTimeNow());
     }
     host::CaptureDebugOutput(true);
-    g_supervisor.echoFlag = 1;
+    SetLogEcho(1);
     StartPrograms(options.closing, false);
     StartPrograms(options.staying, true);
     host::ClearTrace();
