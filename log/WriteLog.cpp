@@ -52,42 +52,49 @@ static void PutTwoDigits(char* out, WORD value)
     out[1] = (char)('0' + value % 10);
 }
 
-/* The line is "%02d:%02d [K] %s" of minute, second and message. A message
- * that fits behind the stamp is copied there; anything else (a message so
- * long the line must be cut, or a clock reading past two digits) takes the
- * general way, which gives the same bytes. */
-static void FormatLine(char* out, size_t size, const SYSTEMTIME& now, const char* message)
+/* "%02d:%02d [K] " of the minute and second, for readings below 100. */
+static void PutStamp(char* out, const SYSTEMTIME& now)
 {
-    size_t length = strlen(message);
-    if (now.wMinute < 100 && now.wSecond < 100 && LINE_STAMP_LENGTH + length < size) {
-        PutTwoDigits(out, now.wMinute);
-        out[2] = ':';
-        PutTwoDigits(out + 3, now.wSecond);
-        memcpy(out + 5, " [K] ", 5);
-        memcpy(out + LINE_STAMP_LENGTH, message, length + 1);
-        return;
-    }
-    if (!FormatText(out, size, "%02d:%02d [K] %s", now.wMinute, now.wSecond, message))
-        EndCutText(out, size);
+    PutTwoDigits(out, now.wMinute);
+    out[2] = ':';
+    PutTwoDigits(out + 3, now.wSecond);
+    memcpy(out + 5, " [K] ", 5);
 }
 
-/* Bounded formatting always terminates its buffer, so nothing is cleared
- * beforehand: only the bytes up to the terminator are ever read. */
+/* The general way to the line "%02d:%02d [K] %s", for a message too long to
+ * leave the line whole: the line is cut and still ends in CR LF. */
+static void WriteCutLine(const SYSTEMTIME& now, const char* message, const char* fileName)
+{
+    char line[LOG_TEXT_SIZE];
+    if (!FormatText(line, sizeof(line), "%02d:%02d [K] %s", now.wMinute, now.wSecond, message))
+        EndCutText(line, sizeof(line));
+    CLogBuffer::GetInstance()->Write(line, fileName, s_echo);
+}
+
+/* The message is formatted straight behind the room for the stamp, so the
+ * common line is made without a copy. Bounded formatting always terminates
+ * its buffer, so nothing is cleared beforehand. */
 void WriteLog(const char* format, ...)
 {
-    char message[LOG_TEXT_SIZE];
-    char line[LOG_TEXT_SIZE];
+    char line[LINE_STAMP_LENGTH + LOG_TEXT_SIZE];
+    char* message = line + LINE_STAMP_LENGTH;
     SYSTEMTIME now;
     va_list args;
+    size_t length;
 
     GetLocalTime(&now);
 
     va_start(args, format);
     /* A message too long for its buffer keeps its line ending. */
-    if (!FormatTextV(message, sizeof(message), format, args))
-        EndCutText(message, sizeof(message));
+    if (!FormatTextV(message, LOG_TEXT_SIZE, format, args))
+        EndCutText(message, LOG_TEXT_SIZE);
     va_end(args);
 
-    FormatLine(line, sizeof(line), now, message);
-    CLogBuffer::GetInstance()->Write(line, FileNameFor(now), s_echo);
+    length = strlen(message);
+    if (now.wMinute < 100 && now.wSecond < 100 && LINE_STAMP_LENGTH + length < LOG_TEXT_SIZE) {
+        PutStamp(line, now);
+        CLogBuffer::GetInstance()->Write(line, FileNameFor(now), s_echo);
+    } else {
+        WriteCutLine(now, message, FileNameFor(now));
+    }
 }
