@@ -14,6 +14,7 @@ const WPARAM kAccStateOn = 2;
 const UINT kAccOffPollMs = 1000;
 const UINT kAccOnWaitMs = 8000;
 const DWORD kAccOffCloseAfterMs = 25000;
+const UINT kAfterNaviCloseMs = 5000;
 
 void LogAccChange(bool off, LPARAM lParam)
 {
@@ -85,6 +86,7 @@ void StepAccOffWait(HWND window)
     }
     g_supervisor.accOffTick = 0;
     RunNaviApp(1);
+    SetTimer(window, TIMER_AFTER_NAVI_CLOSE, kAfterNaviCloseMs, NULL);
 }
 
 void StepAccOnWait(HWND window)

@@ -21,5 +21,10 @@
 #define TIMER_CHECK_APP 1001
 #define TIMER_ACC_OFF_WAIT 1003
 #define TIMER_ACC_ON_WAIT 1004
+/* Armed and left running, answered with 0 and nothing more: one a minute from
+ * window creation, one every 5 s from the first request to the navigation
+ * application to quit. They keep the terminal's timer identifiers taken. */
+#define TIMER_MINUTE 1006
+#define TIMER_AFTER_NAVI_CLOSE 1005
 
 #endif

@@ -7,7 +7,6 @@
 struct SupervisorState {
     HINSTANCE instance;   /* module handle, for the life of the process */
     UINT powerMessage;    /* identifier of "WM_POWER_MODE_CHANGE" */
-    LONG echoFlag;        /* 1: every log line is echoed to the debugger */
     LONG accOffFlag;      /* 1 while the ignition is off */
     DWORD accOffTick;     /* tick count when the ignition went off */
     LONG naviClosedFlag;  /* 1 after we asked the navigation application to quit */

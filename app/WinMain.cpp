@@ -2,6 +2,7 @@
 
 #include "app/SupervisorState.h"
 #include "log/LogBuffer.h"
+#include "log/WriteLog.h"
 
 #define TITLE_SIZE 100
 #define STRING_TITLE 1
@@ -53,7 +54,7 @@ BOOL InitInstance(HINSTANCE instance, int showCommand)
 
     if (!IsFirstInstance())
         return FALSE;
-    g_supervisor.echoFlag = GetFileAttributesW(kEchoMarker) != INVALID_FILE_ATTRIBUTES ? 1 : 0;
+    SetLogEcho(GetFileAttributesW(kEchoMarker) != INVALID_FILE_ATTRIBUTES ? 1 : 0);
     if (!RegisterMainClass(instance, className))
         return FALSE;
 

@@ -11,6 +11,7 @@
 
 #define CHECK_APP_PERIOD_MS 5000
 #define BUILD_OPTION_DELAY_MS 5000
+#define MINUTE_PERIOD_MS 60000
 
 #define BANNER_RULE "###############################################################\r\n"
 
@@ -36,7 +37,8 @@ static void OnPowerModeChange(HWND window, LPARAM lParam)
 }
 
 /* Window creation, before the message loop runs: banner, ignition message,
- * the start-up update, then the watchdog and the one-time report. */
+ * the start-up update, then the watchdog, the one-time report and the minute
+ * timer, in that order. */
 static LRESULT OnCreate(HWND window)
 {
     WriteStartBanner();
@@ -44,6 +46,7 @@ static LRESULT OnCreate(HWND window)
     RunStartupUpdate();
     SetTimer(window, TIMER_CHECK_APP, CHECK_APP_PERIOD_MS, NULL);
     SetTimer(window, TIMER_BUILD_OPTION, BUILD_OPTION_DELAY_MS, NULL);
+    SetTimer(window, TIMER_MINUTE, MINUTE_PERIOD_MS, NULL);
     return 0;
 }
 
@@ -57,7 +60,8 @@ static LRESULT OnDestroy()
 }
 
 /* The main window's timers, each to the part that owns it. The watchdog
- * rests while the ignition is off; the report runs once. */
+ * rests while the ignition is off; the report runs once; the minute timer
+ * and the one after a navigation close request are answered and ignored. */
 static LRESULT OnTimer(HWND window, WPARAM timer)
 {
     switch (timer) {

@@ -70,23 +70,23 @@ void CLogBuffer::Write(const char* line, const char* fileName, LONG echo)
 
 void CLogBuffer::StoreLine(const char* line, const char* fileName)
 {
+    size_t length = strlen(line);
     if (m_fileName[0] == '\0')
         CopyBounded(m_fileName, sizeof(m_fileName), fileName);
     if (strncmp(m_fileName, fileName, sizeof(m_fileName) - 1) != 0) {
         /* A new hour: what was buffered belongs to the old hour's file. */
         Flush();
         CopyBounded(m_fileName, sizeof(m_fileName), fileName);
-    } else if (m_length + strlen(line) > LOG_BUFFER_SIZE - 1) {
+    } else if (m_length + length > LOG_BUFFER_SIZE - 1) {
         Flush();
     }
-    Append(line);
+    Append(line, length);
     if (m_realTime == 1)
         Flush();
 }
 
-void CLogBuffer::Append(const char* line)
+void CLogBuffer::Append(const char* line, size_t length)
 {
-    size_t length = strlen(line);
     size_t room = LOG_BUFFER_SIZE - 1 - m_length;
     /* Only a single line larger than the whole buffer is cut here. */
     if (length > room)

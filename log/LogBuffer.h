@@ -36,7 +36,8 @@ private:
     static void DeleteLockAtExit();
 
     void StoreLine(const char* line, const char* fileName);
-    void Append(const char* line);
+    /* Appends length bytes of line (its strlen), cut to the room left. */
+    void Append(const char* line, size_t length);
     void SetEnabled(LONG enabled);
     void SetRealTime(LONG realTime);
 

@@ -3,45 +3,98 @@
 #include <stdarg.h>
 #include <string.h>
 
-#include "app/SupervisorState.h"
 #include "log/LogBuffer.h"
 #include "log/LogText.h"
 
 #define LOG_NAME_SIZE 128
 #define LOG_TEXT_SIZE 1024
+/* "MM:SS [K] ", the stamp that starts every line. */
+#define LINE_STAMP_LENGTH 10
 
-static void FormatFileName(char* out, size_t size, const SYSTEMTIME& now)
+static LONG s_echo = 0;
+
+/* The current hour's file name, kept from one line to the next: it changes
+ * once an hour, and formatting it for every line cost as much as the line.
+ * Only the one UI thread logs, so the cache needs no lock. */
+static char s_fileName[LOG_NAME_SIZE];
+static SYSTEMTIME s_fileNameHour;
+static int s_haveFileName = 0;
+
+void SetLogEcho(LONG echo)
 {
-    FormatText(out, size, "%s%s\\hailwatch-%04d%02d%02d%02d.log", "\\ResidentFlash", "\\Log",
-               now.wYear, now.wMonth, now.wDay, now.wHour);
+    s_echo = echo;
 }
 
-static void FormatLine(char* out, size_t size, const SYSTEMTIME& now, const char* message)
+LONG GetLogEcho()
 {
-    if (!FormatText(out, size, "%02d:%02d [K] %s", now.wMinute, now.wSecond, message))
-        EndCutText(out, size);
+    return s_echo;
 }
 
+static int IsSameHour(const SYSTEMTIME& a, const SYSTEMTIME& b)
+{
+    return a.wHour == b.wHour && a.wDay == b.wDay && a.wMonth == b.wMonth && a.wYear == b.wYear;
+}
+
+static const char* FileNameFor(const SYSTEMTIME& now)
+{
+    if (!s_haveFileName || !IsSameHour(now, s_fileNameHour)) {
+        FormatText(s_fileName, sizeof(s_fileName), "%s%s\\hailwatch-%04d%02d%02d%02d.log",
+                   "\\ResidentFlash", "\\Log", now.wYear, now.wMonth, now.wDay, now.wHour);
+        s_fileNameHour = now;
+        s_haveFileName = 1;
+    }
+    return s_fileName;
+}
+
+static void PutTwoDigits(char* out, WORD value)
+{
+    out[0] = (char)('0' + value / 10);
+    out[1] = (char)('0' + value % 10);
+}
+
+/* "%02d:%02d [K] " of the minute and second, for readings below 100. */
+static void PutStamp(char* out, const SYSTEMTIME& now)
+{
+    PutTwoDigits(out, now.wMinute);
+    out[2] = ':';
+    PutTwoDigits(out + 3, now.wSecond);
+    memcpy(out + 5, " [K] ", 5);
+}
+
+/* The general way to the line "%02d:%02d [K] %s", for a message too long to
+ * leave the line whole: the line is cut and still ends in CR LF. */
+static void WriteCutLine(const SYSTEMTIME& now, const char* message, const char* fileName)
+{
+    char line[LOG_TEXT_SIZE];
+    if (!FormatText(line, sizeof(line), "%02d:%02d [K] %s", now.wMinute, now.wSecond, message))
+        EndCutText(line, sizeof(line));
+    CLogBuffer::GetInstance()->Write(line, fileName, s_echo);
+}
+
+/* The message is formatted straight behind the room for the stamp, so the
+ * common line is made without a copy. Bounded formatting always terminates
+ * its buffer, so nothing is cleared beforehand. */
 void WriteLog(const char* format, ...)
 {
-    char fileName[LOG_NAME_SIZE];
-    char message[LOG_TEXT_SIZE];
-    char line[LOG_TEXT_SIZE];
+    char line[LINE_STAMP_LENGTH + LOG_TEXT_SIZE];
+    char* message = line + LINE_STAMP_LENGTH;
     SYSTEMTIME now;
     va_list args;
+    size_t length;
 
-    memset(fileName, 0, sizeof(fileName));
-    memset(message, 0, sizeof(message));
-    memset(line, 0, sizeof(line));
     GetLocalTime(&now);
 
     va_start(args, format);
     /* A message too long for its buffer keeps its line ending. */
-    if (!FormatTextV(message, sizeof(message), format, args))
-        EndCutText(message, sizeof(message));
+    if (!FormatTextV(message, LOG_TEXT_SIZE, format, args))
+        EndCutText(message, LOG_TEXT_SIZE);
     va_end(args);
 
-    FormatFileName(fileName, sizeof(fileName), now);
-    FormatLine(line, sizeof(line), now, message);
-    CLogBuffer::GetInstance()->Write(line, fileName, g_supervisor.echoFlag);
+    length = strlen(message);
+    if (now.wMinute < 100 && now.wSecond < 100 && LINE_STAMP_LENGTH + length < LOG_TEXT_SIZE) {
+        PutStamp(line, now);
+        CLogBuffer::GetInstance()->Write(line, FileNameFor(now), s_echo);
+    } else {
+        WriteCutLine(now, message, FileNameFor(now));
+    }
 }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the host suites, the same under AddressSanitizer
-# and UndefinedBehaviorSanitizer, the core's C++03 pedantic check, the Win32
-# build with its conformance and end-to-end suites under Wine, and the fuzz
-# targets for a bounded time each.
+# and UndefinedBehaviorSanitizer, the core's C++03 pedantic check, the 32-bit
+# Win32 build with its conformance and end-to-end suites under 32-bit Wine,
+# the 64-bit Win32 build (compiled only), the core compiled to ARM objects,
+# and the fuzz targets for a bounded time each.
 #
 #   bash scripts/test-all.sh
 #
@@ -12,8 +13,9 @@
 # each backend.
 #
 # The build folders are the presets' (build/host, build/host-asan,
-# build/win32, build/fuzz) unless HAILWATCH_HOST_DIR, HAILWATCH_ASAN_DIR,
-# HAILWATCH_WIN32_DIR or HAILWATCH_FUZZ_DIR name others.
+# build/win32, build/win64, build/fuzz) and build/arm unless
+# HAILWATCH_HOST_DIR, HAILWATCH_ASAN_DIR, HAILWATCH_WIN32_DIR,
+# HAILWATCH_WIN64_DIR, HAILWATCH_FUZZ_DIR or HAILWATCH_ARM_DIR name others.
 set -uo pipefail
 
 cd "$(dirname "$0")/.."
@@ -21,6 +23,8 @@ readonly host_dir="${HAILWATCH_HOST_DIR:-build/host}"
 readonly asan_dir="${HAILWATCH_ASAN_DIR:-build/host-asan}"
 readonly win32_dir="${HAILWATCH_WIN32_DIR:-build/win32}"
 readonly fuzz_dir="${HAILWATCH_FUZZ_DIR:-build/fuzz}"
+readonly win64_dir="${HAILWATCH_WIN64_DIR:-build/win64}"
+readonly arm_dir="${HAILWATCH_ARM_DIR:-build/arm}"
 readonly jobs=2
 readonly summary_file="$(mktemp)"
 trap 'rm -f "$summary_file"' EXIT
@@ -35,7 +39,8 @@ note() { printf '%-34s %s\n' "$1" "$2" >>"$summary_file"; }
 # shellcheck source=lib/install.sh
 source scripts/lib/install.sh
 install_all() {
-  install_missing "${WIN32_REQUIREMENTS[@]}" "${HOST_REQUIREMENTS[@]}" "${FUZZ_REQUIREMENTS[@]}"
+  install_missing "${WIN32_REQUIREMENTS[@]}" "${HOST_REQUIREMENTS[@]}" "${FUZZ_REQUIREMENTS[@]}" \
+    "${ARM_REQUIREMENTS[@]}"
 }
 
 # ---- steps -----------------------------------------------------------------
@@ -116,6 +121,15 @@ hailog_reads_wine_logs() {
   [[ $read -gt 0 ]]
 }
 
+# A build that is compiled but not run: the 64-bit Win32 one.
+compile_only_preset() {
+  local preset="$1" dir="$2"
+  if ! step "$preset: configure" configure "$preset" "$dir"; then
+    not_run "$preset: build" "configure failed"; return
+  fi
+  step "$preset: build (compile check)" build "$dir"
+}
+
 report_conformance() {
   local dir="$1" backend="$2" label="$3" line
   line="$(conformance_line "$dir" "$backend")"
@@ -150,19 +164,23 @@ main() {
   say "versions"
   cmake --version | head -n 1
   g++ --version | head -n 1
+  i686-w64-mingw32-g++ --version | head -n 1
   x86_64-w64-mingw32-g++ --version | head -n 1
+  clang++ --version | head -n 1
   WINEDEBUG=-all wine --version
   clang++-14 --version | head -n 1
 
   run_preset host "$host_dir" cxx03_check
   run_preset host-asan "$asan_dir"
   run_preset win32 "$win32_dir"
+  compile_only_preset win64 "$win64_dir"
+  step "core: ARMv7 Thumb objects (clang)" bash scripts/arm-check.sh "$arm_dir"
   run_fuzz
   step "hailog on the Wine scenarios' logs" hailog_reads_wine_logs
 
   report_conformance "$host_dir" host "conformance, host backend"
   report_conformance "$asan_dir" host "conformance, host backend (asan)"
-  report_conformance "$win32_dir" wine "conformance, Win32 under Wine"
+  report_conformance "$win32_dir" wine "conformance, 32-bit Win32 under Wine"
 
   say "summary"
   cat "$summary_file"

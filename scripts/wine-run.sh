@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Runs a Win32 exe under a headless Wine prefix, with a device-root folder
-# mapped so that \ResidentFlash\... and \SDMMC\... land in DIR/ResidentFlash
-# and DIR/SDMMC.
+# Runs a 32-bit Win32 exe under a headless 32-bit Wine prefix, with a
+# device-root folder mapped so that \ResidentFlash\... and \SDMMC\... land in
+# DIR/ResidentFlash and DIR/SDMMC.
 #
 #   scripts/wine-run.sh [--prefix DIR] [--device DIR] [--bg PIDFILE] [--] EXE [ARGS...]
 #   scripts/wine-run.sh [--prefix DIR] [--device DIR] --setup-only
 #
 #   --prefix DIR   Wine prefix to run in; made from the cached template when
-#                  missing (default: $HAILWATCH_WINE_CACHE/default).
+#                  missing, and made again when it is a 64-bit prefix
+#                  (default: $HAILWATCH_WINE_CACHE/default).
 #   --device DIR   device root; becomes drive D: and the exe's current drive,
 #                  so drive-less absolute paths resolve inside it
 #                  (default: the current directory).
@@ -20,8 +21,9 @@
 #
 # HAILWATCH_WINE_CACHE (default: <repo>/build/wine) holds the template prefix
 # and the privately compiled ko_KR.UTF-8 locale. Making the template takes a
-# wineboot (several seconds, ~700 MB); every other prefix is a hard-link copy
-# of it and costs well under a second.
+# wineboot (several seconds); every other prefix is a hard-link copy of it and
+# costs well under a second. Prefixes are 32-bit (WINEARCH=win32), like the
+# terminal: its board is 32-bit, so pointers, WPARAM and LPARAM are too.
 #
 # A prefix has one wineserver; whoever owns the prefix stops it when done:
 #   WINEPREFIX=DIR wineserver -k
@@ -29,7 +31,9 @@ set -euo pipefail
 
 readonly repo_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 readonly cache="${HAILWATCH_WINE_CACHE:-$repo_root/build/wine}"
-readonly template="$cache/template"
+readonly template="$cache/template-win32"
+# Where a 64-bit template was kept before the prefixes became 32-bit.
+readonly old_template="$cache/template"
 readonly locale_dir="$cache/locale"
 readonly device_drive="d:"
 
@@ -52,8 +56,13 @@ ensure_locale() {
     die "localedef -i ko_KR -f UTF-8 failed (are /usr/share/i18n/locales present?)"
 }
 
+# The 32-bit loader; without it /usr/bin/wine falls back to the 64-bit one,
+# which cannot run a 32-bit prefix.
+readonly wine32_loader=/usr/lib/wine/wine
+
 # Environment for every Wine process this script starts.
 wine_env() {
+  export WINEARCH=win32
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export LOCPATH="$locale_dir"
@@ -76,20 +85,25 @@ boot_template() {
   WINEPREFIX="$tmp" wineserver -k >/dev/null 2>&1 || true
   WINEPREFIX="$tmp" wineserver -w >/dev/null 2>&1 || true
   grep -q '"Graphics"="null"' "$tmp/user.reg" || die "null graphics driver not stored in $tmp/user.reg"
+  is_32bit_prefix "$tmp" || die "wineboot did not make a 32-bit prefix in $tmp"
   mv "$tmp" "$template"
 }
 
 # The locale and the template are made once per cache; parallel callers
-# wait on the lock.
+# wait on the lock. A 64-bit template left from before is removed.
 ensure_cache() {
   [[ -f "$template/.update-timestamp" && -f "$locale_dir/ko_KR.UTF-8/LC_CTYPE" ]] && return 0
   mkdir -p "$cache"
   (
     flock 9
     ensure_locale
+    [[ -f "$old_template/.update-timestamp" ]] && rm -rf "$old_template"
     [[ -f "$template/.update-timestamp" ]] || boot_template
   ) 9>"$cache/template.lock"
 }
+
+# Wine records a prefix's architecture at the top of its system registry.
+is_32bit_prefix() { grep -q '^#arch=win32' "$1/system.reg" 2>/dev/null; }
 
 # A prefix of its own (its own wineserver, so its own window namespace) is a
 # copy of the template: drive_c hard-linked, since nothing we run writes
@@ -108,7 +122,13 @@ clone_prefix() {
 
 ensure_prefix() {
   local prefix="$1"
-  [[ -f "$prefix/.update-timestamp" ]] && return 0
+  if [[ -f "$prefix/.update-timestamp" ]]; then
+    is_32bit_prefix "$prefix" && return 0
+    # A 64-bit prefix made before the switch: Wine refuses it under
+    # WINEARCH=win32, so it is made again from the template.
+    WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$prefix"
+  fi
   [[ -e "$prefix" && -n "$(ls -A "$prefix" 2>/dev/null)" ]] &&
     die "$prefix exists but is not a Wine prefix"
   rmdir "$prefix" 2>/dev/null || true
@@ -146,6 +166,7 @@ main() {
   fi
 
   command -v wine >/dev/null || die "wine not found"
+  [[ -x "$wine32_loader" ]] || die "32-bit Wine not found ($wine32_loader; package wine32:i386)"
   [[ -n "$prefix" ]] || prefix="$cache/default"
   [[ -n "$device" ]] || device="$PWD"
   [[ -d "$device" ]] || die "no such device root: $device"

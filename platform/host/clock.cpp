@@ -87,12 +87,21 @@ void RealWait(DWORD milliseconds)
     }
 }
 
+// The calendar of the last second asked for: the log asks for the local
+// time on every line, and converting a second to the calendar costs more than
+// reading the clock.
+time_t g_calendarSecond = -1;
+struct tm g_calendar;
+
 void RealLocalTime(SYSTEMTIME* out)
 {
     struct timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
-    struct tm local;
-    localtime_r(&now.tv_sec, &local);
+    if (now.tv_sec != g_calendarSecond) {
+        localtime_r(&now.tv_sec, &g_calendar);
+        g_calendarSecond = now.tv_sec;
+    }
+    const struct tm& local = g_calendar;
     out->wYear = static_cast<WORD>(local.tm_year + 1900);
     out->wMonth = static_cast<WORD>(local.tm_mon + 1);
     out->wDayOfWeek = static_cast<WORD>(local.tm_wday);

@@ -35,4 +35,6 @@ static inline BOOL CeCreateProcessW(LPCWSTR image, LPWSTR commandLine,
 }
 #define CreateProcessW CeCreateProcessW
 
+#include "platform/win32/ce_window.h"
+
 #endif

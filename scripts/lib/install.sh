@@ -3,9 +3,12 @@
 # every entry whose command (or absolute file) is absent names the Debian
 # package that brings it. Installs only when something is missing, with one
 # apt-get update, and only as root; otherwise says what to install and fails.
+# A package of another architecture (name:i386) has that architecture
+# enabled first.
 
+# An absolute path may hold a glob (a version in a folder name).
 present() {
-  if [[ "$1" == /* ]]; then [[ -e "$1" ]]; else command -v "$1" >/dev/null 2>&1; fi
+  if [[ "$1" == /* ]]; then compgen -G "$1" >/dev/null; else command -v "$1" >/dev/null 2>&1; fi
 }
 
 missing_packages() {
@@ -14,6 +17,20 @@ missing_packages() {
     read -r thing package <<<"$entry"
     present "$thing" || echo "$package"
   done | sort -u | tr '\n' ' '
+}
+
+# Adds each architecture named by a package (name:arch) that dpkg does not
+# know yet; run before the one apt-get update, so it lists their packages.
+enable_foreign_architectures() {
+  local package arch
+  for package in "$@"; do
+    [[ "$package" == *:* ]] || continue
+    arch="${package##*:}"
+    [[ "$arch" == "$(dpkg --print-architecture)" ]] && continue
+    dpkg --print-foreign-architectures | grep -qx "$arch" && continue
+    echo "enabling the $arch architecture"
+    dpkg --add-architecture "$arch" || return 1
+  done
 }
 
 install_missing() {
@@ -26,6 +43,7 @@ install_missing() {
     return 1
   fi
   export DEBIAN_FRONTEND=noninteractive
+  enable_foreign_architectures $missing || return 1
   apt-get update </dev/null || return 1
   # shellcheck disable=SC2086
   apt-get install -y --no-install-recommends $missing </dev/null || return 1
@@ -33,14 +51,18 @@ install_missing() {
   [[ -z "${missing// /}" ]] || { echo "still missing after install: $missing" >&2; return 1; }
 }
 
-# What the Win32 build and Wine need.
+# What the Win32 builds and Wine need: the 32-bit build runs under 32-bit
+# Wine; the 64-bit one is compiled as a check.
 readonly WIN32_REQUIREMENTS=(
   "cmake cmake"
   "make make"
+  "i686-w64-mingw32-g++ g++-mingw-w64-i686"
+  "i686-w64-mingw32-windres binutils-mingw-w64-i686"
   "x86_64-w64-mingw32-g++ g++-mingw-w64-x86-64"
   "x86_64-w64-mingw32-windres binutils-mingw-w64-x86-64"
   "wine wine"
   "wineserver wine"
+  "/usr/lib/wine/wine wine32:i386"
   "/usr/lib/wine/wine64 wine64"
   "iconv libc-bin"
   "localedef libc-bin"
@@ -51,7 +73,7 @@ readonly WIN32_REQUIREMENTS=(
   "/usr/share/i18n/charmaps/UTF-8.gz locales"
 )
 
-# What the host builds add.
+# What the host builds add (spdlog: the log benchmark's baseline).
 readonly HOST_REQUIREMENTS=(
   "g++ g++"
   "/usr/include/gtest/gtest.h libgtest-dev"
@@ -61,10 +83,17 @@ readonly HOST_REQUIREMENTS=(
   "/usr/include/nlohmann/json.hpp nlohmann-json3-dev"
   "python3 python3"
   "chromium chromium"
+  "/usr/include/spdlog/spdlog.h libspdlog-dev"
 )
 
 # What the fuzz targets add: clang and its libFuzzer and sanitizer runtimes.
 readonly FUZZ_REQUIREMENTS=(
   "clang++-14 clang-14"
-  "/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev"
+  "/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev"
+)
+
+# What the core's ARM compile check needs: clang and the Windows headers.
+readonly ARM_REQUIREMENTS=(
+  "clang++ clang"
+  "/usr/share/mingw-w64/include/windows.h mingw-w64-common"
 )

@@ -43,6 +43,17 @@ bool PeerReceivedCopyData(ULONG_PTR tag, const std::string& bytes, DWORD timeout
 // simulated programs only record messages).
 bool PeerAnswers();
 
+// A window's styles and its rectangle in screen coordinates, as desktop
+// Windows may have changed them from what the window was created with.
+struct WindowShape {
+    DWORD style;
+    DWORD exStyle;
+    long left, top, right, bottom;
+};
+// False where the backend keeps neither (the host backend stores no styles
+// or sizes).
+bool ReadWindowShape(HWND window, WindowShape* shape);
+
 // An image CreateProcessW may start with the image path alone, which ends at
 // once; written to `devicePath`.
 bool PrepareQuietImage(const std::wstring& devicePath);

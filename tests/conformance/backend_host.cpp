@@ -50,6 +50,8 @@ bool WaitTrace(Match match, DWORD timeoutMs)
 } // namespace
 
 Backend CurrentBackend() { return kHostBackend; }
+
+bool ReadWindowShape(HWND, WindowShape*) { return false; }
 const char* BackendName() { return "host"; }
 
 void PrepareGroup()

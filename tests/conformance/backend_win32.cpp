@@ -225,6 +225,20 @@ bool PeerReceivedCopyData(ULONG_PTR tag, const std::string& bytes, DWORD timeout
 
 bool PeerAnswers() { return true; }
 
+bool ReadWindowShape(HWND window, WindowShape* shape)
+{
+    RECT rect;
+    if (!GetWindowRect(window, &rect))
+        return false;
+    shape->style = static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE));
+    shape->exStyle = static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE));
+    shape->left = rect.left;
+    shape->top = rect.top;
+    shape->right = rect.right;
+    shape->bottom = rect.bottom;
+    return true;
+}
+
 bool PrepareQuietImage(const std::wstring& devicePath)
 {
     // A started copy of this exe sees the role and ends at once.

@@ -20,6 +20,7 @@ const CaseGroup kCaseGroups[] = {
     {"search while deleting", FolderSearchWhileDeletingCases},
     {"text", TextCases},
     {"window class", WindowClassCases},
+    {"main window", MainWindowCases},
     {"message loop", MessageLoopCases},
     {"find window", FindWindowCases},
     {"timers", TimerCases},

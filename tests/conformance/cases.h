@@ -27,6 +27,7 @@ void FolderSearchCases();
 void FolderSearchWhileDeletingCases();
 void TextCases();
 void WindowClassCases();
+void MainWindowCases();
 void MessageLoopCases();
 void FindWindowCases();
 void TimerCases();

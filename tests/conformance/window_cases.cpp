@@ -141,6 +141,37 @@ void RegisteredMessageCases()
 
 } // namespace
 
+// The supervisor's window is made with the arguments it has on the device
+// (disabled, 0 by 0 at 0,0, no extended style) and shown with the show
+// command a desktop start passes: it must stay frameless and 0 by 0, with
+// no caption to see and no taskbar button.
+void MainWindowCases()
+{
+    HWND window = CreateTestWindow();
+    ok(window != NULL, "CreateWindowExW failed, error %lu", LastError());
+    if (window == NULL)
+        return;
+    ShowWindow(window, SW_SHOWNORMAL);
+    UpdateWindow(window);
+    WindowShape shape;
+    if (!ReadWindowShape(window, &shape)) {
+        skip("the %s backend keeps no window styles or sizes", BackendName());
+        DestroyWindow(window);
+        return;
+    }
+    // Popup, visible, disabled, and the WS_CLIPSIBLINGS desktop Windows gives
+    // every top-level window; no caption (0x00C00000), no frame (0x00040000).
+    const DWORD shown = 0x9C000000;
+    const DWORD toolWindow = 0x80; // WS_EX_TOOLWINDOW; no edge (0x100)
+    ok(shape.style == shown, "style 0x%08lx, expected 0x%08lx", U(shape.style), U(shown));
+    ok(shape.exStyle == toolWindow, "extended style 0x%08lx, expected 0x%08lx", U(shape.exStyle),
+       U(toolWindow));
+    ok(shape.left == 0 && shape.top == 0 && shape.right == 0 && shape.bottom == 0,
+       "window at %ld,%ld to %ld,%ld, expected 0,0 and 0 by 0", shape.left, shape.top,
+       shape.right, shape.bottom);
+    DestroyWindow(window);
+}
+
 void WindowClassCases()
 {
     RegisterClassCases();

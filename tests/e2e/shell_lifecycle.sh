@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# One copy per device: the start banner's bytes are in the hour's file, a
-# second copy exits at once without a trace, and WM_DESTROY from another
-# process ends the first with the end banner and exit code 0.
+# One copy per device: the start banner's bytes are in the hour's file, its
+# window cannot be seen (a frameless popup, 0 by 0), a second copy exits at
+# once without a trace, and WM_DESTROY from another process ends the first
+# with the end banner and exit code 0.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/shell_common.sh"
@@ -15,6 +16,11 @@ e2e_start "$HAILWATCH_EXE"
 e2e_wait_log_text "Hailwatch Start" 20 || e2e_fail "no start banner"
 sh_expect_hour_file "$hour"
 sh_expect_banner start 1
+
+# Shown, disabled, no caption or frame, no taskbar button, 0 by 0 at 0,0.
+main_window="$(sh_ctl windows | grep -F 'class "HAILWATCH"')" || e2e_fail "no HAILWATCH window"
+grep -qF 'style 0x9C000000  exstyle 0x00000080  at 0,0  size 0x0' <<<"$main_window" ||
+  e2e_fail "the main window can be seen: $main_window"
 
 started=$SECONDS
 e2e_run "$HAILWATCH_EXE" || true

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/SupervisorState.h"
+#include "log/WriteLog.h"
 #include "log/LogBuffer.h"
 #include "patch/PatchList.h"
 #include "platform/host/host_control.h"
@@ -128,7 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     SYSTEMTIME start = {2024, 5, 2, 14, 10, 0, 0, 0};
     host::UseVirtualClock(kStartTick, start);
     host::CaptureDebugOutput(true);
-    g_supervisor.echoFlag = 1;
+    SetLogEcho(1);
     BuildDevice(list);
 
     const int result = CPatchList::SearchPatchListFiles("\\SDMMC\\AirUpdate", pass);

@@ -10,9 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/SupervisorState.h"
-#include "log/LogBuffer.h"
 #include "log/WriteLog.h"
+#include "log/LogBuffer.h"
 #include "platform/host/host_control.h"
 #include "tests/fuzz/fuzz_device.h"
 
@@ -89,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     SYSTEMTIME now = {2024, 5, 2, 14, 10, static_cast<WORD>(minute), static_cast<WORD>(second), 0};
     host::UseVirtualClock(kStartTick, now);
     host::CaptureDebugOutput(true);
-    g_supervisor.echoFlag = 1;
+    SetLogEcho(1);
     const std::string logFolder = g_root + "/ResidentFlash/Log";
     fuzzdevice::EmptyFolder(logFolder);
 

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <iostream>
 
-#include "app/SupervisorState.h"
+#include "log/WriteLog.h"
 #include "platform/host/host_control.h"
 #include "tests/golden/golden_case.h"
 
@@ -60,7 +60,7 @@ Outcome Play(const fs::path& caseFolder, const fs::path& deviceRoot)
     host::SetDeviceRoot(deviceRoot.string());
     host::UseVirtualClock(kStartTick, StartTime());
     host::CaptureDebugOutput(true);
-    g_supervisor.echoFlag = 1;
+    SetLogEcho(1);
     PrepareDevice(caseFolder, deviceRoot);
     host::ClearTrace();
 

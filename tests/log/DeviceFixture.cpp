@@ -8,6 +8,7 @@
 
 #include "app/SupervisorState.h"
 #include "log/LogBuffer.h"
+#include "log/WriteLog.h"
 
 namespace fs = std::filesystem;
 
@@ -33,6 +34,7 @@ void DeviceTest::SetUp()
     fs::create_directories(host::NativePath("\\ResidentFlash\\Hailnet"));
     fs::create_directories(host::NativePath("\\SDMMC"));
     g_supervisor = SupervisorState();
+    SetLogEcho(0);
     EmptyLogStore();
     fs::create_directories(host::NativePath("\\ResidentFlash\\Log"));
     host::UseVirtualClock(kStartTick, kStartTime);

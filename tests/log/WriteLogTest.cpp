@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "app/SupervisorState.h"
 #include "log/WriteLog.h"
 #include "tests/log/DeviceFixture.h"
 
@@ -37,6 +36,30 @@ TEST_F(WriteLogTest, NamesTheFileAndStampsWithZeroPadding)
     EXPECT_EQ(ReadFile("\\ResidentFlash\\Log\\hailwatch-2025010203.log"), "04:05 [K] x\r\n");
 }
 
+// The name is made again only when the hour changes; an hour that comes
+// back on another day, month or year is another file all the same.
+TEST_F(WriteLogTest, EachHourOfEachDayHasItsOwnFile)
+{
+    // Year, month, day of the week, day, hour, minute, second, millisecond.
+    const SYSTEMTIME clocks[] = {
+        {2025, 1, 0, 2, 3, 4, 5, 0}, {2025, 1, 0, 2, 3, 5, 6, 0}, // same hour, later
+        {2025, 1, 0, 3, 3, 4, 7, 0},                              // next day
+        {2025, 2, 0, 3, 3, 4, 8, 0},                              // next month
+        {2026, 2, 0, 3, 3, 4, 9, 0},                              // next year
+        {2026, 2, 0, 3, 4, 4, 10, 0},                             // next hour
+    };
+    for (const SYSTEMTIME& clock : clocks) {
+        host::UseVirtualClock(kStartTick, clock);
+        WriteLog("%d\r\n", clock.wSecond);
+    }
+    EXPECT_EQ(ReadFile("\\ResidentFlash\\Log\\hailwatch-2025010203.log"),
+              "04:05 [K] 5\r\n05:06 [K] 6\r\n");
+    EXPECT_EQ(ReadFile("\\ResidentFlash\\Log\\hailwatch-2025010303.log"), "04:07 [K] 7\r\n");
+    EXPECT_EQ(ReadFile("\\ResidentFlash\\Log\\hailwatch-2025020303.log"), "04:08 [K] 8\r\n");
+    EXPECT_EQ(ReadFile("\\ResidentFlash\\Log\\hailwatch-2026020303.log"), "04:09 [K] 9\r\n");
+    EXPECT_EQ(ReadFile("\\ResidentFlash\\Log\\hailwatch-2026020304.log"), "04:10 [K] 10\r\n");
+}
+
 TEST_F(WriteLogTest, PercentSignsInsideAnArgumentReachTheFileUnchanged)
 {
     const std::string name = "\\SDMMC\\AirUpdate\\100%_%s%d%n%%.txt";
@@ -54,6 +77,16 @@ TEST_F(WriteLogTest, ATooLongMessageIsCutToOneLineEndingInCrLf)
         "59:58 [K] " + std::string(1011, 'a') + "\r\n" + "59:58 [K] next\r\n";
     EXPECT_EQ(ReadFile(kLogThisHour), expected);
     EXPECT_EQ(ReadFile(kLogThisHour).find('\n'), 1022u) << "the cut line is 1,023 bytes";
+}
+
+// A line holds 1,023 bytes: the 10 of the stamp and a message of up to
+// 1,013; one byte more and the line is cut, still ending in CR LF.
+TEST_F(WriteLogTest, AMessageThatJustFitsStaysWholeAndOneByteMoreIsCut)
+{
+    WriteLog("%s\r\n", std::string(1011, 'b').c_str());
+    WriteLog("%s\r\n", std::string(1012, 'c').c_str());
+    EXPECT_EQ(ReadFile(kLogThisHour), "59:58 [K] " + std::string(1011, 'b') + "\r\n" +
+                                          "59:58 [K] " + std::string(1011, 'c') + "\r\n");
 }
 
 TEST_F(WriteLogTest, TheCutNeverSplitsADoubleByteCharacter)
@@ -98,11 +131,11 @@ std::wstring SignExtended(const std::string& bytes)
 TEST_F(WriteLogTest, TheEchoWidensEachByteWithSignExtension)
 {
     host::CaptureDebugOutput(true);
-    g_supervisor.echoFlag = 1;
+    SetLogEcho(1);
     WriteLog("%s %s\r\n", "<I>", Cp949("시작").c_str());
     SetLogging(Logging::Off);
     WriteLog("off\r\n"); // echoed even though it is not stored
-    g_supervisor.echoFlag = 0;
+    SetLogEcho(0);
     WriteLog("quiet\r\n");
 
     const std::vector<std::wstring>& echoed = host::DebugOutput();

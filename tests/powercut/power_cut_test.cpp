@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/SupervisorState.h"
+#include "log/WriteLog.h"
 #include "log/LogBuffer.h"
 #include "patch/StartupUpdate.h"
 #include "platform/host/host_control.h"
@@ -69,7 +69,7 @@ std::string Start(long cutAfter, Tear tear)
     host::SetDeviceRoot(root);
     host::UseVirtualClock(100000, StartTime());
     host::CaptureDebugOutput(true);
-    g_supervisor.echoFlag = 1;
+    SetLogEcho(1);
     for (const char* title : {"Hailnet", "Hailwire", "Hailfare", "Hailtrack"}) {
         std::string image = std::string("\\Running\\") + title + ".exe";
         host::ProgramSetup program;

@@ -2,6 +2,7 @@
 // banners, and the log flushed on the way out.
 #include "app/Shell.h"
 #include "app/SupervisorState.h"
+#include "log/WriteLog.h"
 #include "tests/shell/ShellFixture.h"
 
 namespace shelltest {
@@ -16,7 +17,7 @@ TEST_F(StartupTest, FirstCopyMakesItsWindowAndWritesTheStartBanner)
     StartShell();
     EXPECT_EQ(FirstLines(3), StartBanner());
     EXPECT_EQ(host::WindowCount(L"Hailwatch"), 1);
-    EXPECT_EQ(g_supervisor.echoFlag, 0) << "no RetailMsg, no echo";
+    EXPECT_EQ(GetLogEcho(), 0) << "no RetailMsg, no echo";
     EXPECT_TRUE(host::DebugOutput().empty());
     EXPECT_NE(g_supervisor.powerMessage, 0u);
     EXPECT_EQ(g_supervisor.powerMessage, RegisterWindowMessageW(L"WM_POWER_MODE_CHANGE"));
@@ -47,7 +48,7 @@ TEST_F(StartupTest, RetailMsgAtStartUpEchoesEveryLine)
     host::CaptureDebugOutput(true);
     MakeFile("\\ResidentFlash\\Hailnet\\RetailMsg");
     StartShell();
-    EXPECT_EQ(g_supervisor.echoFlag, 1);
+    EXPECT_EQ(GetLogEcho(), 1);
     ASSERT_GE(host::DebugOutput().size(), 3u);
     EXPECT_EQ(host::DebugOutput()[1],
               L"59:58 [K] <I> ###################### Hailwatch Start ######################\r\n");

@@ -10,6 +10,7 @@
 #include "app/Messages.h"
 #include "app/Shell.h"
 #include "app/SupervisorState.h"
+#include "log/WriteLog.h"
 
 namespace fs = std::filesystem;
 
@@ -104,6 +105,7 @@ void SupervisorTest::SetUp()
     MakeFile("\\ResidentFlash\\Hailnet\\LogMsg");
     MakeFile("\\ResidentFlash\\Hailnet\\LogMsgRT");
     g_supervisor = SupervisorState();
+    SetLogEcho(0);
     UseClock(1000000);
 }
 
@@ -186,6 +188,20 @@ void SupervisorTest::Apply(const Event& event)
     }
 }
 
+// The device's loop (GetMessageW, TranslateMessage, DispatchMessageW) up to
+// `tick`, noting each timer the window takes on the way.
+void SupervisorTest::RunLoopUntil(DWORD tick)
+{
+    host::SetLoopDeadline(tick);
+    MSG message;
+    while (static_cast<LONG>(GetTickCount() - tick) <= 0 && GetMessageW(&message, NULL, 0, 0)) {
+        if (message.message == WM_TIMER && message.hwnd == window_)
+            timers_.push_back({message.wParam, GetTickCount() - zeroTick_});
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
 void SupervisorTest::RunTimeline(const std::vector<Row>& rows, DWORD endMs)
 {
     DWORD elapsedAtStart = zeroTick_ - startTick_;
@@ -212,14 +228,14 @@ void SupervisorTest::RunTimeline(const std::vector<Row>& rows, DWORD endMs)
     for (const Row& row : rows) {
         ASSERT_GT(row.atMs, previousAt) << "rows must be in time order";
         // Up to just before the row, so what is due at its time is its own.
-        host::RunMessageLoopUntil(zeroTick_ + row.atMs - 1);
+        RunLoopUntil(zeroTick_ + row.atMs - 1);
         check(previousAt, previousExpected);
         host::Advance(1);
         Apply(row.event);
         previousAt = row.atMs;
         previousExpected = row.expected;
     }
-    host::RunMessageLoopUntil(zeroTick_ + endMs);
+    RunLoopUntil(zeroTick_ + endMs);
     check(previousAt, previousExpected);
 }
 

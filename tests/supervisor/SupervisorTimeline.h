@@ -49,6 +49,12 @@ std::vector<std::string> operator+(std::vector<std::string> a, const std::vector
 
 enum class Presence { Running, Stopped, NotInstalled };
 
+// A WM_TIMER the supervisor's window took, at its time after start-up.
+struct TimerTaken {
+    UINT_PTR id;
+    DWORD atMs;
+};
+
 class SupervisorTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -63,11 +69,14 @@ protected:
     // time 0 is the moment start-up (the update included) has finished.
     void Start();
     void RunTimeline(const std::vector<Row>& rows, DWORD endMs);
+    // Every WM_TIMER of the timelines run so far, in the order taken.
+    const std::vector<TimerTaken>& TimersTaken() const { return timers_; }
 
 private:
     std::vector<std::string> TakeOutcome(DWORD atMs);
     void Apply(const Event& event);
     std::string LogBytes() const;
+    void RunLoopUntil(DWORD tick);
 
     std::string root_;
     DWORD startTick_ = 0;
@@ -76,6 +85,7 @@ private:
     size_t traceMark_ = 0;
     size_t startMark_ = 0;
     HWND window_ = nullptr;
+    std::vector<TimerTaken> timers_;
 };
 
 } // namespace timeline

@@ -3,7 +3,8 @@
 //
 //   hailctl acc off|on       the registered ignition message (1000 / 1000 or 0)
 //   hailctl log flush|reload log control 1 or 2
-//   hailctl windows          every top-level window, with class and title
+//   hailctl windows          every top-level window, with class, title, style,
+//                            extended style, position and size
 //   hailctl quit             WM_DESTROY, as a patch list's KILL would
 #include <windows.h>
 
@@ -91,6 +92,22 @@ int SendLogControl(const std::wstring& request)
     return Usage();
 }
 
+// Style and size show whether a window can be seen: the supervisor's is a
+// frameless popup, 0 by 0.
+std::wstring DescribeShape(HWND window)
+{
+    RECT rect = {0, 0, 0, 0};
+    GetWindowRect(window, &rect);
+    wchar_t shape[128];
+    std::swprintf(shape, 128, L"  style 0x%08lX  exstyle 0x%08lX  at %ld,%ld  size %ldx%ld",
+                  static_cast<unsigned long>(GetWindowLongW(window, GWL_STYLE)),
+                  static_cast<unsigned long>(GetWindowLongW(window, GWL_EXSTYLE)),
+                  static_cast<long>(rect.left), static_cast<long>(rect.top),
+                  static_cast<long>(rect.right - rect.left),
+                  static_cast<long>(rect.bottom - rect.top));
+    return shape;
+}
+
 BOOL CALLBACK PrintWindow(HWND window, LPARAM)
 {
     wchar_t className[256] = L"";
@@ -101,7 +118,7 @@ BOOL CALLBACK PrintWindow(HWND window, LPARAM)
     std::swprintf(handle, 32, L"0x%08llX", static_cast<unsigned long long>(
                                                reinterpret_cast<ULONG_PTR>(window)));
     Print(stdout, std::wstring(handle) + L"  class \"" + className + L"\"  title \"" + title +
-                      L"\"\n");
+                      L"\"" + DescribeShape(window) + L"\n");
     return TRUE;
 }
 

@@ -2,7 +2,7 @@
 
 #include <ctime>
 
-#include "app/SupervisorState.h"
+#include "log/WriteLog.h"
 #include "patch/PatchList.h"
 #include "patch/StartupUpdate.h"
 #include "platform/host/host_control.h"
@@ -31,7 +31,7 @@ SYSTEMTIME LocalTimeNow()
 // The log reaches the tool through the debugger echo.
 void EchoLog()
 {
-    g_supervisor.echoFlag = 1;
+    SetLogEcho(1);
 }
 
 void StartPrograms(const std::vector<std::string>& titles, bool ignoreDestroy, int* index)
