@@ -83,6 +83,8 @@ readonly HOST_REQUIREMENTS=(
   "/usr/include/nlohmann/json.hpp nlohmann-json3-dev"
   "python3 python3"
   "chromium chromium"
+  # A Korean font, so that the page's screenshot shows the log's Hangul.
+  "/usr/share/fonts/truetype/nanum/NanumGothic.ttf fonts-nanum"
   "/usr/include/spdlog/spdlog.h libspdlog-dev"
 )
 

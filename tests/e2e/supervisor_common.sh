@@ -68,3 +68,25 @@ sv_log_lines() {
   for text in "$@"; do patterns+=(-e "$text"); done
   e2e_log_utf8 | grep -F "${patterns[@]}" | sed 's/^[0-9][0-9]:[0-9][0-9] \[K\] //' | tr -d '\r' || true
 }
+
+# Checks the start-up update's log lines against three expected blocks: the
+# first 12 lines (the list and the closing of the applications) as they
+# stand, the 4 lines of a two-file bulk move as CP/RM pairs in any order (the
+# folder search decides it), and the lines after them as they stand. COUNT is
+# how many update lines the log must hold.
+sv_expect_update_lines() {
+  local count="$1" before="$2" pairs="$3" after="$4"
+  local got got_before got_pairs got_after
+  mapfile -t got < <(sv_log_lines "CPatchList::")
+  [[ ${#got[@]} -eq $count ]] || e2e_fail "expected $count update lines, got ${#got[@]}:
+$(printf '%s\n' "${got[@]}")"
+  got_before="$(printf '%s\n' "${got[@]:0:12}")"
+  got_pairs="$(printf '%s | %s\n' "${got[12]}" "${got[13]}" "${got[14]}" "${got[15]}" | sort)"
+  got_after="$(printf '%s\n' "${got[@]:16}")"
+  [[ "$got_before" == "$before" ]] || e2e_fail "the list and closing lines differ:
+$got_before"
+  [[ "$got_pairs" == "$(sort <<<"$pairs")" ]] || e2e_fail "the bulk move lines differ:
+$got_pairs"
+  [[ "$got_after" == "$after" ]] || e2e_fail "the move's count or the staging lines differ:
+$got_after"
+}

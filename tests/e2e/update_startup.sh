@@ -74,18 +74,7 @@ expected_after_move="<I> CPatchList::CopyFilesFolder2Folder[562] Src경로[\\SDM
 <I> CPatchList::DeleteFolder[487] 경로[\\ResidentFlash\\SDIUpdate] 경로의 파일수[1] RemoveDirectory 결과[0]
 <I> CPatchList::DeleteFolder[487] 경로[\\ResidentFlash\\AdtDownload] 경로의 파일수[0] RemoveDirectory 결과[1]"
 
-mapfile -t got < <(sv_log_lines "CPatchList::")
-[[ ${#got[@]} -eq 22 ]] || e2e_fail "expected 22 update lines, got ${#got[@]}:
-$(printf '%s\n' "${got[@]}")"
-got_before="$(printf '%s\n' "${got[@]:0:12}")"
-got_pairs="$(printf '%s | %s\n' "${got[12]}" "${got[13]}" "${got[14]}" "${got[15]}" | sort)"
-got_after="$(printf '%s\n' "${got[@]:16}")"
-[[ "$got_before" == "$expected_before_move" ]] || e2e_fail "the list and closing lines differ:
-$got_before"
-[[ "$got_pairs" == "$(sort <<<"$expected_move_pairs")" ]] || e2e_fail "the bulk move lines differ:
-$got_pairs"
-[[ "$got_after" == "$expected_after_move" ]] || e2e_fail "the move's count or the staging lines differ:
-$got_after"
+sv_expect_update_lines 22 "$expected_before_move" "$expected_move_pairs" "$expected_after_move"
 
 # The watchdog brings back every closed application, the meter from its new
 # file (the only Hailfare.exe there is).

@@ -5,7 +5,7 @@ namespace hailog {
 // The colours are plain, distinct and drawn with crisp edges, so a picture
 // of the page can be checked pixel by pixel.
 const char kPageStyle[] = R"CSS(
-body { font: 14px/1.4 "DejaVu Sans", "Noto Sans CJK KR", sans-serif; margin: 16px 24px; color: #1f2933;
+body { font: 14px/1.4 "DejaVu Sans", "Malgun Gothic", "NanumGothic", "Noto Sans CJK KR", sans-serif; margin: 16px 24px; color: #1f2933;
        background: #ffffff; }
 h1 { font-size: 20px; margin: 0 0 6px; }
 h2 { font-size: 16px; margin: 18px 0 6px; }
