@@ -288,7 +288,8 @@ std::string ListWalk::Nothing(int number, const std::string& raw, const PatchLin
         if (!raw.empty() && raw[0] == '\t') {
             hint = " (a tab does not make a comment, and no keyword follows one)";
         } else if (upper != raw) {
-            for (const char* keyword : {"KILL", "RMDIR", "MKDIR", "RM", "CP", "SLEEP", "RUN", "WAITREBOOT"}) {
+            for (int command = PATCH_COMMAND_KILL; command <= PATCH_COMMAND_WAITREBOOT; ++command) {
+                const char* keyword = PatchKeyword(static_cast<PatchCommand>(command));
                 if (upper.compare(0, std::strlen(keyword), keyword) == 0) {
                     hint = " (keywords are upper case)";
                     break;
