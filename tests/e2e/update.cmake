@@ -3,3 +3,4 @@
 hailwatch_e2e_test(e2e_update_startup update_startup.sh)
 hailwatch_e2e_test(e2e_update_failed_copy update_failed_copy.sh)
 hailwatch_e2e_test(e2e_update_safety update_safety.sh)
+hailwatch_e2e_test(e2e_update_unreadable_list update_unreadable_list.sh)

@@ -21,6 +21,7 @@
  *   WM_COPYDATA tag=<dwData> bytes=<cbData> data=<bytes in hex>
  *                                   (at most 256 bytes shown, then "...")
  *   WM_COPYDATA answered            (after a late answer)
+ *   HOLD opened | HOLD failed <error> | HOLD released   (hold marker)
  *   EXIT
  *
  * Markers: files beside the executable, only their existence counts, looked
@@ -29,6 +30,11 @@
  *   <name>.ignore-destroy      a posted WM_DESTROY is recorded, nothing more
  *   <name>.late-copydata       WM_COPYDATA is answered after 6 seconds
  *   <name>.quit-on-navi-close  UM_NAVI_CLOSE ends the program
+ *   <name>.hold                looked at at start-up: its first line is a
+ *                              path that the program opens without sharing
+ *                              and holds, as a program that keeps a file busy
+ *                              does, until the marker is deleted (looked at
+ *                              every 100 ms)
  * Without markers WM_DESTROY ends the program, WM_COPYDATA is answered at
  * once and UM_NAVI_CLOSE is only recorded. Closing the window (WM_CLOSE)
  * always ends it. */
@@ -178,6 +184,48 @@ LRESULT OnCopyData(const COPYDATASTRUCT* record)
     return TRUE;
 }
 
+const UINT_PTR kHoldTimer = 1;
+const UINT kHoldPollMs = 100;
+HANDLE g_held = INVALID_HANDLE_VALUE;
+
+/* Opens the file the hold marker names, sharing nothing, and keeps it open
+ * until the marker is deleted: no other program may read, change or delete
+ * it meanwhile. */
+void HoldMarkedFile(HWND window)
+{
+    if (!HasMarker(L".hold"))
+        return;
+    wchar_t marker[2 * MAX_PATH + 32];
+    SidePath(L".hold", marker, sizeof(marker) / sizeof(marker[0]));
+    char target[MAX_PATH] = "";
+    FILE* file = _wfopen(marker, L"r");
+    if (file != NULL) {
+        if (fgets(target, sizeof(target), file) == NULL)
+            target[0] = '\0';
+        fclose(file);
+    }
+    target[strcspn(target, "\r\n")] = '\0';
+    g_held = CreateFileA(target, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                         NULL);
+    if (g_held == INVALID_HANDLE_VALUE) {
+        RecordNumber("HOLD failed", GetLastError());
+        return;
+    }
+    AppendToRecord("HOLD opened");
+    SetTimer(window, kHoldTimer, kHoldPollMs, NULL);
+}
+
+LRESULT OnHoldTimer(HWND window)
+{
+    if (g_held == INVALID_HANDLE_VALUE || HasMarker(L".hold"))
+        return 0;
+    CloseHandle(g_held);
+    g_held = INVALID_HANDLE_VALUE;
+    KillTimer(window, kHoldTimer);
+    AppendToRecord("HOLD released");
+    return 0;
+}
+
 /* Shows which sibling this window stands for, for anyone looking at the
  * terminal's screen. */
 LRESULT OnPaint(HWND window)
@@ -200,6 +248,7 @@ LRESULT CALLBACK SiblingWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case UM_NAVI_CLOSE: return OnNaviClose(wParam);
     case WM_COPYDATA: return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
     case WM_PAINT: return OnPaint(window);
+    case WM_TIMER: return OnHoldTimer(window);
     default: return DefWindowProcW(window, message, wParam, lParam);
     }
 }
@@ -227,8 +276,10 @@ HWND CreateSiblingWindow(HINSTANCE instance, int showCommand)
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
 {
     TakeNameFromOwnPath();
-    if (CreateSiblingWindow(instance, showCommand) == NULL)
+    HWND window = CreateSiblingWindow(instance, showCommand);
+    if (window == NULL)
         return 1;
+    HoldMarkedFile(window);
     RecordNumber("START pid", GetCurrentProcessId());
     MSG message;
     while (GetMessageW(&message, NULL, 0, 0) > 0) {
