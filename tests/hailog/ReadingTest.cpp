@@ -2,11 +2,11 @@
 // decoding of damaged bytes, and the listing's filters.
 #include <gtest/gtest.h>
 
-#include "Clock.h"
-#include "Cp949.h"
-#include "Filter.h"
-#include "LogFiles.h"
-#include "LogLine.h"
+#include "clock.h"
+#include "cp949.h"
+#include "filter.h"
+#include "log_files.h"
+#include "log_line.h"
 
 namespace hailog {
 namespace {

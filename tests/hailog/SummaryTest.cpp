@@ -4,8 +4,8 @@
 
 #include <sstream>
 
-#include "Summary.h"
-#include "SummaryOutput.h"
+#include "summary.h"
+#include "summary_output.h"
 
 namespace hailog {
 namespace {

@@ -14,9 +14,9 @@
 #include <fstream>
 #include <iostream>
 
-#include "Listing.h"
-#include "Page.h"
-#include "SummaryOutput.h"
+#include "listing.h"
+#include "page.h"
+#include "summary_output.h"
 
 namespace {
 

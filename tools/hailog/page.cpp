@@ -1,9 +1,9 @@
-#include "Page.h"
+#include "page.h"
 
 #include <sstream>
 
-#include "PageTemplate.h"
-#include "SummaryOutput.h"
+#include "page_template.h"
+#include "summary_output.h"
 
 namespace hailog {
 namespace {

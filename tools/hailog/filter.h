@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "LogLine.h"
+#include "log_line.h"
 
 namespace hailog {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "Clock.h"
-#include "LogLine.h"
-#include "Problems.h"
+#include "clock.h"
+#include "log_line.h"
+#include "problems.h"
 
 namespace hailog {
 

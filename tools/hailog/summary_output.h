@@ -7,7 +7,7 @@
 
 #include <ostream>
 
-#include "Summary.h"
+#include "summary.h"
 
 namespace hailog {
 

@@ -1,4 +1,4 @@
-#include "PageTemplate.h"
+#include "page_template.h"
 
 namespace hailog {
 

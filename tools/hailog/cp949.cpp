@@ -1,4 +1,4 @@
-#include "Cp949.h"
+#include "cp949.h"
 
 #include <iconv.h>
 

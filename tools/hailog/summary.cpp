@@ -1,4 +1,4 @@
-#include "Summary.h"
+#include "summary.h"
 
 #include <algorithm>
 #include <cctype>

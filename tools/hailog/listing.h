@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Filter.h"
+#include "filter.h"
 
 namespace hailog {
 

@@ -1,4 +1,4 @@
-#include "LogLine.h"
+#include "log_line.h"
 
 #include <cctype>
 

@@ -1,4 +1,4 @@
-#include "LogFiles.h"
+#include "log_files.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,7 +7,7 @@
 #include <iterator>
 #include <set>
 
-#include "Cp949.h"
+#include "cp949.h"
 
 namespace fs = std::filesystem;
 

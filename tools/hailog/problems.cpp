@@ -1,4 +1,4 @@
-#include "Problems.h"
+#include "problems.h"
 
 #include <iostream>
 

@@ -1,4 +1,4 @@
-#include "SummaryOutput.h"
+#include "summary_output.h"
 
 namespace hailog {
 namespace {

@@ -1,4 +1,4 @@
-#include "Filter.h"
+#include "filter.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "Clock.h"
+#include "clock.h"
 
 #include <cctype>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include <iomanip>
 #include <sstream>
 
-#include "SummaryOutput.h"
+#include "summary_output.h"
 
 namespace hailog {
 namespace {

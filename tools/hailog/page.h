@@ -8,7 +8,7 @@
 
 #include <ostream>
 
-#include "Summary.h"
+#include "summary.h"
 
 namespace hailog {
 

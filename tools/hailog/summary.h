@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "LogFiles.h"
+#include "log_files.h"
 
 namespace hailog {
 

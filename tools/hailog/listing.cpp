@@ -1,11 +1,11 @@
-#include "Listing.h"
+#include "listing.h"
 
 #include <unistd.h>
 
 #include <iostream>
 #include <map>
 
-#include "LogFiles.h"
+#include "log_files.h"
 
 namespace hailog {
 namespace {

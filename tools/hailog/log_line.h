@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "Clock.h"
+#include "clock.h"
 
 namespace hailog {
 
