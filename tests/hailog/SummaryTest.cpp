@@ -2,6 +2,7 @@
 // when an update is kept, how ignition periods end, the hours with no file.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <sstream>
 
 #include "summary.h"
@@ -23,7 +24,10 @@ protected:
         const Seconds start = kNine + (hour - 9) * 3600;
         files_.push_back({"hailwatch-x.log", start});
         for (const std::string& line : lines)
-            lines_.push_back(ParseLine(line.substr(0, 5) + " [K] " + line.substr(6), start));
+        {
+            texts_.push_back(line.substr(0, 5) + " [K] " + line.substr(6));
+            lines_.push_back(ParseLine(texts_.back(), start));
+        }
     }
     void Started(const char* at) { Hour(current_, {std::string(at) + " " + kRule, std::string(at) + " " + kStart}); }
 
@@ -38,6 +42,7 @@ protected:
 
     int current_ = 9;
     std::vector<LogFile> files_;
+    std::deque<std::string> texts_; // the lines refer to them
     std::vector<LogLine> lines_;
 };
 
