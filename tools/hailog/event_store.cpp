@@ -24,15 +24,15 @@ size_t BytesOf(const Event& event)
     return bytes;
 }
 
-// The events' own binary form, read back by the same program only.
+// The events' own binary form, read back by the same program only: each
+// event a record, its length first, written and read with one call each.
 class Writer {
 public:
-    explicit Writer(std::FILE* file) : file_(file) {}
-    void Number(std::int64_t value) { Bytes(&value, sizeof(value)); }
+    void Number(std::int64_t value) { bytes_.append(reinterpret_cast<const char*>(&value), sizeof(value)); }
     void Text(const std::string& text)
     {
         Number(static_cast<std::int64_t>(text.size()));
-        Bytes(text.data(), text.size());
+        bytes_.append(text);
     }
     void Texts(const std::vector<std::string>& texts)
     {
@@ -40,32 +40,43 @@ public:
         for (const std::string& text : texts)
             Text(text);
     }
-
-private:
-    void Bytes(const void* data, size_t size)
+    void WriteTo(std::FILE* file)
     {
-        if (size > 0 && std::fwrite(data, 1, size, file_) != size)
+        const std::int64_t size = static_cast<std::int64_t>(bytes_.size());
+        if (std::fwrite(&size, sizeof(size), 1, file) != 1 ||
+            std::fwrite(bytes_.data(), 1, bytes_.size(), file) != bytes_.size())
             throw std::runtime_error("cannot write a temporary file (is the disk full?)");
     }
-    std::FILE* file_;
+
+private:
+    std::string bytes_;
 };
 
 class Reader {
 public:
-    explicit Reader(std::FILE* file) : file_(file) {}
-    bool Number(std::int64_t& value) { return std::fread(&value, sizeof(value), 1, file_) == 1; }
+    // False at the end of the file.
+    bool ReadFrom(std::FILE* file)
+    {
+        std::int64_t size = 0;
+        if (std::fread(&size, sizeof(size), 1, file) != 1)
+            return false;
+        bytes_.resize(static_cast<size_t>(size));
+        if (size > 0 && std::fread(&bytes_[0], 1, bytes_.size(), file) != bytes_.size())
+            throw std::runtime_error("a temporary file came back short");
+        at_ = 0;
+        return true;
+    }
     std::int64_t Number()
     {
         std::int64_t value = 0;
-        if (!Number(value))
-            throw std::runtime_error("a temporary file came back short");
+        Take(&value, sizeof(value));
         return value;
     }
     std::string Text()
     {
         std::string text(static_cast<size_t>(Number()), '\0');
-        if (!text.empty() && std::fread(&text[0], 1, text.size(), file_) != text.size())
-            throw std::runtime_error("a temporary file came back short");
+        if (!text.empty())
+            Take(&text[0], text.size());
         return text;
     }
     std::vector<std::string> Texts()
@@ -77,12 +88,20 @@ public:
     }
 
 private:
-    std::FILE* file_;
+    void Take(void* into, size_t size)
+    {
+        if (at_ + size > bytes_.size())
+            throw std::runtime_error("a temporary file came back damaged");
+        std::memcpy(into, bytes_.data() + at_, size);
+        at_ += size;
+    }
+    std::string bytes_;
+    size_t at_ = 0;
 };
 
 void Write(std::FILE* file, std::uint64_t order, const Event& event)
 {
-    Writer out(file);
+    Writer out;
     out.Number(static_cast<std::int64_t>(order));
     out.Number(static_cast<std::int64_t>(event.kind));
     out.Number(event.time);
@@ -103,14 +122,15 @@ void Write(std::FILE* file, std::uint64_t order, const Event& event)
     out.Number(event.update.moved);
     out.Texts(event.update.closed);
     out.Texts(event.lines);
+    out.WriteTo(file);
 }
 
 bool Read(std::FILE* file, std::pair<std::uint64_t, Event>& item)
 {
-    Reader in(file);
-    std::int64_t order = 0;
-    if (!in.Number(order))
+    Reader in;
+    if (!in.ReadFrom(file))
         return false;
+    const std::int64_t order = in.Number();
     Event& event = item.second;
     item.first = static_cast<std::uint64_t>(order);
     event.kind = static_cast<EventKind>(in.Number());
