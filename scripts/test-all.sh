@@ -40,7 +40,7 @@ note() { printf '%-34s %s\n' "$1" "$2" >>"$summary_file"; }
 source scripts/lib/install.sh
 install_all() {
   install_missing "${WIN32_REQUIREMENTS[@]}" "${HOST_REQUIREMENTS[@]}" "${FUZZ_REQUIREMENTS[@]}" \
-    "${ARM_REQUIREMENTS[@]}"
+    "${ARM_REQUIREMENTS[@]}" "${PACKAGE_REQUIREMENTS[@]}"
 }
 
 # ---- steps -----------------------------------------------------------------
