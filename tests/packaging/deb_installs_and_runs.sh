@@ -7,7 +7,7 @@
 #   deb_installs_and_runs.sh BUILD_DIR VERSION
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
-readonly build="${1:?build folder}" version="${2:?project version}"
+build="${1:?build folder}"; version="${2:?project version}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 

@@ -5,8 +5,8 @@ pkg_fail() { echo "FAIL: $*"; exit 1; }
 
 # pkg_make GENERATOR BUILD_DIR OUT_DIR: cpack of that build, into OUT_DIR.
 pkg_make() {
-  local generator="$1" build="$2" out="$3"
-  (cd "$build" && cpack -G "$generator" -B "$out" >"$out.cpack.log" 2>&1) ||
+  local generator="$1" build_dir="$2" out="$3"
+  (cd "$build_dir" && cpack -G "$generator" -B "$out" >"$out.cpack.log" 2>&1) ||
     { cat "$out.cpack.log"; pkg_fail "cpack -G $generator"; }
 }
 

@@ -6,7 +6,7 @@
 #   zip_tools_run_under_wine.sh BUILD_DIR VERSION WITH_HAILOG(0|1)
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
-readonly build="${1:?build folder}" version="${2:?project version}" with_hailog="${3:?0 or 1}"
+build="${1:?build folder}"; version="${2:?project version}"; with_hailog="${3:?0 or 1}"
 work="$(mktemp -d)"
 trap '[[ -d "$work/prefix" ]] && WINEPREFIX="$work/prefix" wineserver -k >/dev/null 2>&1; rm -rf "$work"' EXIT
 
