@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
-# The zip of the 32-bit Windows build, unpacked: its name carries the
-# project's version, it holds the tools and README.txt, and hailpatch.exe
-# (and hailog.exe, required once the build makes it) run from it under Wine.
+# The zip of a Windows build, unpacked: its name carries the project's
+# version and the build's width, it holds the tools and README.txt, and
+# hailpatch.exe (and hailog.exe, required once the build makes it) run from
+# it under Wine.
 #
-#   zip_tools_run_under_wine.sh BUILD_DIR VERSION WITH_HAILOG(0|1)
+#   zip_tools_run_under_wine.sh BUILD_DIR NAME VERSION WITH_HAILOG(0|1)
+#   (NAME: hailwatch-tools-VERSION-win32, or -win64 for the 64-bit build)
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
-build="${1:?build folder}"; version="${2:?project version}"; with_hailog="${3:?0 or 1}"
+build="${1:?build folder}"; name="${2:?zip name}"; version="${3:?project version}"; with_hailog="${4:?0 or 1}"
 work="$(mktemp -d)"
 trap '[[ -d "$work/prefix" ]] && WINEPREFIX="$work/prefix" wineserver -k >/dev/null 2>&1; rm -rf "$work"' EXIT
 
-name="hailwatch-tools-$version-win32"
+[[ "$name" =~ ^hailwatch-tools-$version-win(32|64)$ ]] || pkg_fail "zip name $name lacks the version $version"
 pkg_make ZIP "$build" "$work/out"
 [[ -f "$work/out/$name.zip" ]] || pkg_fail "no $name.zip: $(ls "$work/out")"
 mkdir -p "$work/unpacked"
