@@ -5,6 +5,10 @@
 #include <deque>
 #include <sstream>
 
+#include <algorithm>
+#include <random>
+
+#include "event_store.h"
 #include "summary.h"
 #include "summary_output.h"
 
@@ -184,6 +188,57 @@ TEST_F(HailogSummary, WritesOneJsonObjectALineThatNoScriptTagCanBreak)
     EXPECT_EQ(page.find("</script>"), std::string::npos);
     EXPECT_EQ(nlohmann::ordered_json::parse(page)["failed"][0].get<std::string>().find("</script>") != std::string::npos,
               true);
+}
+
+} // namespace
+} // namespace hailog
+
+namespace hailog {
+namespace {
+
+std::string Describe(const Event& event)
+{
+    return FormatTime(event.time) + " " + std::to_string(event.number) + " " + event.application +
+           (event.end ? FormatTime(*event.end) : "") + event.update.package +
+           (event.update.failed.empty() ? "" : event.update.failed[0]) + (event.lines.empty() ? "" : event.lines[0]);
+}
+
+// Events past the memory budget go through temporary files: whatever the
+// budget, they come back in time order, ties in the order they were begun,
+// every field as it went in.
+TEST(HailogEventStore, GivesBackTheOrderOfOneSortWhateverItHolds)
+{
+    std::mt19937 random(128);
+    std::vector<std::pair<std::uint64_t, Event>> events;
+    for (std::uint64_t order = 0; order < 3000; ++order) {
+        Event event;
+        event.kind = random() % 3 ? EventKind::Restart : EventKind::Update;
+        event.time = kNine + static_cast<Seconds>(random() % 500);
+        event.application = event.kind == EventKind::Restart ? "Hailnet" : "";
+        event.number = static_cast<int>(order);
+        if (event.kind == EventKind::Update) {
+            event.update.package = "found";
+            event.update.failed = {"CP " + std::to_string(order)};
+            event.lines = {"line " + std::to_string(order)};
+            event.end = event.time + 5;
+        }
+        events.emplace_back(order, event);
+    }
+    std::stable_sort(events.begin(), events.end(),
+                     [](const auto& a, const auto& b) { return a.second.time < b.second.time; });
+    for (size_t budget : {size_t(1) << 30, size_t(4096)}) {
+        EventStore store(budget);
+        // Handed over in the order they were begun, as the reader does.
+        std::vector<std::pair<std::uint64_t, Event>> begun = events;
+        std::sort(begun.begin(), begun.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (auto& [order, event] : begun)
+            store.Add(Event(event), order);
+        std::vector<std::string> seen, wanted;
+        store.Visit([&](const Event& event) { seen.push_back(Describe(event)); });
+        for (const auto& item : events)
+            wanted.push_back(Describe(item.second));
+        EXPECT_EQ(seen, wanted) << "budget " << budget;
+    }
 }
 
 } // namespace
