@@ -45,10 +45,13 @@ struct Choices {
 
 void AddCheck(CLI::App& app, Choices* choices)
 {
-    CLI::App* check = app.add_subcommand("check", "Says what the terminal will do with a package, "
-        "line by line, and what will go wrong, without a device");
+    CLI::App* check = app.add_subcommand("check", "Runs the package through the terminal's own "
+        "start-up on a stock terminal (or a copy of DEV) and says, line by line, what it did and "
+        "what will go wrong");
     check->add_option("PKG", choices->package, "the package folder (what goes to \\SDMMC\\AirUpdate)")
         ->required();
+    check->add_option("--device", choices->device, "run it on a copy of this device folder "
+        "(DEV/ResidentFlash, DEV/SDMMC) rather than on a stock terminal");
     check->footer(kCheckStatuses);
 }
 
@@ -99,7 +102,8 @@ bool IsVerb(const CLI::App& app, const std::string& word)
 int Dispatch(const CLI::App& app, Choices* choices)
 {
     if (app.got_subcommand("check")) {
-        return RunCheck(PathOfArgument(choices->package));
+        return RunCheck(PathOfArgument(choices->package),
+                        choices->device.empty() ? fs::path() : PathOfArgument(choices->device));
     }
 #ifndef _WIN32
     if (app.got_subcommand("try")) {

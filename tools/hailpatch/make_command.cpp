@@ -127,7 +127,7 @@ int RunMake(const MakeOptions& options)
     PrintPlan(plan);
 
     CheckReport report;
-    if (!CheckPackage(options.output, &report, &error) || report.Status() != kStatusClean) {
+    if (!CheckPackage(options.output, fs::path(), &report, &error) || report.Status() != kStatusClean) {
         PrintReport(report, std::cout);
         Complain(error.empty() ? "the package made does not check clean (see above)" : error);
         return kStatusWillNotWork;

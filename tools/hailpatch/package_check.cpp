@@ -1,10 +1,14 @@
 #include "package_check.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 
+#include "check_findings.h"
+#include "check_run.h"
 #include "list_walk.h"
+#include "model_terminal.h"
 #include "native_text.h"
 #include "package_files.h"
 #include "patch/PatchLine.h"
@@ -14,8 +18,8 @@ namespace hailpatch {
 namespace {
 
 const char kOwnImage[] = "hailwatch.exe";
-const unsigned long long kStayingWindowMs = 3000; // three WM_DESTROY posts, a second apart
-const int kClosedForBulkMove = 3;                 // Hailnet, Hailwire, Hailfare
+// The windows the model terminal has running; a KILL line's title is added.
+const char* const kRunningTitles[] = {"Hailnet", "Hailwire", "Hailfare", "Hailtrack"};
 
 std::string LineLabel(int number)
 {
@@ -57,8 +61,15 @@ bool CheckEncoding(const std::string& bytes, CheckReport* report)
     if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         add(Severity::Warning, "starts with a UTF-8 byte-order mark: its first line matches no keyword");
     }
+    size_t nuls = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\0'));
+    // UTF-16 has a NUL in every other byte of ASCII text; a stray NUL is
+    // only the end of its own line for the terminal.
     bool utf16 = bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0 ||
-                 bytes.find('\0') != std::string::npos;
+                 (nuls >= 2 && nuls * 4 >= bytes.size());
+    if (!utf16 && nuls > 0) {
+        add(Severity::Warning, "byte 0x00 on " + LineLabel(LineOfOffset(bytes, bytes.find('\0'))) +
+                                   ": the terminal reads that line only up to it");
+    }
     if (utf16) {
         add(Severity::NotApplied, "UTF-16 text (NUL bytes): the terminal reads 8-bit text, so no "
                                   "line of it runs, and then deletes it");
@@ -120,71 +131,85 @@ bool WalkList(const fs::path& list, bool checkBytes, ListWalk* walk, CheckReport
 
 // ---- the files of the package ----------------------------------------------
 
-void CheckFiles(const PackageContents& contents, const ListWalk& walk, CheckReport* report)
+// What the package's files alone decide, before anything runs.
+void CheckFiles(const PackageContents& contents, CheckReport* report)
 {
     int topLevel = 0;
-    bool leftAtTop = false;
     for (const PackageFile& file : contents.files) {
-        if (!file.topLevel) {
-            if (!file.representable) {
-                report->findings.push_back({Severity::Warning, file.shown +
-                    ": code page 949 cannot hold its name, so no line can name it: never installed"});
-            } else if (!walk.IsMoved(file)) {
-                report->findings.push_back({Severity::Warning, file.shown +
-                    ": in a subfolder that no CP line moves: never installed"});
-            }
-            continue;
-        }
-        ++topLevel;
+        topLevel += file.topLevel ? 1 : 0;
         if (!file.representable) {
-            leftAtTop = true;
-            report->findings.push_back({Severity::RunsAgain, file.shown +
-                ": code page 949 cannot hold its name: it is never moved, and the call, modem and "
-                "meter applications are closed at every start"});
-        } else if (FoldCase(file.name949) == kOwnImage) {
+            report->findings.push_back({file.topLevel ? Severity::RunsAgain : Severity::Warning, file.shown +
+                ": code page 949 cannot hold its name, so " + (file.topLevel ? "it is never moved, and "
+                "the call, modem and meter applications are closed at every start" :
+                "no line can name it: never installed")});
+        } else if (file.topLevel && FoldCase(file.name949) == kOwnImage) {
             report->leftAlone = true;
             report->findings.push_back({Severity::NotApplied, file.shown +
                 ": a package holding the supervisor's own exe is left alone whole: neither its "
                 "list nor its files are used"});
-        } else if (fs::path(file.native) != contents.list && !walk.IsMoved(file)) {
-            leftAtTop = true;
-            report->bulkMoves.push_back(file.shown);
         }
     }
     if (topLevel == 0) {
         report->findings.push_back({Severity::NotApplied,
             "package: no file at its top level, so the terminal does nothing with it"});
     }
-    if (leftAtTop) {
-        report->killMs += kClosedForBulkMove * kStayingWindowMs;
+}
+
+std::vector<std::string> RunningTitles(const ListWalk& walk)
+{
+    std::vector<std::string> titles(std::begin(kRunningTitles), std::end(kRunningTitles));
+    for (const std::string& title : walk.KillTitles()) {
+        if (std::find(titles.begin(), titles.end(), title) == titles.end()) {
+            titles.push_back(title);
+        }
     }
-    // Nothing of such a package runs, so it blocks nothing and moves nothing.
-    if (report->leftAlone) {
-        report->bulkMoves.clear();
-        report->killMs = report->sleepMs = report->failureMs = 0;
+    return titles;
+}
+
+// The run's findings repeat what the files alone decided (an unmovable
+// name) in its own words; the first word stays.
+void DropRepeatedLeftovers(const PackageContents& contents, CheckReport* report)
+{
+    for (const PackageFile& file : contents.files) {
+        if (file.representable || !file.topLevel) {
+            continue;
+        }
+        auto& findings = report->findings;
+        findings.erase(std::remove_if(findings.begin(), findings.end(), [&file](const Finding& f) {
+            return f.severity == Severity::RunsAgain && f.text.find("\\" + file.shown + ": still") != std::string::npos;
+        }), findings.end());
     }
 }
 
 } // namespace
 
-int CheckReport::Status() const
+Severity CheckReport::Worst() const
 {
-    int status = kStatusClean;
+    Severity worst = Severity::Warning;
     for (const Finding& finding : findings) {
-        int level = finding.severity == Severity::Warning ? kStatusWarnings : kStatusWillNotWork;
-        status = level > status ? level : status;
+        worst = finding.severity > worst ? finding.severity : worst;
     }
-    return status;
+    return worst;
 }
 
-bool CheckPackage(const fs::path& package, CheckReport* report, std::string* error)
+int CheckReport::Status() const
+{
+    if (findings.empty()) {
+        return kStatusClean;
+    }
+    return Worst() == Severity::Warning ? kStatusWarnings : kStatusWillNotWork;
+}
+
+bool CheckPackage(const fs::path& package, const fs::path& device, CheckReport* report,
+                  std::string* error)
 {
     PackageContents contents;
-    if (!ReadPackage(package, &contents, error)) {
+    if (!ReadPackage(package, &contents, error) || (!device.empty() && !ValidateDevice(device, error))) {
         return false;
     }
-    ListWalk walk(contents, report);
+    ListWalk walk(report);
     report->hasList = !contents.list.empty();
+    report->stock = device.empty();
     if (report->hasList) {
         std::string bytes;
         if (!ReadBytes(contents.list, &bytes, error)) {
@@ -195,7 +220,14 @@ bool CheckPackage(const fs::path& package, CheckReport* report, std::string* err
             return false;
         }
     }
-    CheckFiles(contents, walk, report);
+    CheckFiles(contents, report);
+    ModelTerminal terminal;
+    CheckRun run;
+    if (!terminal.Make(device, package, error) || !RunOnModel(terminal.Root(), RunningTitles(walk), &run, error)) {
+        return false;
+    }
+    JudgeRun(run, report);
+    DropRepeatedLeftovers(contents, report);
     return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include "commands.h"
 #include "device_tree.h"
+#include "model_terminal.h"
 #include "native_text.h"
 #include "package_check.h"
 #include "package_files.h"
@@ -18,36 +19,8 @@ namespace {
 // never leave a device half changed.
 bool ValidateTry(const TryOptions& options, std::string* error)
 {
-    std::error_code ec;
-    if (!fs::is_directory(options.device, ec)) {
-        *error = DisplayName(options.device) +
-                 (fs::exists(options.device, ec) ? ": not a folder" : ": no such folder");
-        return false;
-    }
-    if (!fs::is_directory(options.device / "ResidentFlash", ec)) {
-        *error = DisplayName(options.device) + ": not a device folder (no ResidentFlash folder in it)";
-        return false;
-    }
     PackageContents contents;
-    return ReadPackage(options.package, &contents, error);
-}
-
-// The package goes to the card through a staging copy, so that a package
-// lying inside the card's update folder survives the emptying of it.
-bool PlacePackage(const fs::path& package, const fs::path& device, std::string* error)
-{
-    TempFolder staging;
-    if (!staging.Make("package", error) || !CopyTree(package, staging.Path(), error)) {
-        return false;
-    }
-    fs::path update = device / "SDMMC" / "AirUpdate";
-    std::error_code ec;
-    fs::remove_all(update, ec);
-    if (ec) {
-        *error = DisplayName(update) + ": cannot be emptied: " + ec.message();
-        return false;
-    }
-    return CopyTree(staging.Path(), update, error);
+    return ValidateDevice(options.device, error) && ReadPackage(options.package, &contents, error);
 }
 
 void PrintSection(const std::string& title, const std::vector<std::string>& lines)
