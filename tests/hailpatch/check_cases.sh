@@ -8,7 +8,8 @@
 #                                        them for the end-to-end scenarios)
 #
 # A case is cases/NAME/: package/ (the package; missing means an empty one),
-# expected.txt (standard output) and expected-status. Both builds answer
+# device/ when the check runs on a copy of that terminal rather than a stock
+# one, expected.txt (standard output) and expected-status. Both builds answer
 # from the same expected files. HAILWATCH_GOLDEN_UPDATE=1 rewrites them from
 # the run (host only), for review with git diff.
 set -uo pipefail
@@ -33,11 +34,13 @@ fi
 # Runs the check from the case's work copy, so no path of this machine shows.
 run_check() {
   local dir="$1"
+  local args=(check package)
+  [[ -d "$dir/device" ]] && args+=(--device device)
   if [[ "$mode" == wine ]]; then
-    bash "$WINE_RUN" --prefix "$prefix" --device "$dir" -- "$tool" check package | tr -d '\r'
+    bash "$WINE_RUN" --prefix "$prefix" --device "$dir" -- "$tool" "${args[@]}" | tr -d '\r'
     return "${PIPESTATUS[0]}"
   fi
-  (cd "$dir" && "$tool" check package)
+  (cd "$dir" && "$tool" "${args[@]}")
 }
 
 passed=0
@@ -47,6 +50,7 @@ for case_dir in "$cases"/*/; do
   dir="$work/$name"
   mkdir -p "$dir/package"
   [[ -d "$case_dir/package" ]] && cp -a "$case_dir/package/." "$dir/package/"
+  [[ -d "$case_dir/device" ]] && cp -a "$case_dir/device" "$dir/"
   run_check "$dir" >"$dir/out.txt" 2>"$dir/err.txt"
   status=$?
   if [[ "${HAILWATCH_GOLDEN_UPDATE:-}" == 1 && "$mode" == host ]]; then

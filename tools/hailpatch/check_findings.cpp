@@ -72,6 +72,7 @@ private:
     void JudgeLastStart();
     void CountTime();
     std::string WhoRemoved(const std::string& path) const;
+    std::string HowLost(const std::string& path) const;
 
     const CheckRun& run_;
     CheckReport* report_;
@@ -234,10 +235,43 @@ std::string RunJudge::WhoRemoved(const std::string& path) const
     return "the start-up";
 }
 
+// A file installed by the first start and removed by the next, or removed
+// from the package before it was installed.
+std::string RunJudge::HowLost(const std::string& path) const
+{
+    const StartRun& first = run_.starts.front();
+    std::string relative = path.substr(1);
+    for (char& c : relative) {
+        c = c == '\\' ? '/' : c;
+    }
+    auto packaged = first.before.find(relative);
+    for (const auto& [installed, entry] : first.after) {
+        if (packaged == first.before.end() || entry.folder || entry.hash != packaged->second.hash ||
+            installed.rfind(kPackageTreeFolder, 0) == 0) {
+            continue;
+        }
+        std::string device = TreeToDevicePath(installed);
+        for (const LineRun& line : run_.starts.back().lines) {
+            for (const Change& change : line.changes) {
+                if (change.what == Change::Removed && SamePath(change.path, device)) {
+                    return "installed as " + device + " by the first start, removed by " +
+                           LineLabel(line.mark.number) + " of the next";
+                }
+            }
+        }
+        return "installed as " + device + " by the first start, removed by the next";
+    }
+    return "removed by " + WhoRemoved(path);
+}
+
 // After the first start: the list and files that stay in the package.
 void RunJudge::JudgeFirstStart()
 {
     const StartRun& first = run_.starts[0];
+    // A package left alone never runs: that is its whole verdict.
+    if (report_->leftAlone) {
+        return;
+    }
     for (const Change& change : first.afterList) {
         if (change.what == Change::Removed && !change.folder && SamePath(Parent(change.path), kUpdateFolder) &&
             FoldCase(change.path).find("patch_list.txt") == std::string::npos) {
@@ -260,6 +294,10 @@ void RunJudge::JudgeFirstStart()
                 Add(Severity::RunsAgain, "patch_list.txt: still in the package after the start; the "
                     "package runs again at every start");
             }
+            continue;
+        }
+        // While the list is kept there is no bulk move: that is said once.
+        if (failedCopy) {
             continue;
         }
         std::string installed = std::string(kInstallFolder) + "\\" + name;
@@ -287,7 +325,7 @@ void RunJudge::JudgeLastStart()
     for (const std::string& lost : LostPackageFiles(before, after)) {
         if (deleted_.count(FoldCase(lost)) == 0) {
             Add(Severity::Destroys, lost + ": lost: neither installed nor still in the package after "
-                "the next start (removed by " + WhoRemoved(lost) + ")");
+                "the next start (" + HowLost(lost) + ")");
         }
     }
     for (const std::string& left : UnmovedSubfolderFiles(before, after)) {
