@@ -109,7 +109,10 @@ void RunJudge::JudgeProtectedFolders(const LineRun& line)
     for (const std::string& folder : ProtectedFolders(line.before)) {
         std::vector<std::string> filesBefore = FilesIn(line.before, folder);
         bool removed = folder != "\\" && line.after.count(folder) == 0;
-        bool emptied = !filesBefore.empty() && FilesIn(line.after, folder).empty();
+        // Emptied by a RMDIR that lands on it, under whatever spelling; a
+        // single RM is judged by what it deletes.
+        bool emptied = line.mark.command == PATCH_COMMAND_RMDIR && SamePath(line.mark.resolvedField, folder) &&
+                       !filesBefore.empty() && FilesIn(line.after, folder).empty();
         if (!removed && !emptied) {
             continue;
         }
