@@ -139,7 +139,8 @@ void RunJudge::JudgePackageDeletions(const LineRun& line)
     }
     std::vector<std::string> names;
     for (const Change& change : line.changes) {
-        if (change.what != Change::Removed || change.folder || !IsUnder(change.path, kUpdateFolder) ||
+        bool list = SamePath(change.path, std::string(kUpdateFolder) + "\\patch_list.txt");
+        if (change.what != Change::Removed || change.folder || !IsUnder(change.path, kUpdateFolder) || list ||
             (moved && SamePath(change.path, mark.resolvedSource))) {
             continue;
         }
