@@ -56,7 +56,11 @@ void PrintLines(const CheckReport& report, std::ostream& out)
 
 void PrintReport(const CheckReport& report, std::ostream& out)
 {
-    out << "on " << (report.stock ? "a stock terminal" : "a copy of the terminal given") << "\n";
+    if (report.ran) {
+        out << "on " << (report.stock ? "a stock terminal" : "a copy of the terminal given") << "\n";
+    } else {
+        out << "the list read only; the start-up not run\n";
+    }
     if (!report.hasList) {
         out << "no patch_list.txt: only the bulk move runs\n";
     } else if (report.leftAlone) {

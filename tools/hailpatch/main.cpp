@@ -50,8 +50,10 @@ void AddCheck(CLI::App& app, Choices* choices)
         "what will go wrong");
     check->add_option("PKG", choices->package, "the package folder (what goes to \\SDMMC\\AirUpdate)")
         ->required();
+#ifndef _WIN32
     check->add_option("--device", choices->device, "run it on a copy of this device folder "
         "(DEV/ResidentFlash, DEV/SDMMC) rather than on a stock terminal");
+#endif
     check->footer(kCheckStatuses);
 }
 

@@ -42,6 +42,7 @@ struct CheckReport {
     bool hasList = false;
     bool leftAlone = false;              // the package carries the supervisor's exe
     bool stock = true;                   // run on a stock terminal, not a copy of one
+    bool ran = false;                    // the start-up was run (not on Windows)
     std::vector<ListedLine> lines;
     std::vector<std::string> bulkMoves;  // shown names of the top-level files moved
     std::vector<std::string> nextStart;  // what the next start changes
