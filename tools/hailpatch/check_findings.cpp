@@ -13,7 +13,6 @@ namespace {
 const unsigned long long kLongSleepMs = 60000;       // one SLEEP worth a look
 const unsigned long long kTooLongSleepMs = 300000;   // SLEEPs that block every start
 const unsigned long long kPostPauseMs = 1000;        // after each WM_DESTROY post
-const char kPackagePrefix[] = "\\SDMMC\\AirUpdate\\";
 
 std::string LineLabel(int number)
 {
@@ -279,7 +278,7 @@ void RunJudge::JudgeFirstStart()
     for (const Change& change : first.afterList) {
         if (change.what == Change::Removed && !change.folder && SamePath(Parent(change.path), kUpdateFolder) &&
             FoldCase(change.path).find("patch_list.txt") == std::string::npos) {
-            report_->bulkMoves.push_back(change.path.substr(sizeof(kPackagePrefix) - 1));
+            report_->bulkMoves.push_back(change.path.substr(std::string(kUpdateFolder).size() + 1));
         }
     }
     bool failedCopy = false;
