@@ -5,6 +5,8 @@
 #include "model_terminal.h"
 #include "package_files.h"
 #include "package_outcome.h"
+#include "patch/PathText.h"
+#include "platform/host/host_control.h"
 
 namespace hailpatch {
 
@@ -19,9 +21,10 @@ std::string LineLabel(int number)
     return "line " + std::to_string(number);
 }
 
+// Two device paths name one file as the terminal's own CP tells them apart.
 bool SamePath(const std::string& a, const std::string& b)
 {
-    return !a.empty() && FoldCase(a) == FoldCase(b);
+    return !a.empty() && !b.empty() && IsSamePath(host::Widen(a).c_str(), host::Widen(b).c_str()) != 0;
 }
 
 bool IsUnder(const std::string& path, const std::string& folder)
