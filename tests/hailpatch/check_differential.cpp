@@ -7,6 +7,7 @@
 
 #include "check_run.h"
 #include "device_tree.h"
+#include "line_journal.h"
 #include "model_terminal.h"
 #include "package_check.h"
 #include "package_outcome.h"
@@ -23,7 +24,8 @@ const char* const kFolders[] = {"\\ResidentFlash\\Hailnet", "\\ResidentFlash\\Ha
                                 "\\SDMMC\\AirUpdate", "\\ResidentFlash", "\\ResidentFlash\\Hailnet\\Maps"};
 const char* const kSuffixes[] = {"", "\\.", "\\..", ".", " ", "\\", "\\Map\\.."};
 const char* const kFiles[] = {"a.dll", "B.DLL", "Map\\road.dat", "Hailnet.exe", "Maps\\x.dat"};
-const char* const kSleeps[] = {"0", "1000", "40000", "400000"};
+// Short ones add up to less than 5 minutes even with every other pause.
+const char* const kSleeps[] = {"0", "1000", "20000", "400000"};
 const char* const kTitles[] = {"Hailnet", "Roadlens"};
 const unsigned long long kTooLongSleepMs = 300000;
 const int kMaxLines = 6;
@@ -57,9 +59,23 @@ std::string Spell(std::string path, unsigned how)
 
 std::string MakeLine(Bytes& in)
 {
-    std::string folder = std::string(in.Pick(kFolders)) + in.Pick(kSuffixes);
-    unsigned how = in.Next();
-    switch (in.Next() % 6) {
+    unsigned odd = in.Next();
+    // Plain spellings half the time, so that lines meet the same files.
+    std::string folder = std::string(in.Pick(kFolders)) + (odd & 1 ? in.Pick(kSuffixes) : "");
+    unsigned how = odd & 2 ? in.Next() : 0;
+    unsigned kind = in.Next() % 7;
+    if (kind == 6) {
+        // Remove, then refill from the package: an author's idiom.
+        std::string file = in.Pick(kFiles);
+        size_t slash = file.find('\\');
+        std::string refill = "\r\nCP(" + file + ")(\\ResidentFlash\\Hailnet)";
+        if (slash == std::string::npos) {
+            return "RM(\\ResidentFlash\\Hailnet\\" + file + ")" + refill;
+        }
+        std::string folder = "\\ResidentFlash\\Hailnet\\" + file.substr(0, slash);
+        return "RMDIR(" + folder + ")\r\nMKDIR(" + folder + ")" + refill;
+    }
+    switch (kind) {
     case 0: return "MKDIR(" + Spell(folder, how) + ")";
     case 1: return "RMDIR(" + Spell(folder, how) + ")";
     case 2: return "RM(" + Spell(folder + "\\" + in.Pick(kFiles), how) + ")";
@@ -113,10 +129,33 @@ bool TopLevelLeft(const Tree& after)
     return false;
 }
 
+// The first start cut after `line`, then two whole starts: does a file of
+// the package end in neither place?
+bool LostAfterCut(const fs::path& package, int line, const std::vector<std::string>& titles)
+{
+    ModelTerminal terminal;
+    std::string error;
+    Tree before, after;
+    if (!terminal.Make(fs::path(), package, &error) || !SnapshotTree(terminal.Root(), &before, &error)) {
+        return false;
+    }
+    StartupSetup setup;
+    setup.root = terminal.Root();
+    setup.staying = titles;
+    BeginJournal(terminal.Root());
+    CutAfterLine(line);
+    RunStartup(setup);
+    EndJournal();
+    RunStartup(setup);
+    RunStartup(setup);
+    SnapshotTree(terminal.Root(), &after, &error);
+    return !LostPackageFiles(before, after).empty();
+}
+
 // What try observes, judged from its trees alone: 2 when the package never
 // finishes, loses a file of its own or of the watched applications, or
 // blocks a start too long.
-bool TrySaysWillNotWork(const fs::path& package, std::string* why)
+bool TrySaysWillNotWork(const fs::path& package, int listLines, std::string* why)
 {
     ModelTerminal terminal;
     std::string error;
@@ -139,6 +178,11 @@ bool TrySaysWillNotWork(const fs::path& package, std::string* why)
         *why = "try: a package file is lost";
     } else if (first.blockedMs > kTooLongSleepMs) {
         *why = "try: the start is blocked " + std::to_string(first.blockedMs) + " ms";
+    }
+    for (int line = 1; why->empty() && line <= listLines; ++line) {
+        if (LostAfterCut(package, line, setup.staying)) {
+            *why = "try: a package file is lost when a start is cut after line " + std::to_string(line);
+        }
     }
     for (const char* image : kWatchedImages) {
         std::string path = std::string("ResidentFlash/Hailnet/") + image;
@@ -219,7 +263,11 @@ std::string CheckAgreesWithTry(const std::uint8_t* data, std::size_t size)
         differs = "check refused the package: " + error;
     }
     std::string why;
-    bool tryBad = differs.empty() && TrySaysWillNotWork(package, &why);
+    int listLines = 0;
+    for (size_t at = list.find('\n'); at != std::string::npos; at = list.find('\n', at + 1)) {
+        ++listLines;
+    }
+    bool tryBad = differs.empty() && TrySaysWillNotWork(package, listLines, &why);
     if (differs.empty() && tryBad != (report.Status() == kStatusWillNotWork)) {
         differs = "check's status is " + std::to_string(report.Status()) + ", " +
                   (tryBad ? why : "try sees nothing that will not work");

@@ -370,6 +370,39 @@ void RunJudge::Judge()
 
 } // namespace
 
+std::vector<int> LinesToCut(const CheckRun& run)
+{
+    std::vector<int> lines;
+    for (const LineRun& line : run.starts.front().lines) {
+        if (!line.changes.empty() && (lines.empty() || lines.back() != line.mark.number)) {
+            lines.push_back(line.mark.number);
+        }
+    }
+    return lines;
+}
+
+void JudgeCuts(const std::vector<CutLoss>& losses, CheckReport* report)
+{
+    // A file the run already called deleted or lost is not named twice.
+    auto said = [report](const std::string& path) {
+        for (const Finding& finding : report->findings) {
+            if (finding.severity == Severity::Destroys && finding.text.find(path) != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    };
+    for (const CutLoss& loss : losses) {
+        for (const std::string& path : loss.lost) {
+            if (!said(path)) {
+                report->findings.push_back({Severity::Destroys, path + ": lost when the power fails "
+                    "right after " + LineLabel(loss.line) + ": the next start runs the list again from "
+                    "its first line"});
+            }
+        }
+    }
+}
+
 void JudgeRun(const CheckRun& run, CheckReport* report)
 {
     if (run.starts.empty()) {

@@ -13,6 +13,13 @@ namespace hailpatch {
 // the bulk move and the time blocked to the report.
 void JudgeRun(const CheckRun& run, CheckReport* report);
 
+// The lines after which a power cut is worth trying: those that changed the
+// device in the first start.
+std::vector<int> LinesToCut(const CheckRun& run);
+
+// A file lost when a start is cut after a line, unless the run lost it anyway.
+void JudgeCuts(const std::vector<CutLoss>& losses, CheckReport* report);
+
 } // namespace hailpatch
 
 #endif

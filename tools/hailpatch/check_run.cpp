@@ -1,5 +1,7 @@
 #include "check_run.h"
 
+#include "model_terminal.h"
+#include "package_outcome.h"
 #include "startup_run.h"
 
 namespace hailpatch {
@@ -117,6 +119,36 @@ bool RunOnModel(const fs::path& root, const std::vector<std::string>& titles, Ch
             return false;
         }
         run->starts.push_back(start);
+    }
+    return true;
+}
+
+bool SweepCuts(const fs::path& device, const fs::path& package, const std::vector<std::string>& titles,
+               const std::vector<int>& lines, std::vector<CutLoss>* losses, std::string* error)
+{
+    for (int line : lines) {
+        ModelTerminal terminal;
+        Tree before;
+        Tree after;
+        if (!terminal.Make(device, package, error) || !SnapshotTree(terminal.Root(), &before, error)) {
+            return false;
+        }
+        StartupSetup setup;
+        setup.root = terminal.Root();
+        setup.staying = titles;
+        BeginJournal(terminal.Root());
+        CutAfterLine(line);
+        RunStartup(setup);
+        EndJournal();
+        RunStartup(setup);
+        RunStartup(setup);
+        if (!SnapshotTree(terminal.Root(), &after, error)) {
+            return false;
+        }
+        std::vector<std::string> lost = LostPackageFiles(before, after);
+        if (!lost.empty()) {
+            losses->push_back({line, lost});
+        }
     }
     return true;
 }

@@ -57,6 +57,18 @@ struct CheckRun {
 bool RunOnModel(const fs::path& root, const std::vector<std::string>& titles, CheckRun* run,
                 std::string* error);
 
+// A start cut by a power failure right after a line, then two whole starts:
+// the package's files that ended in neither place.
+struct CutLoss {
+    int line = 0;
+    std::vector<std::string> lost;   // device paths in the package
+};
+
+// One fresh model terminal (a copy of `device`, or a stock one, with the
+// package) per line in `lines`; the losses of every cut that lost a file.
+bool SweepCuts(const fs::path& device, const fs::path& package, const std::vector<std::string>& titles,
+               const std::vector<int>& lines, std::vector<CutLoss>* losses, std::string* error);
+
 // Changes between two looks at the device, in path order, the supervisor's
 // own log files left out.
 std::vector<Change> DiffStatTrees(const StatTree& before, const StatTree& after);

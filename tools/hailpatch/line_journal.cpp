@@ -15,8 +15,28 @@ namespace {
 struct Journal {
     fs::path root;
     int number = 0;
+    int cutAfter = 0;     // 0: no cut
+    bool cut = false;
     std::vector<JournalMark> marks;
 };
+
+// The file calls the host backend can be made to fail; the reads that are
+// left change nothing.
+const char* const kFileCalls[] = {"DeleteFileW", "CopyFileW", "CreateDirectoryW", "RemoveDirectoryW",
+                                  "SetFileAttributesW", "FindFirstFileW", "fopen"};
+const int kForever = 1 << 30;
+const DWORD kPowerGone = ERROR_WRITE_FAULT;
+
+void CutIfDue(Journal& journal, bool listDone)
+{
+    if (journal.cutAfter == 0 || journal.cut || (!listDone && journal.number <= journal.cutAfter)) {
+        return;
+    }
+    journal.cut = true;
+    for (const char* call : kFileCalls) {
+        host::FailNext(call, kForever, kPowerGone);
+    }
+}
 
 std::unique_ptr<Journal>& Active()
 {
@@ -74,6 +94,13 @@ StatTree StatDeviceTree(const fs::path& root)
     return tree;
 }
 
+void CutAfterLine(int number)
+{
+    if (Active()) {
+        Active()->cutAfter = number;
+    }
+}
+
 void BeginJournal(const fs::path& root)
 {
     Active() = std::make_unique<Journal>();
@@ -111,6 +138,7 @@ void __wrap__Z17ClassifyPatchLinePKcPciiP9PatchLine(const char* folder, char* li
     }
     hailpatch::Journal& journal = *Active();
     journal.number += isTail ? 0 : 1;
+    hailpatch::CutIfDue(journal, false);
     JournalMark mark = hailpatch::MarkNow(JournalMark::LineRead);
     mark.number = journal.number;
     mark.tail = isTail != 0;
@@ -140,6 +168,7 @@ int __wrap__ZN10CPatchList20SearchPatchListFilesEPKci(const char* folder, int pa
     }
     int result = __real__ZN10CPatchList20SearchPatchListFilesEPKci(folder, pass);
     if (Active()) {
+        hailpatch::CutIfDue(*Active(), true);
         Active()->marks.push_back(hailpatch::MarkNow(JournalMark::ListClosed));
     }
     return result;

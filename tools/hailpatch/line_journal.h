@@ -57,6 +57,11 @@ struct JournalMark {
 void BeginJournal(const fs::path& root);
 std::vector<JournalMark> EndJournal();
 
+// With a journal begun: the power goes when line `number` has run (before
+// the next line, or before the list is deleted when it was the last): from
+// then on every file call of that start fails without touching the device.
+void CutAfterLine(int number);
+
 } // namespace hailpatch
 
 #endif

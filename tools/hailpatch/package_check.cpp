@@ -214,10 +214,17 @@ bool RunPackage(const PackageContents& contents, const fs::path& package, const 
 {
     ModelTerminal terminal;
     CheckRun run;
-    if (!terminal.Make(device, package, error) || !RunOnModel(terminal.Root(), RunningTitles(walk), &run, error)) {
+    std::vector<std::string> titles = RunningTitles(walk);
+    if (!terminal.Make(device, package, error) || !RunOnModel(terminal.Root(), titles, &run, error)) {
         return false;
     }
     JudgeRun(run, report);
+    // A cut start runs its list again from the top at the next start.
+    std::vector<CutLoss> losses;
+    if (!SweepCuts(device, package, titles, LinesToCut(run), &losses, error)) {
+        return false;
+    }
+    JudgeCuts(losses, report);
     DropRepeatedLeftovers(contents, report);
     report->ran = true;
     return true;
