@@ -52,6 +52,20 @@ int LineOfOffset(const std::string& bytes, size_t offset)
     return line;
 }
 
+// The first NUL that hides text of its line from the terminal (a NUL with
+// only the line end after it hides nothing), or npos.
+size_t TextAfterNul(const std::string& bytes)
+{
+    for (size_t nul = bytes.find('\0'); nul != std::string::npos; nul = bytes.find('\0', nul + 1)) {
+        size_t end = bytes.find('\n', nul);
+        std::string rest = bytes.substr(nul, end == std::string::npos ? std::string::npos : end - nul);
+        if (rest.find_first_not_of(std::string("\0\r", 2)) != std::string::npos) {
+            return nul;
+        }
+    }
+    return std::string::npos;
+}
+
 // Returns whether the text is UTF-16 (its lines then need no further look).
 bool CheckEncoding(const std::string& bytes, CheckReport* report)
 {
@@ -66,9 +80,10 @@ bool CheckEncoding(const std::string& bytes, CheckReport* report)
     // only the end of its own line for the terminal.
     bool utf16 = bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0 ||
                  (nuls >= 2 && nuls * 4 >= bytes.size());
-    if (!utf16 && nuls > 0) {
-        add(Severity::Warning, "byte 0x00 on " + LineLabel(LineOfOffset(bytes, bytes.find('\0'))) +
-                                   ": the terminal reads that line only up to it");
+    size_t hidden = utf16 ? std::string::npos : TextAfterNul(bytes);
+    if (hidden != std::string::npos) {
+        add(Severity::Warning, "byte 0x00 on " + LineLabel(LineOfOffset(bytes, hidden)) +
+                                   ": the terminal reads that line only up to it, and text follows it");
     }
     if (utf16) {
         add(Severity::NotApplied, "UTF-16 text (NUL bytes): the terminal reads 8-bit text, so no "
