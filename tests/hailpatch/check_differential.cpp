@@ -7,7 +7,6 @@
 
 #include "check_run.h"
 #include "device_tree.h"
-#include "line_journal.h"
 #include "model_terminal.h"
 #include "package_check.h"
 #include "package_outcome.h"
@@ -129,29 +128,6 @@ bool TopLevelLeft(const Tree& after)
     return false;
 }
 
-// The first start cut after `line`, then two whole starts: does a file of
-// the package end in neither place?
-bool LostAfterCut(const fs::path& package, int line, const std::vector<std::string>& titles)
-{
-    ModelTerminal terminal;
-    std::string error;
-    Tree before, after;
-    if (!terminal.Make(fs::path(), package, &error) || !SnapshotTree(terminal.Root(), &before, &error)) {
-        return false;
-    }
-    StartupSetup setup;
-    setup.root = terminal.Root();
-    setup.staying = titles;
-    BeginJournal(terminal.Root());
-    CutAfterLine(line);
-    RunStartup(setup);
-    EndJournal();
-    RunStartup(setup);
-    RunStartup(setup);
-    SnapshotTree(terminal.Root(), &after, &error);
-    return !LostPackageFiles(before, after).empty();
-}
-
 // What try observes, judged from its trees alone: 2 when the package never
 // finishes, loses a file of its own or of the watched applications, or
 // blocks a start too long.
@@ -179,10 +155,16 @@ bool TrySaysWillNotWork(const fs::path& package, int listLines, std::string* why
     } else if (first.blockedMs > kTooLongSleepMs) {
         *why = "try: the start is blocked " + std::to_string(first.blockedMs) + " ms";
     }
-    for (int line = 1; why->empty() && line <= listLines; ++line) {
-        if (LostAfterCut(package, line, setup.staying)) {
-            *why = "try: a package file is lost when a start is cut after line " + std::to_string(line);
-        }
+    // Cut after every line, not only those check picks.
+    std::vector<int> lines;
+    for (int line = 1; line <= listLines; ++line) {
+        lines.push_back(line);
+    }
+    std::vector<CutLoss> losses;
+    if (why->empty() && SweepCuts(fs::path(), package, setup.staying, lines, &losses, &error) &&
+        !losses.empty()) {
+        *why = "try: a package file is lost when a start is cut after line " +
+               std::to_string(losses.front().line);
     }
     for (const char* image : kWatchedImages) {
         std::string path = std::string("ResidentFlash/Hailnet/") + image;
