@@ -414,8 +414,8 @@ int Run()
 
     Tally tally;
     bool complete = CutPackage("a realistic package", RealisticPackage(), 1, &tally) &&
-                    CutPackage("a list that refills folders", RefillPackage(), 6, &tally) &&
-                    CutPackage("the refill kept for a failed copy", KeptRefillPackage(), 6, &tally);
+                    CutPackage("a list that refills folders", RefillPackage(), 4, &tally) &&
+                    CutPackage("the refill kept for a failed copy", KeptRefillPackage(), 4, &tally);
     fs::remove_all(root);
     if (!complete) {
         return 1;
