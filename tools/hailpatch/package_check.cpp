@@ -54,9 +54,6 @@ bool CheckEncoding(const std::string& bytes, CheckReport* report)
     auto add = [report](Severity severity, const std::string& text) {
         report->findings.push_back({severity, "patch_list.txt: " + text});
     };
-    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-        add(Severity::Warning, "starts with a UTF-8 byte-order mark: its first line matches no keyword");
-    }
     bool utf16 = bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0 ||
                  bytes.find('\0') != std::string::npos;
     if (utf16) {
@@ -94,9 +91,11 @@ bool WalkList(const fs::path& list, bool checkBytes, ListWalk* walk, CheckReport
     int number = 0;
     bool startSkipped = false;
     while (ReadPatchLine(file, line, &inLongLine, &isTail)) {
+        if (!isTail && ++number == 1) {
+            DropByteOrderMark(line);
+        }
         std::string raw(line, std::strlen(line));
         if (!isTail) {
-            ++number;
             startSkipped = raw.size() < 2 || raw[0] == '#' || raw[0] == '/' || raw[0] == ' ';
         }
         // A comment's bytes reach nothing on the terminal.
