@@ -2,10 +2,10 @@
  * whole record with its own check, the newer valid one in force. */
 #include "patch/ListProgress.h"
 
-#include "patch/PathText.h"
-
 #include <stdio.h>
 #include <string.h>
+
+#include "patch/PathText.h"
 
 static const char* const kSlotSuffix[2] = { ".resume-a", ".resume-b" };
 /* "HLRP" in the file's byte order. */
