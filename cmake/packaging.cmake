@@ -32,4 +32,7 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()
 
+# include(CPack) leaves CPACK_PACKAGE_FILE_NAME holding the source package's
+# name, so the binary package's name is kept for the tests here.
+set(HAILWATCH_PACKAGE_FILE_NAME ${CPACK_PACKAGE_FILE_NAME})
 include(CPack)
