@@ -47,11 +47,11 @@ printf 'CP(Map\\road.dat)(\\ResidentFlash\\Nowhere)\r\n' >onlylist/patch_list.tx
 hp_run try --device dev onlylist; hp_expect_status 2 "only the kept list left"
 hp_expect_out "next start applies the package again: yes: the list was kept"
 
-# Removed and refilled, then kept: the second start removes what the first
-# installed, and the package no longer holds it.
-mkdir -p refill/Map && echo r >refill/Map/road.dat && echo f >refill/fare.tbl
-printf 'RMDIR(\\ResidentFlash\\Hailnet\\Map)\r\nMKDIR(\\ResidentFlash\\Hailnet\\Map)\r\nCP(Map\\road.dat)(\\ResidentFlash\\Hailnet)\r\nCP(fare.tbl)(\\ResidentFlash\\Nowhere)\r\n' >refill/patch_list.txt
-hp_run try --device dev refill; hp_expect_status 2 "remove and refill, kept"
+# A file of the package deleted by its own list before it was installed is
+# in neither place.
+mkdir -p selfdelete/Map && echo r >selfdelete/Map/road.dat && echo f >selfdelete/fare.tbl
+printf 'RMDIR(\\SDMMC\\AirUpdate\\Map)\r\n' >selfdelete/patch_list.txt
+hp_run try --device dev selfdelete; hp_expect_status 2 "a package file deleted by the list"
 hp_expect_out "lost \\SDMMC\\AirUpdate\\Map\\road.dat: neither installed nor still in the package"
 
 # A UTF-16 list runs no line: the subfolder file nothing moved is named.

@@ -396,8 +396,7 @@ void JudgeCuts(const std::vector<CutLoss>& losses, CheckReport* report)
         for (const std::string& path : loss.lost) {
             if (!said(path)) {
                 report->findings.push_back({Severity::Destroys, path + ": lost when the power fails "
-                    "right after " + LineLabel(loss.line) + ": the next start runs the list again from "
-                    "its first line"});
+                    "right after " + LineLabel(loss.line) + " and the next starts take the list up again"});
             }
         }
     }
@@ -413,7 +412,8 @@ void JudgeRun(const CheckRun& run, CheckReport* report)
     if (run.starts.size() > 1) {
         const StartRun& next = run.starts[1];
         for (const std::string& line : DescribeChanges(next.before, next.after)) {
-            if (line.find("\\ResidentFlash\\Log\\hailwatch-") == std::string::npos) {
+            if (line.find("\\ResidentFlash\\Log\\hailwatch-") == std::string::npos &&
+                line.find("\\SDMMC\\AirUpdate.resume-") == std::string::npos) {
                 report->nextStart.push_back(line);
             }
         }

@@ -8,11 +8,18 @@ namespace hailpatch {
 
 namespace {
 
-const char kOwnLogFiles[] = "\\ResidentFlash\\Log\\hailwatch-";
+// The supervisor's own files: its log, and the record of how far the list
+// has got, kept beside the package.
+const char* const kOwnFiles[] = {"\\ResidentFlash\\Log\\hailwatch-", "\\SDMMC\\AirUpdate.resume-"};
 
-bool IsOwnLog(const std::string& path)
+bool IsOwnFile(const std::string& path)
 {
-    return path.compare(0, sizeof(kOwnLogFiles) - 1, kOwnLogFiles) == 0;
+    for (const char* prefix : kOwnFiles) {
+        if (path.rfind(prefix, 0) == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::vector<std::string> Slice(const std::vector<std::string>& lines, size_t from, size_t to)
@@ -65,7 +72,7 @@ std::vector<Change> DiffStatTrees(const StatTree& before, const StatTree& after)
 {
     std::vector<Change> changes;
     auto add = [&changes](Change::What what, const std::string& path, const StatEntry& entry) {
-        if (!IsOwnLog(path)) {
+        if (!IsOwnFile(path)) {
             changes.push_back({what, path, entry.folder, entry.size});
         }
     };

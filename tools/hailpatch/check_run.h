@@ -70,7 +70,7 @@ bool SweepCuts(const fs::path& device, const fs::path& package, const std::vecto
                const std::vector<int>& lines, std::vector<CutLoss>* losses, std::string* error);
 
 // Changes between two looks at the device, in path order, the supervisor's
-// own log files left out.
+// own files (its log, the list's progress record) left out.
 std::vector<Change> DiffStatTrees(const StatTree& before, const StatTree& after);
 
 } // namespace hailpatch

@@ -10,8 +10,9 @@ endforeach()
 target_include_directories(hailpatch_engine PUBLIC ${hailpatch_engine_dir} ${PROJECT_SOURCE_DIR})
 target_link_libraries(hailpatch_engine PUBLIC hailwatch_core)
 # The journal sees each line of the list run: the interpreter's calls of the
-# line rules and the start-up's call of the interpreter are wrapped at link
-# time, so the core runs unchanged and knows nothing of it.
-foreach(call _Z17ClassifyPatchLinePKcPciiP9PatchLine _ZN10CPatchList20SearchPatchListFilesEPKci)
+# line rules and the calls of the interpreter (the start-up's, and try's
+# --list) are wrapped at link time, so the core runs unchanged and knows nothing of it.
+foreach(call _Z17ClassifyPatchLinePKcPciiP9PatchLine _ZN10CPatchList20SearchPatchListFilesEPKci
+             _ZN10CPatchList16RunPatchListOnceEPKc)
   target_link_options(hailpatch_engine INTERFACE "LINKER:--wrap=${call}")
 endforeach()

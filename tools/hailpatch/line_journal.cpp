@@ -158,19 +158,40 @@ void __wrap__Z17ClassifyPatchLinePKcPciiP9PatchLine(const char* folder, char* li
     journal.marks.push_back(mark);
 }
 
-// CPatchList::SearchPatchListFiles(const char*, int)
-int __real__ZN10CPatchList20SearchPatchListFilesEPKci(const char* folder, int pass);
-int __wrap__ZN10CPatchList20SearchPatchListFilesEPKci(const char* folder, int pass)
+// The list's run: open, then closed (and the cut due after its last line).
+static void MarkListOpened()
 {
     if (Active()) {
         Active()->number = 0;
         Active()->marks.push_back(hailpatch::MarkNow(JournalMark::ListOpened));
     }
-    int result = __real__ZN10CPatchList20SearchPatchListFilesEPKci(folder, pass);
+}
+
+static void MarkListClosed()
+{
     if (Active()) {
         hailpatch::CutIfDue(*Active(), true);
         Active()->marks.push_back(hailpatch::MarkNow(JournalMark::ListClosed));
     }
+}
+
+// CPatchList::SearchPatchListFiles(const char*, int)
+int __real__ZN10CPatchList20SearchPatchListFilesEPKci(const char* folder, int pass);
+int __wrap__ZN10CPatchList20SearchPatchListFilesEPKci(const char* folder, int pass)
+{
+    MarkListOpened();
+    int result = __real__ZN10CPatchList20SearchPatchListFilesEPKci(folder, pass);
+    MarkListClosed();
+    return result;
+}
+
+// CPatchList::RunPatchListOnce(const char*), the start-up's first pass.
+int __real__ZN10CPatchList16RunPatchListOnceEPKc(const char* folder);
+int __wrap__ZN10CPatchList16RunPatchListOnceEPKc(const char* folder)
+{
+    MarkListOpened();
+    int result = __real__ZN10CPatchList16RunPatchListOnceEPKc(folder);
+    MarkListClosed();
     return result;
 }
 

@@ -72,9 +72,6 @@ bool CheckEncoding(const std::string& bytes, CheckReport* report)
     auto add = [report](Severity severity, const std::string& text) {
         report->findings.push_back({severity, "patch_list.txt: " + text});
     };
-    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-        add(Severity::Warning, "starts with a UTF-8 byte-order mark: its first line matches no keyword");
-    }
     size_t nuls = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\0'));
     // UTF-16 has a NUL in every other byte of ASCII text; a stray NUL is
     // only the end of its own line for the terminal.
@@ -120,9 +117,11 @@ bool WalkList(const fs::path& list, bool checkBytes, ListWalk* walk, CheckReport
     int number = 0;
     bool startSkipped = false;
     while (ReadPatchLine(file, line, &inLongLine, &isTail)) {
+        if (!isTail && ++number == 1) {
+            DropByteOrderMark(line);
+        }
         std::string raw(line, std::strlen(line));
         if (!isTail) {
-            ++number;
             startSkipped = raw.size() < 2 || raw[0] == '#' || raw[0] == '/' || raw[0] == ' ';
         }
         // A comment's bytes reach nothing on the terminal.
