@@ -210,9 +210,13 @@ std::string CompareEffects(const fs::path& package)
     setup.root = tried.Root();
     setup.staying = titles;
     RunStartup(setup);
+    // The list's progress record is the supervisor's own, not an effect.
+    auto own = [](const std::string& path) { return path.rfind("\\SDMMC\\AirUpdate.resume-", 0) == 0; };
     std::set<std::string> seen;
     for (const auto& [path, entry] : StatDeviceTree(tried.Root())) {
-        seen.insert(path);
+        if (!own(path)) {
+            seen.insert(path);
+        }
     }
     for (const std::string& path : seen) {
         if (paths.count(path) == 0) {
