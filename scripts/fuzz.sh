@@ -46,6 +46,8 @@ make_seeds() {
   # Packages from the generator's vocabulary: a few fixed byte strings.
   for n in 1 2 3 4; do head -c 32 /dev/zero | tr '\0' "\\00$n" >"$seeds/check_differential/seed-$n"; done
   for list in tests/golden/cases/*/before/SDMMC/AirUpdate/patch_list.txt; do
+    # A case may hold a folder of that name (it is no list).
+    [[ -f "$list" ]] || continue
     n=$((n + 1))
     # The first byte chooses the pass.
     seed "$seeds/patch_list" "list-$n-first" '\000' "$list"
@@ -53,7 +55,8 @@ make_seeds() {
   done
   # Each line of those lists, with 25 fields and the usual brackets.
   n=0
-  cat tests/golden/cases/*/before/SDMMC/AirUpdate/patch_list.txt | while IFS= read -r line; do
+  find tests/golden/cases/*/before/SDMMC/AirUpdate -maxdepth 1 -type f -name patch_list.txt \
+      -exec cat {} + | while IFS= read -r line; do
     n=$((n + 1))
     printf '\030%s\n' "$line" >"$seeds/parse_fields/line-$n"
   done
