@@ -10,11 +10,11 @@ void Complain(const std::string& text)
     std::cerr << "hailpatch: " << text << "\n";
 }
 
-int RunCheck(const fs::path& package)
+int RunCheck(const fs::path& package, const fs::path& device)
 {
     CheckReport report;
     std::string error;
-    if (!CheckPackage(package, &report, &error)) {
+    if (!CheckPackage(package, device, &report, &error)) {
         Complain(error);
         return kStatusBadInput;
     }

@@ -11,7 +11,8 @@ namespace hailpatch {
 
 namespace fs = std::filesystem;
 
-int RunCheck(const fs::path& package);
+// `device` empty: a stock terminal.
+int RunCheck(const fs::path& package, const fs::path& device);
 
 struct TryOptions {
     fs::path device;

@@ -5,9 +5,11 @@
 
 #include "commands.h"
 #include "device_tree.h"
+#include "model_terminal.h"
 #include "native_text.h"
 #include "package_check.h"
 #include "package_files.h"
+#include "package_outcome.h"
 #include "startup_run.h"
 
 namespace hailpatch {
@@ -18,36 +20,8 @@ namespace {
 // never leave a device half changed.
 bool ValidateTry(const TryOptions& options, std::string* error)
 {
-    std::error_code ec;
-    if (!fs::is_directory(options.device, ec)) {
-        *error = DisplayName(options.device) +
-                 (fs::exists(options.device, ec) ? ": not a folder" : ": no such folder");
-        return false;
-    }
-    if (!fs::is_directory(options.device / "ResidentFlash", ec)) {
-        *error = DisplayName(options.device) + ": not a device folder (no ResidentFlash folder in it)";
-        return false;
-    }
     PackageContents contents;
-    return ReadPackage(options.package, &contents, error);
-}
-
-// The package goes to the card through a staging copy, so that a package
-// lying inside the card's update folder survives the emptying of it.
-bool PlacePackage(const fs::path& package, const fs::path& device, std::string* error)
-{
-    TempFolder staging;
-    if (!staging.Make("package", error) || !CopyTree(package, staging.Path(), error)) {
-        return false;
-    }
-    fs::path update = device / "SDMMC" / "AirUpdate";
-    std::error_code ec;
-    fs::remove_all(update, ec);
-    if (ec) {
-        *error = DisplayName(update) + ": cannot be emptied: " + ec.message();
-        return false;
-    }
-    return CopyTree(staging.Path(), update, error);
+    return ValidateDevice(options.device, error) && ReadPackage(options.package, &contents, error);
 }
 
 void PrintSection(const std::string& title, const std::vector<std::string>& lines)
@@ -64,15 +38,14 @@ std::string FormatBlocked(unsigned long long ms)
 }
 
 // One start, printed; the changes are measured against `before`.
-bool ShowStart(const std::string& name, const StartupSetup& setup, std::string* error)
+bool ShowStart(const std::string& name, const StartupSetup& setup, Tree* before, Tree* after,
+               std::string* error)
 {
-    Tree before;
-    Tree after;
-    if (!SnapshotTree(setup.root, &before, error)) {
+    if (!SnapshotTree(setup.root, before, error)) {
         return false;
     }
     StartupOutcome outcome = RunStartup(setup);
-    if (!SnapshotTree(setup.root, &after, error)) {
+    if (!SnapshotTree(setup.root, after, error)) {
         return false;
     }
     PrintSection(name + ": log", outcome.log);
@@ -84,7 +57,7 @@ bool ShowStart(const std::string& name, const StartupSetup& setup, std::string* 
         std::cout << "patch list result: " << outcome.listResult << "\n";
     }
     std::cout << "== " << name << ": blocked " << FormatBlocked(outcome.blockedMs) << "\n";
-    std::vector<std::string> changes = DescribeChanges(before, after);
+    std::vector<std::string> changes = DescribeChanges(*before, *after);
     if (changes.empty()) {
         changes.push_back("(nothing changed)");
     }
@@ -118,6 +91,7 @@ bool AppliesAgain(const fs::path& device, std::string* why)
         *why = "no: the package left no file at its top level";
         return false;
     }
+    // Only the kept list is left: the next start runs it all again.
     *why = "yes:";
     if (list) {
         *why += " the list was kept (a CP failed or it could not be read or deleted);";
@@ -129,6 +103,24 @@ bool AppliesAgain(const fs::path& device, std::string* why)
         }
     }
     return true;
+}
+
+// What became of the package's files over both starts; true when one was
+// lost (in neither place).
+bool ReportPackageFiles(const Tree& before, const Tree& after)
+{
+    std::vector<std::string> lost = LostPackageFiles(before, after);
+    for (const std::string& path : lost) {
+        std::cout << "lost " << path << ": neither installed nor still in the package\n";
+    }
+    std::vector<std::string> left = UnmovedSubfolderFiles(before, after);
+    if (!left.empty()) {
+        std::cout << "== left in the package's subfolders, moved by nothing:\n";
+        for (const std::string& path : left) {
+            std::cout << path << "\n";
+        }
+    }
+    return !lost.empty();
 }
 
 } // namespace
@@ -160,7 +152,9 @@ int RunTry(const TryOptions& options)
     setup.pass = options.pass;
     setup.closing = options.closing;
     setup.staying = options.staying;
-    if (!ShowStart(options.listOnly ? "patch list" : "start 1", setup, &error)) {
+    Tree first;
+    Tree afterFirst;
+    if (!ShowStart(options.listOnly ? "patch list" : "start 1", setup, &first, &afterFirst, &error)) {
         Complain(error);
         return kStatusBadInput;
     }
@@ -170,11 +164,14 @@ int RunTry(const TryOptions& options)
     std::string why;
     bool again = AppliesAgain(device, &why);
     std::cout << "== next start applies the package again: " << why << "\n";
-    if (!ShowStart("start 2", setup, &error)) {
+    Tree second;
+    Tree last;
+    if (!ShowStart("start 2", setup, &second, &last, &error)) {
         Complain(error);
         return kStatusBadInput;
     }
-    return again ? kStatusWillNotWork : kStatusClean;
+    bool lost = ReportPackageFiles(first, last);
+    return again || lost ? kStatusWillNotWork : kStatusClean;
 }
 
 } // namespace hailpatch
