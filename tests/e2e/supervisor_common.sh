@@ -48,6 +48,20 @@ sv_wait_record() {
 
 sv_record_count() { grep -cF -- "$2" "$(sv_record "$1")" 2>/dev/null || true; }
 
+# A kept package closes none of the applications the bulk move would.
+sv_expect_none_closed() {
+  local name
+  for name in Hailnet Hailwire Hailfare; do
+    [[ "$(sv_record_count "$name" "WM_DESTROY")" == 0 ]] || e2e_fail "$name was closed"
+  done
+}
+
+# Asks the supervisor to quit and waits for its end, as at a switch-off.
+sv_quit_and_wait() {
+  e2e_run "$HAILCTL_EXE" quit || e2e_fail "hailctl quit failed ($E2E_EXIT)"
+  e2e_wait_exit 20 || e2e_fail "Hailwatch did not end after WM_DESTROY"
+}
+
 sv_now() { date +%s.%N; }
 
 # Seconds from START to now, to one decimal.

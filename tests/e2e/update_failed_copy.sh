@@ -46,7 +46,5 @@ $got"
 [[ ! -e "$hailnet/Map" && -f "$hailnet/road.dat" && ! -e "$hailnet/settings.ini" ]] ||
   e2e_fail "the install folder is not as the list left it"
 [[ ! -e "$E2E_DEV/ResidentFlash/SDIUpdate" ]] || e2e_fail "SDIUpdate was not removed"
-for name in Hailnet Hailwire Hailfare; do
-  [[ "$(sv_record_count "$name" "WM_DESTROY")" == 0 ]] || e2e_fail "$name was closed"
-done
+sv_expect_none_closed
 e2e_pass

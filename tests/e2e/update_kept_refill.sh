@@ -60,13 +60,10 @@ $got"
 [[ -f "$package/patch_list.txt" && -f "$package/night.tbl" && -f "$package/settings.ini" ]] ||
   e2e_fail "the kept package lost files it must keep"
 ls "$E2E_DEV/SDMMC"/AirUpdate.resume-* >/dev/null 2>&1 || e2e_fail "no progress record beside the kept package"
-for name in Hailnet Hailwire Hailfare; do
-  [[ "$(sv_record_count "$name" "WM_DESTROY")" == 0 ]] || e2e_fail "$name was closed"
-done
+sv_expect_none_closed
 
 # The cause of the failed copy is removed; the terminal starts again.
-e2e_run "$HAILCTL_EXE" quit || e2e_fail "hailctl quit failed ($E2E_EXIT)"
-e2e_wait_exit 20 || e2e_fail "Hailwatch did not end after WM_DESTROY"
+sv_quit_and_wait
 mkdir "$hailnet/Tables"
 
 e2e_start "$HAILWATCH_EXE"

@@ -41,13 +41,10 @@ $got"
 [[ -f "$package/patch_list.txt" && -f "$package/Map/road.dat" && -f "$package/settings.ini" ]] ||
   e2e_fail "the package lost files it must keep"
 [[ ! -e "$hailnet/Map" && ! -e "$hailnet/settings.ini" ]] || e2e_fail "something was installed"
-for name in Hailnet Hailwire Hailfare; do
-  [[ "$(sv_record_count "$name" "WM_DESTROY")" == 0 ]] || e2e_fail "$name was closed"
-done
+sv_expect_none_closed
 
 # The next start, with the list free again, applies the package.
-e2e_run "$HAILCTL_EXE" quit || e2e_fail "hailctl quit failed ($E2E_EXIT)"
-e2e_wait_exit 20 || e2e_fail "Hailwatch did not end after WM_DESTROY"
+sv_quit_and_wait
 rm "$hailnet/Hailtrack.hold"
 sv_wait_record Hailtrack "HOLD released" 5
 
