@@ -125,6 +125,9 @@ void CheckFiles(const PackageContents& contents, const ListWalk& walk, CheckRepo
     int topLevel = 0;
     bool leftAtTop = false;
     for (const PackageFile& file : contents.files) {
+        if (IsSignatureFile(file)) {
+            continue;  // a signed package's own bookkeeping stays on the card
+        }
         if (!file.topLevel) {
             if (!file.representable) {
                 report->findings.push_back({Severity::Warning, file.shown +

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "native_text.h"
+#include "patch/PackageScan.h"
 
 namespace hailpatch {
 
@@ -64,6 +65,12 @@ bool AddEntry(const fs::path& root, const fs::directory_entry& entry,
 }
 
 } // namespace
+
+bool IsSignatureFile(const PackageFile& file)
+{
+    return file.representable && (IsSameManifestPath(file.name949.c_str(), kManifestPath) ||
+                                  IsSameManifestPath(file.name949.c_str(), kSignaturePath));
+}
 
 std::string FoldCase(const std::string& name)
 {

@@ -30,6 +30,10 @@ struct PackageContents {
 // the list should be.
 bool ReadPackage(const fs::path& folder, PackageContents* contents, std::string* error);
 
+// The manifest and signature of a signed package (Signature\manifest.txt
+// and Signature\manifest.sig), which no terminal moves and no manifest lists.
+bool IsSignatureFile(const PackageFile& file);
+
 // ASCII letters folded to lower case: the terminal's file names ignore
 // their case.
 std::string FoldCase(const std::string& name);

@@ -28,8 +28,23 @@ bool ValidateTry(const TryOptions& options, std::string* error)
         *error = DisplayName(options.device) + ": not a device folder (no ResidentFlash folder in it)";
         return false;
     }
+    if (!options.publicKey.empty() && !fs::is_regular_file(options.publicKey, ec)) {
+        *error = DisplayName(options.publicKey) + ": no such key file";
+        return false;
+    }
     PackageContents contents;
     return ReadPackage(options.package, &contents, error);
+}
+
+// The terminal takes signed packages only once it holds the fleet's key.
+bool PlaceKey(const fs::path& publicKey, const fs::path& device, std::string* error)
+{
+    std::error_code ec;
+    fs::path hailnet = device / "ResidentFlash" / "Hailnet";
+    fs::create_directories(hailnet, ec);
+    fs::copy_file(publicKey, hailnet / "update.pub", fs::copy_options::overwrite_existing, ec);
+    if (ec) *error = DisplayName(publicKey) + ": cannot be put on the device: " + ec.message();
+    return !ec;
 }
 
 // The package goes to the card through a staging copy, so that a package
@@ -149,7 +164,8 @@ int RunTry(const TryOptions& options)
         }
         device = copy.Path();
     }
-    if (!PlacePackage(options.package, device, &error)) {
+    if ((!options.publicKey.empty() && !PlaceKey(options.publicKey, device, &error)) ||
+        !PlacePackage(options.package, device, &error)) {
         Complain(error);
         return kStatusBadInput;
     }

@@ -1,0 +1,219 @@
+/* The walk over the package and the search for what an earlier start moved. */
+#include "patch/PackageScan.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "patch/PatchLine.h"
+
+const char* const kManifestPath = "Signature\\manifest.txt";
+const char* const kSignaturePath = "Signature\\manifest.sig";
+static const char* const kListName = "patch_list.txt";
+static const size_t kReadChunk = 64 * 1024;
+
+int HashFile(const char* path, DWORD* size, BYTE hash[SHA256_BYTES])
+{
+    FILE* file = fopen(path, "rb");
+    if (file == NULL) return 0;
+    BYTE* chunk = new BYTE[kReadChunk];
+    CSha256 sha;
+    DWORD total = 0;
+    int tooLarge = 0;
+    size_t got = 0;
+    while ((got = fread(chunk, 1, kReadChunk, file)) > 0) {
+        sha.Add(chunk, got);
+        tooLarge |= total > 0xFFFFFFFFu - (DWORD)got;
+        total += (DWORD)got;
+    }
+    int good = !ferror(file) && !tooLarge;
+    fclose(file);
+    delete[] chunk;
+    sha.Finish(hash);
+    *size = total;
+    return good;
+}
+
+static PackageFault Fault(PackageScan* contents, PackageFault fault, const char* path)
+{
+    contents->faultPath[0] = 0;
+    strncat(contents->faultPath, path, sizeof(contents->faultPath) - 1);
+    return fault;
+}
+
+static int IsBookkeeping(const char* relative)
+{
+    return IsSameManifestPath(relative, kManifestPath) ||
+           IsSameManifestPath(relative, kSignaturePath);
+}
+
+static PackageFault CompareFile(PackageScan* contents, const char* path,
+                                const ManifestEntry& entry)
+{
+    DWORD size = 0;
+    BYTE hash[SHA256_BYTES];
+    if (!HashFile(path, &size, hash)) return Fault(contents, PACKAGE_UNREADABLE, path);
+    if (size != entry.size) return Fault(contents, PACKAGE_SIZE, path);
+    if (memcmp(hash, entry.hash, SHA256_BYTES) != 0) return Fault(contents, PACKAGE_HASH, path);
+    return PACKAGE_MATCHES;
+}
+
+static PackageFault CheckOneFile(PackageScan* contents, const char* path,
+                                 const char* relative, const WIN32_FIND_DATAW& found)
+{
+    if (IsBookkeeping(relative)) return PACKAGE_MATCHES;
+    int index = FindManifestEntry(contents->entries, contents->count, relative);
+    if (index < 0) return Fault(contents, PACKAGE_UNLISTED, path);
+    contents->present[index] = 1;
+    /* The size first: a file of another size needs no hashing. */
+    if (found.nFileSizeHigh != 0 || found.nFileSizeLow != contents->entries[index].size) {
+        return Fault(contents, PACKAGE_SIZE, path);
+    }
+    return CompareFile(contents, path, contents->entries[index]);
+}
+
+static int IsDotEntry(const WCHAR* name)
+{
+    return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
+}
+
+static PackageFault WalkFolder(PackageScan* contents, const char* folder,
+                               const char* relative);
+
+/* One entry of a folder: a file is checked, a folder walked. */
+static PackageFault CheckEntry(PackageScan* contents, const char* folder,
+                               const char* relative, const WIN32_FIND_DATAW& found)
+{
+    CNarrowCopy name(found.cFileName);
+    char path[PACKAGE_PATH_SIZE];
+    char inner[PATCH_PATH_SIZE];
+    inner[0] = 0;
+    int fits = JoinPath(path, sizeof(path), folder, name.Text()) &&
+               (relative[0] == 0 ? strlen(name.Text()) < sizeof(inner)
+                                 : JoinPath(inner, sizeof(inner), relative, name.Text()));
+    if (!fits) return Fault(contents, PACKAGE_UNREADABLE, folder);
+    if (relative[0] == 0) strcpy(inner, name.Text());
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        return WalkFolder(contents, path, inner);
+    }
+    return CheckOneFile(contents, path, inner, found);
+}
+
+static PackageFault WalkFolder(PackageScan* contents, const char* folder,
+                               const char* relative)
+{
+    char pattern[PACKAGE_PATH_SIZE];
+    if (!JoinPath(pattern, sizeof(pattern), folder, "*.*")) {
+        return Fault(contents, PACKAGE_UNREADABLE, folder);
+    }
+    CWideCopy widePattern(pattern);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(widePattern.Units(), &found);
+    if (search == INVALID_HANDLE_VALUE) return PACKAGE_MATCHES;
+    PackageFault fault = PACKAGE_MATCHES;
+    do {
+        if (!IsDotEntry(found.cFileName)) fault = CheckEntry(contents, folder, relative, found);
+    } while (fault == PACKAGE_MATCHES && FindNextFileW(search, &found));
+    FindClose(search);
+    return fault;
+}
+
+PackageFault CheckPackageFiles(PackageScan* contents)
+{
+    return WalkFolder(contents, contents->packageFolder, "");
+}
+
+static int IsInSubfolder(const ManifestEntry& entry)
+{
+    return strchr(entry.path, '\\') != NULL;
+}
+
+static int IsPatchList(const ManifestEntry& entry)
+{
+    return IsSameManifestPath(entry.path, kListName);
+}
+
+static int HasListInPackage(const PackageScan* contents)
+{
+    for (int i = 0; i < contents->count; ++i) {
+        if (IsPatchList(contents->entries[i]) && contents->present[i]) return 1;
+    }
+    return 0;
+}
+
+static int IsSubfolderFileLeft(const PackageScan* contents)
+{
+    for (int i = 0; i < contents->count; ++i) {
+        if (contents->present[i] && IsInSubfolder(contents->entries[i])) return 1;
+    }
+    return 0;
+}
+
+/* The destination of the first CP line of the list that moves `source`
+ * (the first one moves it; a later one finds no source). */
+static int FindCopyDestination(const PackageScan* contents, const char* source,
+                               char* destination, size_t size)
+{
+    char listPath[PACKAGE_PATH_SIZE];
+    if (!JoinPath(listPath, sizeof(listPath), contents->packageFolder, kListName)) return 0;
+    FILE* list = fopen(listPath, "r");
+    if (list == NULL) return 0;
+    CWideCopy wideSource(source);
+    char line[PATCH_LINE_SIZE];
+    int inLongLine = 0;
+    int isTail = 0;
+    int found = 0;
+    PatchLine* parsed = new PatchLine;
+    while (!found && ReadPatchLine(list, line, &inLongLine, &isTail)) {
+        ClassifyPatchLine(contents->packageFolder, line, isTail, 0, parsed);
+        if (parsed->kind == PATCH_LINE_COMMAND && parsed->command == PATCH_COMMAND_CP) {
+            CWideCopy wideListed(parsed->source);
+            found = IsSamePath(wideListed.Units(), wideSource.Units()) &&
+                    strlen(parsed->destination) < size;
+            if (found) strcpy(destination, parsed->destination);
+        }
+    }
+    delete parsed;
+    fclose(list);
+    return found;
+}
+
+/* Where an earlier start put this entry, if anywhere can be told. */
+static int FindMovedCopy(const PackageScan* contents, const ManifestEntry& entry,
+                         const char* source, char* destination, size_t size)
+{
+    if (FindCopyDestination(contents, source, destination, size)) return 1;
+    if (IsInSubfolder(entry)) return 0;
+    return JoinPath(destination, size, contents->installFolder, entry.path);
+}
+
+static PackageFault CheckMovedEntry(PackageScan* contents, const ManifestEntry& entry,
+                                    int hasList)
+{
+    char source[PACKAGE_PATH_SIZE];
+    char destination[PACKAGE_PATH_SIZE];
+    if (!JoinPath(source, sizeof(source), contents->packageFolder, entry.path)) {
+        return Fault(contents, PACKAGE_UNREADABLE, entry.path);
+    }
+    if (IsPatchList(entry)) {
+        return IsSubfolderFileLeft(contents) ? Fault(contents, PACKAGE_MISSING, source)
+                                             : PACKAGE_MATCHES;
+    }
+    if (!FindMovedCopy(contents, entry, source, destination, sizeof(destination))) {
+        return hasList ? Fault(contents, PACKAGE_MISSING, source) : PACKAGE_MATCHES;
+    }
+    if (CompareFile(contents, destination, entry) != PACKAGE_MATCHES) {
+        return Fault(contents, PACKAGE_MISSING, source);
+    }
+    return PACKAGE_MATCHES;
+}
+
+PackageFault CheckMovedFiles(PackageScan* contents)
+{
+    int hasList = HasListInPackage(contents);
+    for (int i = 0; i < contents->count; ++i) {
+        if (contents->present[i]) continue;
+        PackageFault fault = CheckMovedEntry(contents, contents->entries[i], hasList);
+        if (fault != PACKAGE_MATCHES) return fault;
+    }
+    return PACKAGE_MATCHES;
+}
