@@ -5,7 +5,8 @@
 #   scripts/run-sample.sh [SECONDS]
 #
 # Builds the win32 preset (installing missing tools first when run as root
-# on Debian), copies sample/device to build/sample/device (the repository's
+# on Debian; on a machine whose kernel cannot execute 32-bit programs, the
+# win64 preset: scripts/lib/wine-arch.sh), copies sample/device to build/sample/device (the repository's
 # copy stays as it is), adds the sibling stand-ins when they are built, and
 # starts Hailwatch. After SECONDS (default 30) or on Ctrl-C it asks Hailwatch
 # to quit with `hailctl quit`, waits for it to end, and shows the rest of the
@@ -15,7 +16,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 readonly repo="$PWD"
 readonly seconds="${1:-30}"
-readonly build_dir="build/win32"
+# shellcheck source=lib/wine-arch.sh
+source scripts/lib/wine-arch.sh
+# Chosen once the tools are installed: the probe needs 32-bit Wine.
+preset=""
+build_dir=""
 readonly work="$repo/build/sample"
 readonly device="$work/device"
 readonly prefix="$work/prefix"
@@ -29,8 +34,8 @@ readonly pidfile="$work/hailwatch.pid"
 source scripts/lib/install.sh
 
 build() {
-  echo "== building the win32 preset"
-  cmake --preset win32 -B "$build_dir" >/dev/null
+  echo "== building the $preset preset"
+  cmake --preset "$preset" -B "$build_dir" >/dev/null
   cmake --build "$build_dir" -j2 --target hailwatch hailctl
   # The stand-in comes with the watchdog's tests; run without it until then.
   local targets; targets="$(cmake --build "$build_dir" --target help 2>/dev/null || true)"
@@ -110,6 +115,8 @@ on_interrupt() { stop_requested=1; }
 
 main() {
   install_missing "${WIN32_REQUIREMENTS[@]}" || exit 1
+  preset="$(wine_test_arch)"
+  build_dir="build/$preset"
   build
   make_device
   trap on_interrupt INT TERM

@@ -5,6 +5,11 @@
 # the 64-bit Win32 build (compiled only), the core compiled to ARM objects,
 # and the fuzz targets for a bounded time each.
 #
+# On a machine whose kernel cannot execute 32-bit programs (so no 32-bit Wine
+# can start: scripts/lib/wine-arch.sh), the roles of the two Win32 builds
+# swap: the 32-bit one is compiled only, the 64-bit one runs the Wine suites,
+# and the summary says so on a line of its own.
+#
 #   bash scripts/test-all.sh
 #
 # On a fresh Debian machine run as root it first installs what is missing
@@ -38,6 +43,8 @@ note() { printf '%-34s %s\n' "$1" "$2" >>"$summary_file"; }
 
 # shellcheck source=lib/install.sh
 source scripts/lib/install.sh
+# shellcheck source=lib/wine-arch.sh
+source scripts/lib/wine-arch.sh
 install_all() {
   install_missing "${WIN32_REQUIREMENTS[@]}" "${HOST_REQUIREMENTS[@]}" "${FUZZ_REQUIREMENTS[@]}" \
     "${ARM_REQUIREMENTS[@]}"
@@ -109,7 +116,7 @@ run_preset() {
 # is read without a warning (exit 0) and shows at least one run.
 hailog_reads_wine_logs() {
   local hailog="$host_dir/tools/hailog/hailog" log events status read=0
-  for log in "$win32_dir"/e2e/*/device/ResidentFlash/Log; do
+  for log in "$wine_dir"/e2e/*/device/ResidentFlash/Log; do
     compgen -G "$log/hailwatch-*.log" >/dev/null || continue
     events="$("$hailog" summary --json "$log")"
     status=$?
@@ -155,6 +162,25 @@ run_fuzz() {
   while IFS= read -r line; do note "  fuzz ${line%%:*}" "${line#*: }"; done <"$summary"
 }
 
+# The Windows build whose suites run under Wine, and its label.
+wine_dir=""
+wine_label=""
+
+run_windows_presets() {
+  if [[ "$(wine_test_arch)" == win32 ]]; then
+    wine_dir="$win32_dir"; wine_label="32-bit Win32 under Wine"
+    run_preset win32 "$win32_dir"
+    compile_only_preset win64 "$win64_dir"
+    return
+  fi
+  wine_dir="$win64_dir"; wine_label="64-bit Win32 under 64-bit Wine"
+  say "this kernel cannot execute 32-bit programs: no 32-bit Wine can start here;" \
+      "the 32-bit build is compiled only and the 64-bit build runs the Wine suites"
+  note "32-bit Win32 under Wine" "NOT RUN: this kernel cannot execute 32-bit programs"
+  compile_only_preset win32 "$win32_dir"
+  run_preset win64 "$win64_dir"
+}
+
 main() {
   if ! step "tools" install_all; then
     cat "$summary_file"
@@ -172,15 +198,14 @@ main() {
 
   run_preset host "$host_dir" cxx03_check
   run_preset host-asan "$asan_dir"
-  run_preset win32 "$win32_dir"
-  compile_only_preset win64 "$win64_dir"
+  run_windows_presets
   step "core: ARMv7 Thumb objects (clang)" bash scripts/arm-check.sh "$arm_dir"
   run_fuzz
   step "hailog on the Wine scenarios' logs" hailog_reads_wine_logs
 
   report_conformance "$host_dir" host "conformance, host backend"
   report_conformance "$asan_dir" host "conformance, host backend (asan)"
-  report_conformance "$win32_dir" wine "conformance, 32-bit Win32 under Wine"
+  report_conformance "$wine_dir" wine "conformance, $wine_label"
 
   say "summary"
   cat "$summary_file"

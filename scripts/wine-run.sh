@@ -22,8 +22,12 @@
 # HAILWATCH_WINE_CACHE (default: <repo>/build/wine) holds the template prefix
 # and the privately compiled ko_KR.UTF-8 locale. Making the template takes a
 # wineboot (several seconds); every other prefix is a hard-link copy of it and
-# costs well under a second. Prefixes are 32-bit (WINEARCH=win32), like the
-# terminal: its board is 32-bit, so pointers, WPARAM and LPARAM are too.
+# costs well under a second. A prefix has the architecture of the exe it
+# runs: 32-bit (WINEARCH=win32) for the 32-bit build, like the terminal, whose
+# board is 32-bit, so pointers, WPARAM and LPARAM are too; 64-bit for the
+# 64-bit build, which is what runs on a machine whose kernel cannot execute
+# 32-bit programs (scripts/lib/wine-arch.sh). With --setup-only the
+# architecture is the one this machine's Wine suites use.
 #
 # A prefix has one wineserver; whoever owns the prefix stops it when done:
 #   WINEPREFIX=DIR wineserver -k
@@ -31,9 +35,12 @@ set -euo pipefail
 
 readonly repo_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 readonly cache="${HAILWATCH_WINE_CACHE:-$repo_root/build/wine}"
-readonly template="$cache/template-win32"
-# Where a 64-bit template was kept before the prefixes became 32-bit.
+# Where a 64-bit template was kept before the prefixes were named by their
+# architecture.
 readonly old_template="$cache/template"
+# Set by main once the architecture is known.
+arch=""
+template=""
 readonly locale_dir="$cache/locale"
 readonly device_drive="d:"
 
@@ -56,13 +63,20 @@ ensure_locale() {
     die "localedef -i ko_KR -f UTF-8 failed (are /usr/share/i18n/locales present?)"
 }
 
-# The 32-bit loader; without it /usr/bin/wine falls back to the 64-bit one,
-# which cannot run a 32-bit prefix.
+# The loaders, called directly: /usr/bin/wine always prefers the 32-bit one,
+# which cannot run a 64-bit prefix (nor start at all on a kernel without
+# 32-bit user mode).
 readonly wine32_loader=/usr/lib/wine/wine
+readonly wine64_loader=/usr/lib/wine/wine64
+loader=""
+
+# shellcheck source=lib/wine-arch.sh
+source "$repo_root/scripts/lib/wine-arch.sh"
 
 # Environment for every Wine process this script starts.
 wine_env() {
-  export WINEARCH=win32
+  export WINEARCH="$arch"
+  export WINELOADER="$loader"
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export LOCPATH="$locale_dir"
@@ -79,18 +93,19 @@ wine_cmd() { env LC_ALL=ko_KR.UTF-8 "$@"; }
 boot_template() {
   local tmp="$template.new.$$"
   rm -rf "$tmp"
-  WINEPREFIX="$tmp" wine_cmd wineboot -i </dev/null >/dev/null 2>&1 || die "wineboot -i failed for $tmp"
-  WINEPREFIX="$tmp" wine_cmd wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
+  WINEPREFIX="$tmp" wine_cmd "$loader" wineboot -i </dev/null >/dev/null 2>&1 || die "wineboot -i failed for $tmp"
+  WINEPREFIX="$tmp" wine_cmd "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
     </dev/null >/dev/null 2>&1 || die "setting the null graphics driver failed"
   WINEPREFIX="$tmp" wineserver -k >/dev/null 2>&1 || true
   WINEPREFIX="$tmp" wineserver -w >/dev/null 2>&1 || true
   grep -q '"Graphics"="null"' "$tmp/user.reg" || die "null graphics driver not stored in $tmp/user.reg"
-  is_32bit_prefix "$tmp" || die "wineboot did not make a 32-bit prefix in $tmp"
+  is_arch_prefix "$tmp" || die "wineboot did not make a $arch prefix in $tmp"
   mv "$tmp" "$template"
 }
 
 # The locale and the template are made once per cache; parallel callers
-# wait on the lock. A 64-bit template left from before is removed.
+# wait on the lock. A template left from before the names carried the
+# architecture is removed.
 ensure_cache() {
   [[ -f "$template/.update-timestamp" && -f "$locale_dir/ko_KR.UTF-8/LC_CTYPE" ]] && return 0
   mkdir -p "$cache"
@@ -103,7 +118,7 @@ ensure_cache() {
 }
 
 # Wine records a prefix's architecture at the top of its system registry.
-is_32bit_prefix() { grep -q '^#arch=win32' "$1/system.reg" 2>/dev/null; }
+is_arch_prefix() { grep -q "^#arch=$arch" "$1/system.reg" 2>/dev/null; }
 
 # A prefix of its own (its own wineserver, so its own window namespace) is a
 # copy of the template: drive_c hard-linked, since nothing we run writes
@@ -123,9 +138,9 @@ clone_prefix() {
 ensure_prefix() {
   local prefix="$1"
   if [[ -f "$prefix/.update-timestamp" ]]; then
-    is_32bit_prefix "$prefix" && return 0
-    # A 64-bit prefix made before the switch: Wine refuses it under
-    # WINEARCH=win32, so it is made again from the template.
+    is_arch_prefix "$prefix" && return 0
+    # A prefix of the other architecture: Wine refuses it under this
+    # WINEARCH, so it is made again from this architecture's template.
     WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
     rm -rf "$prefix"
   fi
@@ -165,8 +180,23 @@ main() {
     exe="$(cd "$(dirname "$exe")" && pwd)/$(basename "$exe")"
   fi
 
-  command -v wine >/dev/null || die "wine not found"
-  [[ -x "$wine32_loader" ]] || die "32-bit Wine not found ($wine32_loader; package wine32:i386)"
+  command -v wineserver >/dev/null || die "wine not found"
+  if [[ -n "$exe" ]]; then
+    arch="$(pe_arch "$exe")"
+    [[ -n "$arch" ]] || die "not a 32-bit or 64-bit x86 Windows image: $exe"
+  else
+    arch="$(wine_test_arch)"
+  fi
+  template="$cache/template-$arch"
+  if [[ "$arch" == win32 ]]; then
+    loader="$wine32_loader"
+    [[ -x "$loader" ]] || die "32-bit Wine not found ($loader; package wine32:i386)"
+    machine_runs_32bit ||
+      die "this kernel cannot execute 32-bit programs, so 32-bit Wine cannot start; run the 64-bit build"
+  else
+    loader="$wine64_loader"
+    [[ -x "$loader" ]] || die "64-bit Wine not found ($loader; package wine64)"
+  fi
   [[ -n "$prefix" ]] || prefix="$cache/default"
   [[ -n "$device" ]] || device="$PWD"
   [[ -d "$device" ]] || die "no such device root: $device"
@@ -183,11 +213,11 @@ main() {
   cd "$device"
 
   if [[ -z "$pidfile" ]]; then
-    exec env LC_ALL=ko_KR.UTF-8 wine "$exe" "$@" </dev/null
+    exec env LC_ALL=ko_KR.UTF-8 "$loader" "$exe" "$@" </dev/null
   fi
   rm -f "$pidfile" "$pidfile.rc"
   (
-    wine_cmd wine "$exe" "$@" </dev/null &
+    wine_cmd "$loader" "$exe" "$@" </dev/null &
     local pid=$!
     echo "$pid" >"$pidfile"
     local rc=0
