@@ -35,8 +35,10 @@ int HashFile(const char* path, DWORD* size, BYTE hash[SHA256_BYTES])
 
 static PackageFault Fault(PackageScan* contents, PackageFault fault, const char* path)
 {
-    contents->faultPath[0] = 0;
-    strncat(contents->faultPath, path, sizeof(contents->faultPath) - 1);
+    size_t length = strlen(path);
+    if (length >= sizeof(contents->faultPath)) length = sizeof(contents->faultPath) - 1;
+    memcpy(contents->faultPath, path, length);
+    contents->faultPath[length] = 0;
     return fault;
 }
 

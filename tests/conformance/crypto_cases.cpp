@@ -73,6 +73,10 @@ const unsigned char kSignature[256] = {
     0x9c, 0xcf, 0xf6, 0xe8, 0x1b, 0xc3, 0xbd, 0xa8, 0x46, 0xc3, 0xb5, 0x1b, 0x92, 0xcd, 0x3f, 0x32,
 };
 
+// Windows declares these as HRESULTs; the last error holds them as DWORDs.
+const DWORD kBadSignature = static_cast<DWORD>(NTE_BAD_SIGNATURE);
+const DWORD kBadData = static_cast<DWORD>(NTE_BAD_DATA);
+
 struct Verdict {
     BOOL verified;
     DWORD error;
@@ -138,7 +142,7 @@ void FlippedBitCases()
     data[5] ^= 0x01;
     Verdict v = CheckSignature(kSignerKey, sizeof(kSignerKey), data, kDataLength, kSignature,
                                sizeof(kSignature));
-    ok(!v.verified && v.error == NTE_BAD_SIGNATURE, "one bit of the data flipped: got %d, error 0x%lx",
+    ok(!v.verified && v.error == kBadSignature, "one bit of the data flipped: got %d, error 0x%lx",
        v.verified, U(v.error));
 
     // A bit near each end of the signature: the order CryptoAPI keeps it in
@@ -150,7 +154,7 @@ void FlippedBitCases()
         signature[kSignatureBits[i] / 8] ^= static_cast<unsigned char>(1u << (kSignatureBits[i] % 8));
         v = CheckSignature(kSignerKey, sizeof(kSignerKey), kSignedData, kDataLength, signature,
                            sizeof(signature));
-        ok(!v.verified && v.error == NTE_BAD_SIGNATURE,
+        ok(!v.verified && v.error == kBadSignature,
            "bit %lu of the signature flipped: got %d, error 0x%lx",
            static_cast<unsigned long>(kSignatureBits[i]), v.verified, U(v.error));
     }
@@ -160,7 +164,7 @@ void FlippedBitCases()
     for (size_t i = 0; i < sizeof(kSignature); ++i) reversed[i] = kSignature[sizeof(kSignature) - 1 - i];
     v = CheckSignature(kSignerKey, sizeof(kSignerKey), kSignedData, kDataLength, reversed,
                        sizeof(reversed));
-    ok(!v.verified && v.error == NTE_BAD_SIGNATURE,
+    ok(!v.verified && v.error == kBadSignature,
        "the signature most significant byte first: got %d, error 0x%lx", v.verified, U(v.error));
 }
 
@@ -168,11 +172,11 @@ void WrongKeyCases()
 {
     Verdict v = CheckSignature(kOtherKey, sizeof(kOtherKey), kSignedData, kDataLength, kSignature,
                                sizeof(kSignature));
-    ok(!v.verified && v.error == NTE_BAD_SIGNATURE, "another key: got %d, error 0x%lx", v.verified,
+    ok(!v.verified && v.error == kBadSignature, "another key: got %d, error 0x%lx", v.verified,
        U(v.error));
     v = CheckSignature(kSignerKey, sizeof(kSignerKey), kSignedData, kDataLength, kSignature,
                        sizeof(kSignature) - 1);
-    ok(!v.verified && v.error == NTE_BAD_SIGNATURE,
+    ok(!v.verified && v.error == kBadSignature,
        "a signature one byte short: got %d, error 0x%lx", v.verified, U(v.error));
 }
 
@@ -187,7 +191,7 @@ void TruncatedBlobCases()
         HCRYPTKEY key = 0;
         Poison();
         BOOL imported = CryptImportKey(provider, kSignerKey, kLengths[i], 0, 0, &key);
-        ok(!imported && GetLastError() == NTE_BAD_DATA,
+        ok(!imported && GetLastError() == kBadData,
            "a blob of %lu of %lu bytes: got %d, error 0x%lx", U(kLengths[i]),
            static_cast<unsigned long>(sizeof(kSignerKey)), imported, LastError());
         if (imported) CryptDestroyKey(key);
