@@ -10,6 +10,10 @@ const char* const kManifestPath = "Signature\\manifest.txt";
 const char* const kSignaturePath = "Signature\\manifest.sig";
 static const char* const kListName = "patch_list.txt";
 static const size_t kReadChunk = 64 * 1024;
+/* Folder levels walked below the package. Each level costs about 2 KB of
+ * the UI thread's stack, and the card's folders are anyone's to nest: a
+ * deeper package is refused rather than risking the stack. */
+static const int kMaxDepth = 8;
 
 int HashFile(const char* path, DWORD* size, BYTE hash[SHA256_BYTES])
 {
@@ -79,11 +83,11 @@ static int IsDotEntry(const WCHAR* name)
 }
 
 static PackageFault WalkFolder(PackageScan* contents, const char* folder,
-                               const char* relative);
+                               const char* relative, int depth);
 
 /* One entry of a folder: a file is checked, a folder walked. */
 static PackageFault CheckEntry(PackageScan* contents, const char* folder,
-                               const char* relative, const WIN32_FIND_DATAW& found)
+                               const char* relative, int depth, const WIN32_FIND_DATAW& found)
 {
     CNarrowCopy name(found.cFileName);
     char path[PACKAGE_PATH_SIZE];
@@ -95,13 +99,14 @@ static PackageFault CheckEntry(PackageScan* contents, const char* folder,
     if (!fits) return Fault(contents, PACKAGE_UNREADABLE, folder);
     if (relative[0] == 0) strcpy(inner, name.Text());
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        return WalkFolder(contents, path, inner);
+        if (depth == kMaxDepth) return Fault(contents, PACKAGE_UNREADABLE, path);
+        return WalkFolder(contents, path, inner, depth + 1);
     }
     return CheckOneFile(contents, path, inner, found);
 }
 
 static PackageFault WalkFolder(PackageScan* contents, const char* folder,
-                               const char* relative)
+                               const char* relative, int depth)
 {
     char pattern[PACKAGE_PATH_SIZE];
     if (!JoinPath(pattern, sizeof(pattern), folder, "*.*")) {
@@ -113,7 +118,7 @@ static PackageFault WalkFolder(PackageScan* contents, const char* folder,
     if (search == INVALID_HANDLE_VALUE) return PACKAGE_MATCHES;
     PackageFault fault = PACKAGE_MATCHES;
     do {
-        if (!IsDotEntry(found.cFileName)) fault = CheckEntry(contents, folder, relative, found);
+        if (!IsDotEntry(found.cFileName)) fault = CheckEntry(contents, folder, relative, depth, found);
     } while (fault == PACKAGE_MATCHES && FindNextFileW(search, &found));
     FindClose(search);
     return fault;
@@ -121,7 +126,7 @@ static PackageFault WalkFolder(PackageScan* contents, const char* folder,
 
 PackageFault CheckPackageFiles(PackageScan* contents)
 {
-    return WalkFolder(contents, contents->packageFolder, "");
+    return WalkFolder(contents, contents->packageFolder, "", 0);
 }
 
 static int IsInSubfolder(const ManifestEntry& entry)

@@ -161,6 +161,9 @@ TEST_F(SignedPackageTest, EachRefusalLeavesEverythingAsItWasAndSaysWhy)
          },
          "<E> VerifyPackage[947] \\SDMMC\\AirUpdate\\patch_list.txt 파일 내용이 서명 목록과 다릅니다. "
          "패키지를 적용하지 않습니다."},
+        {"folders nested nine deep", [](SignedPackageTest*, const fs::path& p) { Write(p / "1/2/3/4/5/6/7/8/9/x", "x"); },
+         "<E> VerifyPackage[949] \\SDMMC\\AirUpdate\\1\\2\\3\\4\\5\\6\\7\\8\\9 파일을 읽을 수 없습니다. "
+         "패키지를 적용하지 않습니다."},
         {"the key cut short", [](SignedPackageTest* t, const fs::path&) {
              Write(t->Hailnet() / "update.pub", Read(t->Hailnet() / "update.pub").substr(0, 100));
          },
