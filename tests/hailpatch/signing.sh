@@ -39,6 +39,9 @@ hp_run check pkg --key missing.pub; hp_expect_status 3 "check --key, no key file
 hp_expect_one_error_line "check --key, no key file" "missing.pub: no such key file"
 hp_run sign changed --key fleet.pub; hp_expect_status 3 "sign with the public key"
 hp_expect_one_error_line "sign with the public key" "not a private key"
+printf 'CP(signature/Manifest.txt)(\\ResidentFlash\\Hailnet)\r\n' >>changed/patch_list.txt
+hp_run sign changed --key fleet.key; hp_expect_status 3 "sign a list that moves the signature"
+hp_expect_one_error_line "sign a list that moves the signature" "patch_list.txt line 4: moves the package's signature"
 
 mkdir -p dev/ResidentFlash/Hailnet dev/SDMMC
 cp old/fare.tbl dev/ResidentFlash/Hailnet/

@@ -8,6 +8,7 @@
 #include "key_files.h"
 #include "native_text.h"
 #include "patch/PackageManifest.h"
+#include "patch/PatchLine.h"
 #include "patch/Sha256.h"
 #include "startup_run.h"
 
@@ -74,6 +75,34 @@ bool BuildManifest(const PackageContents& contents, std::string* manifest, std::
     return true;
 }
 
+// The manifest and the signature stay on the card: a list that would move
+// one of them (read with the terminal's own line rules) is not signed.
+bool MovesSignature(const PackageContents& contents, std::string* error)
+{
+    if (contents.list.empty()) return false;
+    FILE* list = OpenListAsText(contents.list, error);
+    if (list == nullptr) return true;
+    const std::string signatureFolder = "\\SDMMC\\AirUpdate\\Signature\\";
+    char line[PATCH_LINE_SIZE];
+    int inLongLine = 0;
+    int isTail = 0;
+    int number = 0;
+    PatchLine parsed;
+    bool moves = false;
+    while (!moves && ReadPatchLine(list, line, &inLongLine, &isTail)) {
+        number += isTail ? 0 : 1;
+        ClassifyPatchLine("\\SDMMC\\AirUpdate", line, isTail, 0, &parsed);
+        moves = parsed.kind == PATCH_LINE_COMMAND && parsed.command == PATCH_COMMAND_CP &&
+                FoldCase(parsed.source).rfind(FoldCase(signatureFolder), 0) == 0;
+    }
+    std::fclose(list);
+    if (moves) {
+        *error = "patch_list.txt line " + std::to_string(number) +
+                 ": moves the package's signature; the manifest and its signature stay on the card";
+    }
+    return moves;
+}
+
 bool WriteFile(const fs::path& path, const std::string& bytes, std::string* error)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -90,8 +119,8 @@ bool SignPackage(const fs::path& package, const fs::path& keyFile, std::string* 
     PackageContents contents;
     std::string manifest;
     std::string signature;
-    if (!ReadPackage(package, &contents, error) || !BuildManifest(contents, &manifest, error) ||
-        !SignBytes(keyFile, manifest, &signature, error)) {
+    if (!ReadPackage(package, &contents, error) || MovesSignature(contents, error) ||
+        !BuildManifest(contents, &manifest, error) || !SignBytes(keyFile, manifest, &signature, error)) {
         return false;
     }
     std::error_code ec;
