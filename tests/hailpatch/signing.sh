@@ -46,7 +46,7 @@ hp_expect_one_error_line "sign a list that moves the signature" "patch_list.txt 
 mkdir -p dev/ResidentFlash/Hailnet dev/SDMMC
 cp old/fare.tbl dev/ResidentFlash/Hailnet/
 hp_run try --device dev changed --key fleet.pub --in-place; hp_expect_status 2 "try --key, a changed file"
-hp_expect_out 'VerifyPackage[946]'
+hp_expect_out 'VerifyPackage[946]'; hp_expect_out 'never: the terminal holds update.pub and refuses the package'
 [[ "$(hp_tree_sum dev/SDMMC/AirUpdate)" == "$(hp_tree_sum changed)" ]] || hp_fail "try left the refused package changed"
 [[ "$(cat dev/ResidentFlash/Hailnet/fare.tbl)" == "old fares" ]] || hp_fail "try installed a refused package"
 rm -r dev/SDMMC/AirUpdate

@@ -78,8 +78,11 @@ std::string FormatBlocked(unsigned long long ms)
     return std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) + " s";
 }
 
-// One start, printed; the changes are measured against `before`.
-bool ShowStart(const std::string& name, const StartupSetup& setup, std::string* error)
+// One start, printed; the changes are measured against `before`. With
+// `refused`, tells whether a terminal holding the fleet's key refused the
+// package.
+bool ShowStart(const std::string& name, const StartupSetup& setup, std::string* error,
+               bool* refused = nullptr)
 {
     Tree before;
     Tree after;
@@ -91,6 +94,9 @@ bool ShowStart(const std::string& name, const StartupSetup& setup, std::string* 
         return false;
     }
     PrintSection(name + ": log", outcome.log);
+    for (const std::string& line : outcome.log) {
+        if (refused != nullptr && line.find("<E> VerifyPackage[") != std::string::npos) *refused = true;
+    }
     PrintSection(name + ": messages to programs", outcome.messages);
     if (!outcome.started.empty()) {
         PrintSection(name + ": programs started", outcome.started);
@@ -176,7 +182,8 @@ int RunTry(const TryOptions& options)
     setup.pass = options.pass;
     setup.closing = options.closing;
     setup.staying = options.staying;
-    if (!ShowStart(options.listOnly ? "patch list" : "start 1", setup, &error)) {
+    bool refused = false;
+    if (!ShowStart(options.listOnly ? "patch list" : "start 1", setup, &error, &refused)) {
         Complain(error);
         return kStatusBadInput;
     }
@@ -185,6 +192,11 @@ int RunTry(const TryOptions& options)
     }
     std::string why;
     bool again = AppliesAgain(device, &why);
+    if (refused) {
+        again = true;
+        why = "never: the terminal holds update.pub and refuses the package (the <E> line "
+              "above); it stays whole";
+    }
     std::cout << "== next start applies the package again: " << why << "\n";
     if (!ShowStart("start 2", setup, &error)) {
         Complain(error);
