@@ -96,8 +96,18 @@ readonly FUZZ_REQUIREMENTS=(
   "/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev"
 )
 
-# What the core's ARM compile check needs: clang and the Windows headers.
+# What the core's ARM compile check needs: clang, the Windows headers, and
+# llvm-nm to read the objects' imports.
 readonly ARM_REQUIREMENTS=(
   "clang++ clang"
   "/usr/share/mingw-w64/include/windows.h mingw-w64-common"
+  "llvm-nm-14 llvm-14"
+)
+
+# What the tools' packages need: cpack's .deb reads the binaries' library
+# dependencies with dpkg-shlibdeps and file; its test unpacks with dpkg-deb.
+readonly PACKAGE_REQUIREMENTS=(
+  "dpkg-shlibdeps dpkg-dev"
+  "dpkg-deb dpkg"
+  "file file"
 )

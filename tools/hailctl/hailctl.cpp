@@ -6,6 +6,7 @@
 //   hailctl windows          every top-level window, with class, title, style,
 //                            extended style, position and size
 //   hailctl quit             WM_DESTROY, as a patch list's KILL would
+//   hailctl --version        the project's version
 #include <windows.h>
 
 #include <cstdio>
@@ -13,10 +14,14 @@
 #include <string>
 
 #include "app/Messages.h"
+#include "version.h"
 
 namespace {
 
 const wchar_t kMainClass[] = L"HAILWATCH";
+
+#define HAILWATCH_WIDEN(text) L##text
+#define HAILWATCH_WIDE(text) HAILWATCH_WIDEN(text)
 
 enum ExitCode { kOk = 0, kUsage = 1, kNotRunning = 2, kPostFailed = 3 };
 
@@ -45,7 +50,8 @@ int Usage()
     Print(stderr, L"usage: hailctl acc off|on\n"
                   L"       hailctl log flush|reload\n"
                   L"       hailctl windows\n"
-                  L"       hailctl quit\n");
+                  L"       hailctl quit\n"
+                  L"       hailctl --version\n");
     return kUsage;
 }
 
@@ -140,5 +146,9 @@ int wmain(int argc, wchar_t** argv)
         return ListWindows();
     if (command == L"quit" && argc == 2)
         return Post(WM_DESTROY, 0, 0);
+    if (command == L"--version" && argc == 2) {
+        Print(stdout, L"hailctl " HAILWATCH_WIDE(HAILWATCH_VERSION) L"\n");
+        return kOk;
+    }
     return Usage();
 }

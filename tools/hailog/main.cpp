@@ -15,6 +15,7 @@
 #include <iostream>
 
 #include "listing.h"
+#include "manual_page.h"
 #include "page.h"
 #include "summary_output.h"
 
@@ -22,13 +23,22 @@ namespace {
 
 using namespace hailog;
 
-const char kFooter[] =
-    "PATH: a log file (hailwatch-YYYYMMDDHH.log), a Log folder, or a copy of a device.\n"
-    "Exit status: 0 everything read; 1 read with warnings (a file left out, bytes not\n"
-    "in code page 949, lines not in the log's form, a last line without its line end);\n"
-    "2 will not work (bad arguments, a path that does not exist, no log file).";
+#define HAILOG_PATHS "PATH: a log file (hailwatch-YYYYMMDDHH.log), a Log folder, or a copy of a device."
+#define HAILOG_STATUSES                                                                    \
+    "Exit status: 0 everything read; 1 read with warnings (a file left out, bytes not\n"  \
+    "in code page 949, lines not in the log's form, a last line without its line end);\n" \
+    "2 will not work (bad arguments, a path that does not exist, no log file)."
+const char kFooter[] = HAILOG_PATHS "\n" HAILOG_STATUSES;
+
+// Shown by --help and the manual page alike.
+const char kExamples[] =
+    "  hailog summary DEV/ResidentFlash/Log       # runs, restarts, ignition, updates, hours with no file\n"
+    "  hailog --errors --since \"2024-06-11 06:00\" DEV\n"
+    "  hailog html DEV -o day.html                # the period on one page";
 
 const char* const kVerbs[] = {"list", "summary", "html"};
+// Options of the tool itself, not of the listing.
+const char* const kToolOptions[] = {"-h", "--help", "--version", "--manual-page"};
 
 // `hailog PATH` and `hailog --follow PATH` are the listing, as before verbs.
 std::vector<std::string> WithVerb(int argc, char** argv)
@@ -40,8 +50,9 @@ std::vector<std::string> WithVerb(int argc, char** argv)
     for (const char* verb : kVerbs)
         if (first == verb)
             return args;
-    if (first == "-h" || first == "--help")
-        return args;
+    for (const char* option : kToolOptions)
+        if (first == option)
+            return args;
     args.insert(args.begin(), "list");
     return args;
 }
@@ -109,7 +120,7 @@ int Run(int argc, char** argv)
 {
     CLI::App app("hailog: reads a terminal's hourly logs on a PC, decoded from code page 949");
     app.name("hailog");
-    app.footer(kFooter);
+    tools::AddVersionAndManual(app, {HAILOG_PATHS, kExamples, HAILOG_STATUSES});
     app.require_subcommand(1, 1);
 
     ListOptions list;
@@ -150,10 +161,8 @@ int Run(int argc, char** argv)
     std::reverse(args.begin(), args.end()); // CLI11 takes them last first
     try {
         app.parse(args);
-    } catch (const CLI::CallForHelp& help) {
-        return app.exit(help);
-    } catch (const CLI::CallForAllHelp& help) {
-        return app.exit(help);
+    } catch (const CLI::Success& done) { // --help, --version, --manual-page
+        return app.exit(done);
     } catch (const CLI::ParseError& error) {
         std::cerr << "hailog: " << error.what() << " (hailog --help tells more)\n";
         return kWillNotWork;

@@ -17,12 +17,24 @@
 #include <iostream>
 
 #include "commands.h"
+#include "manual_page.h"
 #include "native_text.h"
 #include "package_check.h"
 
 namespace {
 
 using namespace hailpatch;
+
+// Shown by --help and the manual page alike.
+const char kExamples[] =
+#ifndef _WIN32
+    "  hailpatch make --from old/Hailnet --to new/Hailnet -o pkg   # build the package\n"
+#endif
+    "  hailpatch check pkg                                         # what the terminal will do with it"
+#ifndef _WIN32
+    "\n  hailpatch try --device DEV pkg --stays Hailnet              # the start-up, on a copy of DEV"
+#endif
+    ;
 
 const char kCheckStatuses[] =
     "Exit status: 0 clean, 1 warnings only, 2 the package will not apply or will run again "
@@ -166,7 +178,8 @@ int main(int argc, char** argv)
     PrepareConsole();
     CLI::App app{"hailpatch: check, try and make update packages for the terminal", "hailpatch"};
     app.require_subcommand(1);
-    app.footer("Run `hailpatch VERB --help` for a verb's options and exit statuses.");
+    tools::AddVersionAndManual(app, {"Run `hailpatch VERB --help` for a verb's options and exit statuses.",
+                                     kExamples, ""});
     Choices choices;
     AddCheck(app, &choices);
 #ifndef _WIN32
@@ -184,9 +197,7 @@ int main(int argc, char** argv)
     arguments.pop_back();
     try {
         app.parse(arguments);
-    } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
-    } catch (const CLI::CallForAllHelp& e) {
+    } catch (const CLI::Success& e) { // --help, --version, --manual-page
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         Complain(std::string(e.what()) + " (see hailpatch --help)");
