@@ -42,6 +42,9 @@ hp_expect_one_error_line "sign with the public key" "not a private key"
 printf 'CP(signature/Manifest.txt)(\\ResidentFlash\\Hailnet)\r\n' >>changed/patch_list.txt
 hp_run sign changed --key fleet.key; hp_expect_status 3 "sign a list that moves the signature"
 hp_expect_one_error_line "sign a list that moves the signature" "patch_list.txt line 4: moves the package's signature"
+cp -r pkg stray && echo x >stray/Map/stray.dat
+hp_run sign stray --key fleet.key; hp_expect_status 3 "sign a subfolder file no CP moves"
+hp_expect_one_error_line "sign a subfolder file no CP moves" 'stray.dat: in a subfolder that no CP line moves'
 
 mkdir -p dev/ResidentFlash/Hailnet dev/SDMMC
 cp old/fare.tbl dev/ResidentFlash/Hailnet/

@@ -75,32 +75,59 @@ bool BuildManifest(const PackageContents& contents, std::string* manifest, std::
     return true;
 }
 
-// The manifest and the signature stay on the card: a list that would move
-// one of them (read with the terminal's own line rules) is not signed.
-bool MovesSignature(const PackageContents& contents, std::string* error)
+// The sources of the list's CP lines (read with the terminal's own line
+// rules), folded, with the number of the line of each.
+bool ReadCopySources(const PackageContents& contents, std::vector<std::pair<std::string, int>>* sources,
+                     std::string* error)
 {
-    if (contents.list.empty()) return false;
+    if (contents.list.empty()) return true;
     FILE* list = OpenListAsText(contents.list, error);
-    if (list == nullptr) return true;
-    const std::string signatureFolder = "\\SDMMC\\AirUpdate\\Signature\\";
+    if (list == nullptr) return false;
     char line[PATCH_LINE_SIZE];
     int inLongLine = 0;
     int isTail = 0;
     int number = 0;
     PatchLine parsed;
-    bool moves = false;
-    while (!moves && ReadPatchLine(list, line, &inLongLine, &isTail)) {
+    while (ReadPatchLine(list, line, &inLongLine, &isTail)) {
         number += isTail ? 0 : 1;
         ClassifyPatchLine("\\SDMMC\\AirUpdate", line, isTail, 0, &parsed);
-        moves = parsed.kind == PATCH_LINE_COMMAND && parsed.command == PATCH_COMMAND_CP &&
-                FoldCase(parsed.source).rfind(FoldCase(signatureFolder), 0) == 0;
+        if (parsed.kind == PATCH_LINE_COMMAND && parsed.command == PATCH_COMMAND_CP) {
+            sources->push_back({FoldCase(parsed.source), number});
+        }
     }
     std::fclose(list);
-    if (moves) {
-        *error = "patch_list.txt line " + std::to_string(number) +
-                 ": moves the package's signature; the manifest and its signature stay on the card";
+    return true;
+}
+
+// What a signed package may not hold: a CP line that moves the manifest or
+// its signature (they stay on the card), and a subfolder file no CP line
+// moves. A terminal lets a resumed start go on without the list only once
+// the list has moved every subfolder file, so such a file would keep the
+// package refused after a start cut between the list and the bulk move.
+bool IsSignable(const PackageContents& contents, std::string* error)
+{
+    std::vector<std::pair<std::string, int>> sources;
+    if (!ReadCopySources(contents, &sources, error)) return false;
+    const std::string signatureFolder = FoldCase("\\SDMMC\\AirUpdate\\Signature\\");
+    for (const auto& source : sources) {
+        if (source.first.rfind(signatureFolder, 0) == 0) {
+            *error = "patch_list.txt line " + std::to_string(source.second) +
+                     ": moves the package's signature; the manifest and its signature stay on the card";
+            return false;
+        }
     }
-    return moves;
+    for (const PackageFile& file : contents.files) {
+        if (file.topLevel || IsSignatureFile(file) || !file.representable) continue;
+        std::string path = FoldCase("\\SDMMC\\AirUpdate\\" + file.name949);
+        bool moved = false;
+        for (const auto& source : sources) moved = moved || source.first == path;
+        if (!moved) {
+            *error = file.shown + ": in a subfolder that no CP line moves; a signed package holds "
+                     "none (the terminal would refuse it after a start cut short)";
+            return false;
+        }
+    }
+    return true;
 }
 
 bool WriteFile(const fs::path& path, const std::string& bytes, std::string* error)
@@ -119,7 +146,7 @@ bool SignPackage(const fs::path& package, const fs::path& keyFile, std::string* 
     PackageContents contents;
     std::string manifest;
     std::string signature;
-    if (!ReadPackage(package, &contents, error) || MovesSignature(contents, error) ||
+    if (!ReadPackage(package, &contents, error) || !IsSignable(contents, error) ||
         !BuildManifest(contents, &manifest, error) || !SignBytes(keyFile, manifest, &signature, error)) {
         return false;
     }
