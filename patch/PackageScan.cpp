@@ -4,11 +4,9 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "patch/PatchLine.h"
 
 const char* const kManifestPath = "Signature\\manifest.txt";
 const char* const kSignaturePath = "Signature\\manifest.sig";
-static const char* const kListName = "patch_list.txt";
 static const size_t kReadChunk = 64 * 1024;
 /* Folder levels walked below the package. Each level costs about 2 KB of
  * the UI thread's stack, and the card's folders are anyone's to nest: a
@@ -131,98 +129,15 @@ PackageFault CheckPackageFiles(PackageScan* contents)
     return WalkFolder(contents, contents->packageFolder, "", 0);
 }
 
-static int IsInSubfolder(const ManifestEntry& entry)
-{
-    return strchr(entry.path, '\\') != NULL;
-}
-
-static int IsPatchList(const ManifestEntry& entry)
-{
-    return IsSameManifestPath(entry.path, kListName);
-}
-
-static int HasListInPackage(const PackageScan* contents)
+PackageFault CheckAbsentFiles(PackageScan* contents, int resumed)
 {
     for (int i = 0; i < contents->count; ++i) {
-        if (IsPatchList(contents->entries[i]) && contents->present[i]) return 1;
-    }
-    return 0;
-}
-
-static int IsSubfolderFileLeft(const PackageScan* contents)
-{
-    for (int i = 0; i < contents->count; ++i) {
-        if (contents->present[i] && IsInSubfolder(contents->entries[i])) return 1;
-    }
-    return 0;
-}
-
-/* The destination of the first CP line of the list that moves `source`
- * (the first one moves it; a later one finds no source). */
-static int FindCopyDestination(const PackageScan* contents, const char* source,
-                               char* destination, size_t size)
-{
-    char listPath[PACKAGE_PATH_SIZE];
-    if (!JoinPath(listPath, sizeof(listPath), contents->packageFolder, kListName)) return 0;
-    FILE* list = fopen(listPath, "r");
-    if (list == NULL) return 0;
-    CWideCopy wideSource(source);
-    char line[PATCH_LINE_SIZE];
-    int inLongLine = 0;
-    int isTail = 0;
-    int found = 0;
-    PatchLine* parsed = new PatchLine;
-    while (!found && ReadPatchLine(list, line, &inLongLine, &isTail)) {
-        ClassifyPatchLine(contents->packageFolder, line, isTail, 0, parsed);
-        if (parsed->kind == PATCH_LINE_COMMAND && parsed->command == PATCH_COMMAND_CP) {
-            CWideCopy wideListed(parsed->source);
-            found = IsSamePath(wideListed.Units(), wideSource.Units()) &&
-                    strlen(parsed->destination) < size;
-            if (found) strcpy(destination, parsed->destination);
+        if (contents->present[i] || resumed) continue;
+        char source[PACKAGE_PATH_SIZE];
+        if (!JoinPath(source, sizeof(source), contents->packageFolder, contents->entries[i].path)) {
+            return Fault(contents, PACKAGE_UNREADABLE, contents->entries[i].path);
         }
-    }
-    delete parsed;
-    fclose(list);
-    return found;
-}
-
-/* Where an earlier start put this entry, if anywhere can be told. */
-static int FindMovedCopy(const PackageScan* contents, const ManifestEntry& entry,
-                         const char* source, char* destination, size_t size)
-{
-    if (FindCopyDestination(contents, source, destination, size)) return 1;
-    if (IsInSubfolder(entry)) return 0;
-    return JoinPath(destination, size, contents->installFolder, entry.path);
-}
-
-static PackageFault CheckMovedEntry(PackageScan* contents, const ManifestEntry& entry,
-                                    int hasList)
-{
-    char source[PACKAGE_PATH_SIZE];
-    char destination[PACKAGE_PATH_SIZE];
-    if (!JoinPath(source, sizeof(source), contents->packageFolder, entry.path)) {
-        return Fault(contents, PACKAGE_UNREADABLE, entry.path);
-    }
-    if (IsPatchList(entry)) {
-        return IsSubfolderFileLeft(contents) ? Fault(contents, PACKAGE_MISSING, source)
-                                             : PACKAGE_MATCHES;
-    }
-    if (!FindMovedCopy(contents, entry, source, destination, sizeof(destination))) {
-        return hasList ? Fault(contents, PACKAGE_MISSING, source) : PACKAGE_MATCHES;
-    }
-    if (CompareFile(contents, destination, entry) != PACKAGE_MATCHES) {
         return Fault(contents, PACKAGE_MISSING, source);
-    }
-    return PACKAGE_MATCHES;
-}
-
-PackageFault CheckMovedFiles(PackageScan* contents)
-{
-    int hasList = HasListInPackage(contents);
-    for (int i = 0; i < contents->count; ++i) {
-        if (contents->present[i]) continue;
-        PackageFault fault = CheckMovedEntry(contents, contents->entries[i], hasList);
-        if (fault != PACKAGE_MATCHES) return fault;
     }
     return PACKAGE_MATCHES;
 }

@@ -10,7 +10,7 @@
 enum PackageFault {
     PACKAGE_MATCHES,
     PACKAGE_UNLISTED,    /* a file the manifest does not list */
-    PACKAGE_MISSING,     /* a listed file neither in the package nor installed */
+    PACKAGE_MISSING,     /* a listed file gone from a package not yet begun */
     PACKAGE_SIZE,        /* a listed file of another size */
     PACKAGE_HASH,        /* a listed file of other contents */
     PACKAGE_UNREADABLE   /* a file that could not be read, or a path too long */
@@ -18,7 +18,6 @@ enum PackageFault {
 
 struct PackageScan {
     const char* packageFolder;
-    const char* installFolder;
     const ManifestEntry* entries;
     int count;
     int* present;                     /* per entry: found in the package */
@@ -33,15 +32,10 @@ extern const char* const kSignaturePath;
  * hash; marks each entry found. */
 PackageFault CheckPackageFiles(PackageScan* contents);
 
-/* A listed file that is gone from the package passes only where an earlier
- * start of this package moved it: at the destination of the list's CP line
- * for it, or for a top-level file in the install folder, with its size and
- * hash. So a package cut short still verifies, and a file taken out of a
- * package before it ran is refused unless the terminal already holds it
- * exactly. The list itself may be gone only once no subfolder file is left
- * (the list ran to its end); a subfolder file may be gone without a trace
- * only when the list is gone too. */
-PackageFault CheckMovedFiles(PackageScan* contents);
+/* Every listed file must be in the package, unless `resumed`: the terminal
+ * verified this very manifest at an earlier start and began to apply it, so
+ * what is gone was moved by that start. */
+PackageFault CheckAbsentFiles(PackageScan* contents, int resumed);
 
 /* SHA-256 and size of a file; 0 when it cannot be read. */
 int HashFile(const char* path, DWORD* size, BYTE hash[SHA256_BYTES]);

@@ -1,5 +1,6 @@
 /* The order of the checks: the key, the manifest's signature, the manifest's
- * form, then the files. Nothing that a check reads is trusted before the
+ * form, then the files. The only write is the note of a verified manifest
+ * (VerifiedRecord.h), made once everything has passed. Nothing that a check reads is trusted before the
  * check before it has passed; the manifest is parsed only once it is known
  * to be the signer's. */
 #include "patch/PackageVerify.h"
@@ -9,6 +10,7 @@
 #include "log/WriteLog.h"
 #include "patch/PackageScan.h"
 #include "patch/PackageSignature.h"
+#include "patch/VerifiedRecord.h"
 
 static const char* const kFunction = "VerifyPackage";
 static const DWORD kMaxKeyBytes = 4096;
@@ -137,17 +139,25 @@ static int IsManifestSigned(const char* keyPath, const char* signaturePath,
     return verdict == SIGNATURE_GOOD;
 }
 
-static int AreFilesAsSigned(PackageScan* contents)
+static int AreFilesAsSigned(PackageScan* contents, int resumed)
 {
     PackageFault fault = CheckPackageFiles(contents);
-    if (fault == PACKAGE_MATCHES) fault = CheckMovedFiles(contents);
+    if (fault == PACKAGE_MATCHES) fault = CheckAbsentFiles(contents, resumed);
     if (fault == PACKAGE_MATCHES) return 1;
     Refuse(RefusalOf(fault), contents->faultPath);
     return 0;
 }
 
-int VerifySignedPackage(const char* packageFolder, const char* keyPath,
-                        const char* installFolder)
+/* The note goes down before the first change; a start that cannot write it
+ * still applies the package it verified, and says so, since a cut in this
+ * start would then leave the rest refused. */
+static void NoteVerified(const char* recordPath, const char* digest, int resumed)
+{
+    if (resumed || RecordManifest(recordPath, digest)) return;
+    WriteLog("%s %s[%d] %s 검증 기록을 쓰지 못했습니다.\r\n", "<I>", kFunction, 950, recordPath);
+}
+
+int VerifySignedPackage(const char* packageFolder, const char* keyPath, const char* recordPath)
 {
     if (ReadAttributes(keyPath) == INVALID_FILE_ATTRIBUTES) return 1;
     char manifestPath[PACKAGE_PATH_SIZE];
@@ -168,10 +178,14 @@ int VerifySignedPackage(const char* packageFolder, const char* keyPath,
         Refuse(REFUSED_BAD_MANIFEST, manifestPath);
         return 0;
     }
+    char digest[MANIFEST_DIGEST_SIZE];
+    DigestManifest(manifestText.Data(), manifestText.Length(), digest);
+    int resumed = IsRecordedManifest(recordPath, digest);
     PackageScan contents;
     contents.packageFolder = packageFolder;
-    contents.installFolder = installFolder;
     contents.faultPath[0] = 0;
     manifest.Describe(&contents);
-    return AreFilesAsSigned(&contents);
+    if (!AreFilesAsSigned(&contents, resumed)) return 0;
+    NoteVerified(recordPath, digest, resumed);
+    return 1;
 }

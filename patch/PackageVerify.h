@@ -6,9 +6,10 @@
 
 /* 1 when the package may be applied: `keyPath` does not exist (the terminal
  * takes unsigned packages, and nothing is read or logged), or the package
- * verifies. 0, with one "<E>" line in the log saying why, when it does not.
- * Reads only; changes nothing. */
-int VerifySignedPackage(const char* packageFolder, const char* keyPath,
-                        const char* installFolder);
+ * verifies; then `recordPath` notes the manifest, so that a later start
+ * of the same package, half applied, takes the files already moved as
+ * moved. 0, with one "<E>" line in the log saying why, when it does not
+ * verify; nothing is changed then. */
+int VerifySignedPackage(const char* packageFolder, const char* keyPath, const char* recordPath);
 
 #endif

@@ -11,6 +11,8 @@ static const char* const kOwnImageInPackage = "\\SDMMC\\AirUpdate\\Hailwatch.exe
 static const char* const kInstallFolder = "\\ResidentFlash\\Hailnet";
 /* The fleet's public key; a terminal without it takes unsigned packages. */
 static const char* const kUpdateKey = "\\ResidentFlash\\Hailnet\\update.pub";
+/* The note of the last package verified, beside the key. */
+static const char* const kVerifiedRecord = "\\ResidentFlash\\Hailnet\\update.verified";
 static const char* const kLeftoverPath = "\\ResidentFlash\\Update";
 static const char* const kStagingFolders[] = {
     "\\ResidentFlash\\Update",
@@ -29,7 +31,7 @@ static int IsPackageReady()
 {
     return ReadAttributes(kOwnImageInPackage) == INVALID_FILE_ATTRIBUTES &&
            CPatchList::IsFolderFiles(kUpdateFolder, 1) == 1 &&
-           VerifySignedPackage(kUpdateFolder, kUpdateKey, kInstallFolder) &&
+           VerifySignedPackage(kUpdateFolder, kUpdateKey, kVerifiedRecord) &&
            CPatchList::SearchPatchListFiles(kUpdateFolder, 0) == 1;
 }
 

@@ -67,7 +67,7 @@ int main(int argc, char** argv)
     host::SetDeviceRoot(root.string());
     auto start = std::chrono::steady_clock::now();
     int verified = VerifySignedPackage("\\SDMMC\\AirUpdate", "\\ResidentFlash\\Hailnet\\update.pub",
-                                       "\\ResidentFlash\\Hailnet");
+                                       "\\ResidentFlash\\Hailnet\\update.verified");
     double verify = Seconds(start);
     start = std::chrono::steady_clock::now();
     int status = std::system(hashAll.c_str());

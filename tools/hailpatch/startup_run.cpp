@@ -114,7 +114,7 @@ bool RunSignatureCheck(const fs::path& root, std::vector<std::string>* log)
     host::CaptureDebugOutput(true);
     EchoLog();
     bool verified = VerifySignedPackage(kUpdateFolder, "\\ResidentFlash\\Hailnet\\update.pub",
-                                        "\\ResidentFlash\\Hailnet") != 0;
+                                        "\\ResidentFlash\\Hailnet\\update.verified") != 0;
     *log = DecodeLog();
     return verified;
 }
