@@ -59,6 +59,14 @@ int ReadPatchLine(FILE* list, char* line, int* inLongLine, int* isTail)
     return 1;
 }
 
+void DropByteOrderMark(char* line)
+{
+    static const char kMark[] = "\xEF\xBB\xBF";
+    if (strncmp(line, kMark, 3) == 0) {
+        memmove(line, line + 3, strlen(line + 3) + 1);
+    }
+}
+
 static int StartsWith(const char* line, const char* keyword)
 {
     return strncmp(line, keyword, strlen(keyword)) == 0;

@@ -61,6 +61,10 @@ struct PatchLine {
  * continues a physical line already begun. */
 int ReadPatchLine(FILE* list, char* line, int* inLongLine, int* isTail);
 
+/* Drops a UTF-8 byte-order mark from the start of the list's first piece:
+ * editors put one there, and it would hide the first line's keyword. */
+void DropByteOrderMark(char* line);
+
 /* Applies the line rules to `line` (changed in place: '/' becomes '\') for
  * `pass` (1 the second pass, any other value the first), with `folder` the
  * folder that holds the list. */

@@ -37,6 +37,11 @@ public:
     /* The patch list: pass 1 runs RUN and WAITREBOOT, any other value the
      * file, folder, window and pause commands. */
     static int SearchPatchListFiles(const char* folder, int pass);
+    /* The first pass of the folder's list for the start-up update: each
+     * line takes effect once over any number of starts, however they end
+     * (see ListProgress.h); a copy that failed is tried again. Answers as
+     * SearchPatchListFiles does for the lines this start ran. */
+    static int RunPatchListOnce(const char* folder);
     /* Splits a line into bracketed fields; `fields` holds `maxFields` slots
      * of PATCH_FIELD_SIZE bytes cleared by the caller. A line holding a
      * field that does not fit its slot yields no field at all. */

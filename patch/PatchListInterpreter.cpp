@@ -7,9 +7,12 @@
 #include <string.h>
 
 #include "log/WriteLog.h"
+#include "patch/ListProgress.h"
 #include "patch/PatchLine.h"
 
 static const char* const kPatchListName = "patch_list.txt";
+static const char* const kSearchName = "CPatchList::SearchPatchListFiles";
+static const char* const kInfo = "<I>";
 
 /* Carries out one command; answers 0 only for a copy that failed. */
 static int RunCommand(const PatchLine& parsed)
@@ -48,28 +51,107 @@ static int IsUnreadableList(const char* path)
            (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-int CPatchList::SearchPatchListFiles(const char* folder, int pass)
+/* A start that finds the list partly done says where it takes it up: the
+ * first copy to retry, or the first line never run. */
+static DWORD FirstDueLine(const ListProgress& progress)
 {
-    char path[PATCH_PATH_SIZE];
-    FILE* list = OpenPatchList(folder, path, sizeof(path));
-    if (list == NULL) {
-        WriteLog("%s %s[%d] %s 패치파일이 없습니다.\r\n", "<I>",
-                 "CPatchList::SearchPatchListFiles", 585, path[0] != 0 ? path : folder);
-        return IsUnreadableList(path) ? 0 : 1;
+    DWORD first = progress.retryCopiesBelow != 0 ? 1 : progress.nextLine;
+    for (DWORD i = 0; i < progress.retryCount; ++i) {
+        if (progress.retry[i] < first) {
+            first = progress.retry[i];
+        }
     }
-    /* One failed copy keeps the package for the next start, but the rest of
-     * the list is still carried out. */
+    return first;
+}
+
+static void ReportNoRecord(const char* path)
+{
+    WriteLog("%s %s[%d] %s 진행 기록을 남길 수 없습니다.\r\n", kInfo, kSearchName, 591, path);
+}
+
+/* The record of this list, or NULL when none can be kept: the list then
+ * runs whole, as it always did. */
+static ListProgress* StartProgress(const char* folder, const char* path,
+                                   ListProgress* progress)
+{
+    int loaded = LoadListProgress(folder, path, progress);
+    if (loaded < 0) {
+        ReportNoRecord(path);
+        return NULL;
+    }
+    if (loaded == 1) {
+        WriteLog("%s %s[%d] %s %d번째 줄부터 이어서 실행합니다.\r\n", kInfo, kSearchName, 590,
+                 path, (int)FirstDueLine(*progress));
+    }
+    return progress;
+}
+
+/* Saved after every line that changed it, so that a cut never runs a line
+ * again once a later one has run. */
+static void SaveProgress(ListProgress* progress, const char* path)
+{
+    if (progress->writable && !SaveListProgress(progress)) {
+        ReportNoRecord(path);
+    }
+}
+
+/* Reads the list front to back and runs the lines of `pass` still due; a
+ * failed copy turns the result to 0 but stops nothing. */
+static int RunLines(FILE* list, const char* folder, const char* path, int pass,
+                    ListProgress* progress)
+{
     int result = 1;
     char line[PATCH_LINE_SIZE];
     int inLongLine = 0;
     int isTail = 0;
+    DWORD number = 0;
     PatchLine parsed;
     while (ReadPatchLine(list, line, &inLongLine, &isTail)) {
+        if (!isTail && ++number == 1) {
+            DropByteOrderMark(line);
+        }
         ClassifyPatchLine(folder, line, isTail, pass, &parsed);
-        if (parsed.kind == PATCH_LINE_COMMAND && RunCommand(parsed) == 0) {
+        int isCopy = parsed.command == PATCH_COMMAND_CP;
+        if (parsed.kind != PATCH_LINE_COMMAND ||
+            (progress != NULL && !IsLineDue(progress, number, isCopy))) {
+            continue;
+        }
+        int succeeded = RunCommand(parsed);
+        if (succeeded == 0) {
             result = 0;
         }
+        if (progress != NULL && NoteLineRun(progress, number, isCopy, succeeded)) {
+            SaveProgress(progress, path);
+        }
     }
+    if (progress != NULL && NoteListEnd(progress, number)) {
+        SaveProgress(progress, path);
+    }
+    return result;
+}
+
+static int RunPatchList(const char* folder, int pass, int keepProgress)
+{
+    char path[PATCH_PATH_SIZE];
+    FILE* list = OpenPatchList(folder, path, sizeof(path));
+    if (list == NULL) {
+        WriteLog("%s %s[%d] %s 패치파일이 없습니다.\r\n", kInfo, kSearchName, 585,
+                 path[0] != 0 ? path : folder);
+        return IsUnreadableList(path) ? 0 : 1;
+    }
+    ListProgress progress;
+    ListProgress* kept = keepProgress ? StartProgress(folder, path, &progress) : NULL;
+    int result = RunLines(list, folder, path, pass, kept);
     fclose(list);
     return result;
+}
+
+int CPatchList::SearchPatchListFiles(const char* folder, int pass)
+{
+    return RunPatchList(folder, pass, 0);
+}
+
+int CPatchList::RunPatchListOnce(const char* folder)
+{
+    return RunPatchList(folder, 0, 1);
 }

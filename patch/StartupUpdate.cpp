@@ -2,6 +2,7 @@
  * supervisor watches anything, then the staging folders are cleared. */
 #include "patch/StartupUpdate.h"
 
+#include "patch/ListProgress.h"
 #include "patch/PackageVerify.h"
 #include "patch/PatchList.h"
 #include "patch/PathText.h"
@@ -32,7 +33,7 @@ static int IsPackageReady()
     return ReadAttributes(kOwnImageInPackage) == INVALID_FILE_ATTRIBUTES &&
            CPatchList::IsFolderFiles(kUpdateFolder, 1) == 1 &&
            VerifySignedPackage(kUpdateFolder, kUpdateKey, kVerifiedRecord) &&
-           CPatchList::SearchPatchListFiles(kUpdateFolder, 0) == 1;
+           CPatchList::RunPatchListOnce(kUpdateFolder) == 1;
 }
 
 /* Whatever the list did not move goes to the install folder under its own
@@ -56,6 +57,21 @@ static void RemoveLeftover()
     }
 }
 
+/* The list's progress record outlives the list by one step at most: a cut
+ * between deleting the list and deleting the record leaves it for here. A
+ * list still there (kept, or in a package left alone) keeps its record. */
+static void ForgetFinishedList()
+{
+    char path[kDeletePatchListSize];
+    if (!JoinPath(path, sizeof(path), kUpdateFolder, "patch_list.txt")) {
+        return;
+    }
+    DWORD attributes = ReadAttributes(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        ForgetListProgress(kUpdateFolder);
+    }
+}
+
 static void ClearStagingFolders()
 {
     for (size_t i = 0; i < sizeof(kStagingFolders) / sizeof(kStagingFolders[0]); ++i) {
@@ -71,6 +87,7 @@ void RunStartupUpdate()
         DeletePatchList(kUpdateFolder);
         MoveRemainingFiles();
     }
+    ForgetFinishedList();
     RemoveLeftover();
     ClearStagingFolders();
 }

@@ -3,7 +3,7 @@
 # UndefinedBehaviorSanitizer) and runs each for a bounded time, seeded from
 # the golden update cases.
 #
-#   bash scripts/fuzz.sh [TARGET...]      targets: parse_fields patch_list write_log manifest
+#   bash scripts/fuzz.sh [TARGET...]      targets: parse_fields patch_list write_log check_differential manifest
 #
 # HAILWATCH_FUZZ_SECONDS   seconds per target (default 20)
 # HAILWATCH_FUZZ_DIR       build folder (default build/fuzz)
@@ -17,7 +17,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 readonly dir="${HAILWATCH_FUZZ_DIR:-build/fuzz}"
 readonly seconds="${HAILWATCH_FUZZ_SECONDS:-20}"
-readonly all_targets=(parse_fields patch_list write_log manifest)
+readonly all_targets=(parse_fields patch_list write_log check_differential manifest)
 targets=("$@")
 [[ ${#targets[@]} -gt 0 ]] || targets=("${all_targets[@]}")
 
@@ -42,8 +42,12 @@ seed() {
 make_seeds() {
   local seeds="$dir/seeds" list n=0 line
   rm -rf "$seeds"
-  mkdir -p "$seeds/parse_fields" "$seeds/patch_list" "$seeds/write_log" "$seeds/manifest"
+  mkdir -p "$seeds/parse_fields" "$seeds/patch_list" "$seeds/write_log" "$seeds/check_differential" "$seeds/manifest"
+  # Packages from the generator's vocabulary: a few fixed byte strings.
+  for n in 1 2 3 4; do head -c 32 /dev/zero | tr '\0' "\\00$n" >"$seeds/check_differential/seed-$n"; done
   for list in tests/golden/cases/*/before/SDMMC/AirUpdate/patch_list.txt; do
+    # A case may hold a folder of that name (it is no list).
+    [[ -f "$list" ]] || continue
     n=$((n + 1))
     # The first byte chooses the pass.
     seed "$seeds/patch_list" "list-$n-first" '\000' "$list"
@@ -51,7 +55,8 @@ make_seeds() {
   done
   # Each line of those lists, with 25 fields and the usual brackets.
   n=0
-  cat tests/golden/cases/*/before/SDMMC/AirUpdate/patch_list.txt | while IFS= read -r line; do
+  find tests/golden/cases/*/before/SDMMC/AirUpdate -maxdepth 1 -type f -name patch_list.txt \
+      -exec cat {} + | while IFS= read -r line; do
     n=$((n + 1))
     printf '\030%s\n' "$line" >"$seeds/parse_fields/line-$n"
   done

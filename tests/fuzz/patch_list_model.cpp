@@ -99,7 +99,12 @@ ListForecast ForecastList(const std::string& fileBytes, int pass)
             forecast.complete = false;
             continue;
         }
-        Verdict verdict = JudgeLine(lines[i], pass);
+        // A byte-order mark before the first line is not part of it; it
+        // still counts towards the piece the line is read in.
+        std::string line = lines[i];
+        if (i == 0 && StartsWith(line, "\xEF\xBB\xBF"))
+            line.erase(0, 3);
+        Verdict verdict = JudgeLine(line, pass);
         if (verdict == Verdict::Acts)
             ++forecast.commands;
         else if (verdict == Verdict::Unsure)

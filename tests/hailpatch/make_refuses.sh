@@ -33,4 +33,30 @@ refuse "names differing only in case" "only in letter case"
 
 mkdir -p old new && echo same >old/a.dll && echo same >new/a.dll
 refuse "nothing to package" "nothing to package"
+
+# An installed read-only file that NEW removes: the terminal's RM cannot.
+mkdir -p old new && echo g >old/gone-ro.dat && chmod a-w old/gone-ro.dat && echo x >new/x.dll
+refuse "a read-only file removed" "gone-ro.dat: read-only, and NEW removes it"
+
+# A source that cannot be read is named as such, and nothing is left at -o.
+mkdir -p old new && echo x >new/x.dll && ln -s nowhere new/y.dll
+rm -rf pkg; hp_run make --from old --to new -o pkg; hp_expect_status 3 "an unreadable source"
+hp_expect_one_error_line "an unreadable source" "new/y.dll: cannot be read"
+[[ ! -e pkg ]] || hp_fail "make left a half package at -o"
+rm -rf old new
+
+# -o inside NEW (or OLD) is refused before anything is written.
+mkdir -p old new && echo x >new/x.dll
+hp_run make --from old --to new -o new/pkg; hp_expect_status 3 "-o inside NEW"
+hp_expect_one_error_line "-o inside NEW" "inside new, which make reads"
+[[ ! -e new/pkg ]] || hp_fail "make wrote into NEW"
+rm -rf old new
+
+# A package that does not check clean (it deletes a watched application)
+# is not left at -o.
+mkdir -p old new && echo x >new/x.dll && echo n >old/Hailnet.exe
+rm -rf pkg; hp_run make --from old --to new -o pkg; hp_expect_status 2 "the call application removed"
+hp_expect_out "Hailnet.exe: deleted by line 2 and not replaced"
+[[ ! -e pkg ]] || hp_fail "make left a refused package at -o"
+rm -rf old new
 hp_pass

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # make, then try, then compare with NEW, for every folder under roundtrip/:
 # OLD and NEW install folders (old/, new/) and the expected output of make
-# (expected-make.txt; HAILWATCH_GOLDEN_UPDATE=1 rewrites it). The try is the
+# (expected-make.txt; HAILWATCH_GOLDEN_UPDATE=1 rewrites it), and, where a
+# case keeps the package made (package/), that package: the Wine scenario
+# plays it with the real supervisor (tests/e2e/update_case_rename.sh). The try is the
 # tool's own verb on a device whose install folder is a copy of OLD, run in
 # place, and the comparison is diff -r, so neither leans on make's own proof.
 set -uo pipefail
@@ -22,6 +24,9 @@ for case_dir in "$cases"/*/; do
   if [[ "${HAILWATCH_GOLDEN_UPDATE:-}" == 1 ]]; then cp "$HP_WORK/out" "$case_dir/expected-make.txt"; fi
   diff -u "$case_dir/expected-make.txt" "$HP_WORK/out" || hp_fail "$name: make printed something else"
 
+  if [[ -d "$case_dir/package" ]]; then
+    diff -r "$case_dir/package" pkg || hp_fail "$name: make made another package than package/"
+  fi
   hp_run check pkg; hp_expect_status 0 "$name: check of the made package"
   hp_run try --device dev pkg --in-place; hp_expect_status 0 "$name: try"
   hp_expect_out "next start applies the package again: no"

@@ -40,6 +40,28 @@ hp_expect_out "next start applies the package again: yes: the list was kept"
 hp_expect_out "files left in the package: fare.tbl"
 hp_expect_out "== start 1: blocked 3.0 s"
 
+# Only the kept list is left (its one CP failed, nothing else to move): the
+# next start runs it all again.
+mkdir -p onlylist/Map && echo r >onlylist/Map/road.dat
+printf 'CP(Map\\road.dat)(\\ResidentFlash\\Nowhere)\r\n' >onlylist/patch_list.txt
+hp_run try --device dev onlylist; hp_expect_status 2 "only the kept list left"
+hp_expect_out "next start applies the package again: yes: the list was kept"
+
+# A file of the package deleted by its own list before it was installed is
+# in neither place.
+mkdir -p selfdelete/Map && echo r >selfdelete/Map/road.dat && echo f >selfdelete/fare.tbl
+printf 'RMDIR(\\SDMMC\\AirUpdate\\Map)\r\n' >selfdelete/patch_list.txt
+hp_run try --device dev selfdelete; hp_expect_status 2 "a package file deleted by the list"
+hp_expect_out "lost \\SDMMC\\AirUpdate\\Map\\road.dat: neither installed nor still in the package"
+
+# A UTF-16 list runs no line: the subfolder file nothing moved is named.
+mkdir -p wide/Map && echo r >wide/Map/road.dat && echo f >wide/fare.tbl
+printf 'C\0P\0(\0M\0a\0p\0\\\0r\0o\0a\0d\0.\0d\0a\0t\0)\0(\0\\\0R\0)\0\r\0\n\0' >wide/patch_list.txt
+hp_run try --device dev wide; hp_expect_status 0 "UTF-16 list"
+hp_expect_out "== left in the package's subfolders, moved by nothing:"
+hp_expect_out "\\SDMMC\\AirUpdate\\Map\\road.dat"
+grep -q '^lost ' "$HP_WORK/out" && hp_fail "a file that stays in the package was called lost"
+
 # A name code page 949 cannot hold is never moved.
 mkdir -p baht && echo f >"baht/fare$(printf '\u0e3f').tbl"
 hp_run try --device dev baht; hp_expect_status 2 "unrepresentable name"

@@ -4,6 +4,7 @@
 #include "tests/powercut/power_cut.h"
 
 #include <errno.h>
+#include <stdio_ext.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +23,8 @@ HANDLE __real_FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data);
 BOOL __real_FindNextFileW(HANDLE search, LPWIN32_FIND_DATAW data);
 BOOL __real_FindClose(HANDLE search);
 FILE* __real_HostFopen(const char* path, const char* mode);
+size_t __real_fwrite(const void* data, size_t size, size_t count, FILE* stream);
+int __real_fclose(FILE* stream);
 }
 
 namespace powercut {
@@ -244,4 +247,35 @@ extern "C" FILE* __wrap_HostFopen(const char* path, const char* mode)
     }
     FILE* file = __real_HostFopen(path, mode);
     return Record(file, file != nullptr);
+}
+
+// A write reaches the card only when its stream is closed: a cut before the
+// close loses what the stream still holds. Torn, half the bytes reach it.
+extern "C" size_t __wrap_fwrite(const void* data, size_t size, size_t count, FILE* stream)
+{
+    if (!Admit("fwrite", std::string())) {
+        return 0;
+    }
+    if (powercut::IsTheCutCall() && powercut::State().tear != powercut::Tear::kNone) {
+        size_t half = count / 2;
+        __real_fwrite(data, size, half, stream);
+        fflush(stream);
+        Record(0, false);
+        return half;
+    }
+    size_t written = __real_fwrite(data, size, count, stream);
+    return Record(written, written == count);
+}
+
+// Once the power is off the stream's buffered bytes never reach the card;
+// the stream itself is still freed, as the next start's process is new.
+extern "C" int __wrap_fclose(FILE* stream)
+{
+    if (!Admit("fclose", std::string())) {
+        __fpurge(stream);
+        __real_fclose(stream);
+        return EOF;
+    }
+    int closed = __real_fclose(stream);
+    return Record(closed, closed == 0);
 }

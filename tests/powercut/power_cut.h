@@ -32,7 +32,8 @@ const long kNoCut = -1;
 
 // Counts the file calls from now on; after the `cutAfter`th the power is
 // cut (kNoCut: never). With a tear other than kNone that call must be a
-// CopyFileW, which then leaves its destination torn and fails.
+// CopyFileW, which then leaves its destination torn and fails, or (kHalf)
+// an fwrite, of which half the bytes reach the file.
 void Arm(long cutAfter, Tear tear);
 // Stops counting; the file calls reach the backend again.
 void Disarm();

@@ -95,4 +95,61 @@ Package RealisticPackage()
     return package;
 }
 
+namespace {
+
+const char kRefillList[] =
+    "KILL(Hailtrack)\r\n"
+    "RMDIR(\\ResidentFlash\\Hailnet\\Map\\Korea)\r\n"
+    "MKDIR(\\ResidentFlash\\Hailnet\\Map\\Korea)\r\n"
+    "CP(Map/Korea/road.dat)(\\ResidentFlash\\Hailnet)\r\n"
+    "CP(Map/Korea/poi.dat)(\\ResidentFlash\\Hailnet)\r\n"
+    "%s"
+    "RMDIR(\\ResidentFlash\\Hailnet\\Sound)\r\n"
+    "MKDIR(\\ResidentFlash\\Hailnet\\Sound)\r\n"
+    "CP(Sound/voice.wav)(\\ResidentFlash\\Hailnet)\r\n"
+    "CP(Sound/beep.wav)(\\ResidentFlash\\Hailnet)\r\n"
+    "RM(\\ResidentFlash\\Hailnet\\fare-2023.tbl)\r\n";
+const char kFailingCopy[] = "CP(night.tbl)(\\ResidentFlash\\NoSuchFolder)\r\n";
+
+Package Refill(bool kept)
+{
+    Package package;
+    Tree* device = &package.device;
+    Install(&package, "Hailnet.exe", "old " + Content("Hailnet.exe", 30));
+    Install(&package, "fare-2023.tbl", Content("fare 2023", 12));
+    Install(&package, "Map\\Korea\\road.dat", "old " + Content("road", 150));
+    Install(&package, "Map\\Korea\\old.dat", Content("old", 20));
+    Install(&package, "Sound\\voice.wav", "old " + Content("voice", 60), FILE_ATTRIBUTE_READONLY);
+    Install(&package, "Sound\\beep.wav", "old " + Content("beep", 9), FILE_ATTRIBUTE_READONLY);
+
+    std::string list = kRefillList;
+    list.replace(list.find("%s"), 2, kept ? kFailingCopy : "");
+    AddFile(device, std::string(kPackage) + "patch_list.txt", list);
+    Carry(&package, "Map\\Korea\\road.dat", "new " + Content("road", 160));
+    Carry(&package, "Map\\Korea\\poi.dat", Content("poi", 33));
+    // Read-only in the package too: copied, but never deleted from it.
+    Carry(&package, "Sound\\voice.wav", "new " + Content("voice", 61), FILE_ATTRIBUTE_READONLY);
+    Carry(&package, "Sound\\beep.wav", "new " + Content("beep", 10));
+    if (kept) {
+        // A kept package moves nothing in bulk: these stay where they are.
+        AddFile(device, std::string(kPackage) + "night.tbl", Content("night", 5));
+        AddFile(device, std::string(kPackage) + "Hailnet.exe", "new " + Content("Hailnet.exe", 31));
+    } else {
+        Carry(&package, "Hailnet.exe", "new " + Content("Hailnet.exe", 31));
+    }
+    return package;
+}
+
+} // namespace
+
+Package RefillPackage()
+{
+    return Refill(false);
+}
+
+Package KeptRefillPackage()
+{
+    return Refill(true);
+}
+
 } // namespace powercut

@@ -19,6 +19,13 @@ struct Package {
 };
 
 Package RealisticPackage();
+// Replaces a map folder and a folder of read-only sounds the usual way:
+// remove it, make it again, copy the new files in.
+Package RefillPackage();
+// The same with one more copy that fails at every start (its destination
+// folder is never made): the package is kept, and the folders must keep
+// their new files however often the terminal starts.
+Package KeptRefillPackage();
 
 } // namespace powercut
 

@@ -12,6 +12,13 @@ namespace {
 
 using QuietTimers = SupervisorTest;
 
+// The identifiers as the siblings and the device's tools know them, not
+// through the macros the code arms them with.
+const UINT_PTR kMinuteTimer = 1006;
+const UINT_PTR kAfterNaviCloseTimer = 1005;
+const UINT_PTR kCheckAppTimer = 1001;
+const UINT_PTR kAccOffWaitTimer = 1003;
+
 const std::vector<std::string> kOff = AccChangeLog("ACC OFF", 1000);
 const std::vector<std::string> kOn = AccChangeLog("ACC ON", 0);
 
@@ -59,12 +66,12 @@ TEST_F(QuietTimers, MinuteTimerFromCreationAndCloseTimerFromTheQuitRequestRunOnQ
     }, 130000);
 
     const std::vector<TimerTaken>& taken = TimersTaken();
-    EXPECT_EQ(TimesOf(taken, TIMER_MINUTE), Every(60000, 60000, 130000));
-    EXPECT_EQ(TimesOf(taken, TIMER_AFTER_NAVI_CLOSE), Every(32500, 5000, 130000));
+    EXPECT_EQ(TimesOf(taken, kMinuteTimer), Every(60000, 60000, 130000));
+    EXPECT_EQ(TimesOf(taken, kAfterNaviCloseTimer), Every(32500, 5000, 130000));
     // Armed right after TIMER_BUILD_OPTION, so after the watchdog's timer.
-    EXPECT_EQ(IdsAt(taken, 60000), (std::vector<UINT_PTR>{TIMER_CHECK_APP, TIMER_MINUTE}));
+    EXPECT_EQ(IdsAt(taken, 60000), (std::vector<UINT_PTR>{kCheckAppTimer, kMinuteTimer}));
     // The off wait ends with the quit request; its timer stays killed.
-    EXPECT_EQ(TimesOf(taken, TIMER_ACC_OFF_WAIT).back(), 27500u);
+    EXPECT_EQ(TimesOf(taken, kAccOffWaitTimer).back(), 27500u);
 }
 
 TEST_F(QuietTimers, CloseTimerIsArmedByTheWaitStepEvenWhenNothingWasAsked)
@@ -76,7 +83,7 @@ TEST_F(QuietTimers, CloseTimerIsArmedByTheWaitStepEvenWhenNothingWasAsked)
         {1500, AccOff(), kOff},
         {5000, Nothing(), {Log(kVersion)}},
     }, 40000);
-    EXPECT_EQ(TimesOf(TimersTaken(), TIMER_AFTER_NAVI_CLOSE), Every(32500, 5000, 40000));
+    EXPECT_EQ(TimesOf(TimersTaken(), kAfterNaviCloseTimer), Every(32500, 5000, 40000));
 }
 
 TEST_F(QuietTimers, NoCloseTimerWhileTheIgnitionStaysOn)
@@ -84,8 +91,8 @@ TEST_F(QuietTimers, NoCloseTimerWhileTheIgnitionStaysOn)
     Install("Roadlens", Presence::Running);
     Start();
     RunTimeline({{5000, Nothing(), {Log(kVersion)}}}, 70000);
-    EXPECT_TRUE(TimesOf(TimersTaken(), TIMER_AFTER_NAVI_CLOSE).empty());
-    EXPECT_EQ(TimesOf(TimersTaken(), TIMER_MINUTE), std::vector<DWORD>{60000});
+    EXPECT_TRUE(TimesOf(TimersTaken(), kAfterNaviCloseTimer).empty());
+    EXPECT_EQ(TimesOf(TimersTaken(), kMinuteTimer), std::vector<DWORD>{60000});
 }
 
 } // namespace

@@ -33,6 +33,10 @@ TEST(IsSamePath, IgnoresAsciiLetterCaseOnly)
     EXPECT_EQ(1, IsSamePath(L"\\SDMMC\\AirUpdate\\a.DLL", L"\\sdmmc\\airupdate\\A.dll"));
     EXPECT_EQ(0, IsSamePath(L"\\SDMMC\\a.dll", L"\\SDMMC\\a.dl"));
     EXPECT_EQ(0, IsSamePath(L"\\SDMMC\\a.dl", L"\\SDMMC\\a.dll"));
+    // Both ends of the alphabet fold.
+    EXPECT_EQ(1, IsSamePath(L"\\Zip\\A.z", L"\\zip\\a.Z"));
+    // '@' and '`' are 0x20 apart just below the letters.
+    EXPECT_EQ(0, IsSamePath(L"\\a@", L"\\a`"));
     // '[' and '{' are 0x20 apart like the letters, but are not letters.
     EXPECT_EQ(0, IsSamePath(L"\\a[", L"\\a{"));
     // Letters outside ASCII are left to the file system.

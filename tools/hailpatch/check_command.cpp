@@ -11,11 +11,11 @@ void Complain(const std::string& text)
     std::cerr << "hailpatch: " << text << "\n";
 }
 
-int RunCheck(const fs::path& package, const fs::path& publicKey)
+int RunCheck(const fs::path& package, const fs::path& device, const fs::path& publicKey)
 {
     CheckReport report;
     std::string error;
-    if (!CheckPackage(package, &report, &error)) {
+    if (!CheckPackage(package, device, &report, &error)) {
         Complain(error);
         return kStatusBadInput;
     }

@@ -27,8 +27,40 @@ std::string FormatSeconds(unsigned long long ms)
     return text + " s";
 }
 
+namespace {
+
+const char* VerdictText(Severity worst)
+{
+    switch (worst) {
+    case Severity::Destroys: return "destroys or loses files";
+    case Severity::RunsAgain: return "runs again at every start";
+    case Severity::Blocks: return "blocks every start too long";
+    case Severity::NotApplied: return "will not apply";
+    default: return "applies, with warnings";
+    }
+}
+
+void PrintLines(const CheckReport& report, std::ostream& out)
+{
+    for (const ListedLine& line : report.lines) {
+        char number[16];
+        std::snprintf(number, sizeof(number), "%5d%s ", line.number, line.tail ? "+" : " ");
+        out << number << line.what << "\n";
+        for (const std::string& effect : line.effects) {
+            out << "         " << effect << "\n";
+        }
+    }
+}
+
+} // namespace
+
 void PrintReport(const CheckReport& report, std::ostream& out)
 {
+    if (report.ran) {
+        out << "on " << (report.stock ? "a stock terminal" : "a copy of the terminal given") << "\n";
+    } else {
+        out << "the list read only; the start-up not run\n";
+    }
     if (!report.hasList) {
         out << "no patch_list.txt: only the bulk move runs\n";
     } else if (report.leftAlone) {
@@ -36,33 +68,23 @@ void PrintReport(const CheckReport& report, std::ostream& out)
     } else {
         out << "patch_list.txt, first pass:\n";
     }
-    for (const ListedLine& line : report.lines) {
-        char number[16];
-        std::snprintf(number, sizeof(number), "%5d%s ", line.number, line.tail ? "+" : " ");
-        out << number << line.what << "\n";
-    }
+    PrintLines(report, out);
     if (!report.bulkMoves.empty()) {
         out << "bulk move into " << kInstallFolder << ", after closing Hailnet, Hailwire, Hailfare:\n";
         for (const std::string& name : report.bulkMoves) {
             out << "      " << name << "\n";
         }
     }
-    const char* verdict = "clean";
-    bool notApplied = false;
-    bool runsAgain = false;
+    if (!report.nextStart.empty()) {
+        out << "the next start changes:\n";
+        for (const std::string& change : report.nextStart) {
+            out << "      " << change << "\n";
+        }
+    }
     for (const Finding& finding : report.findings) {
-        bool warning = finding.severity == Severity::Warning;
-        out << (warning ? "warning: " : "error: ") << finding.text << "\n";
-        notApplied = notApplied || finding.severity == Severity::NotApplied;
-        runsAgain = runsAgain || finding.severity == Severity::RunsAgain;
+        out << (finding.severity == Severity::Warning ? "warning: " : "error: ") << finding.text << "\n";
     }
-    if (notApplied) {
-        verdict = "will not apply";
-    } else if (runsAgain) {
-        verdict = "runs again at every start";
-    } else if (!report.findings.empty()) {
-        verdict = "applies, with warnings";
-    }
+    const char* verdict = report.findings.empty() ? "clean" : VerdictText(report.Worst());
     unsigned long long total = report.killMs + report.sleepMs + report.failureMs;
     out << "start-up blocked at most " << FormatSeconds(total) << " (windows that stay "
         << FormatSeconds(report.killMs) << ", SLEEP " << FormatSeconds(report.sleepMs)

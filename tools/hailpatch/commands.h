@@ -11,9 +11,10 @@ namespace hailpatch {
 
 namespace fs = std::filesystem;
 
-// With `publicKey` not empty, also the signature check of a terminal that
-// holds that key (Linux only).
-int RunCheck(const fs::path& package, const fs::path& publicKey = fs::path());
+// `device` empty: a stock terminal. With `publicKey` not empty, also the
+// signature check of a terminal that holds that key (Linux only).
+int RunCheck(const fs::path& package, const fs::path& device,
+             const fs::path& publicKey = fs::path());
 
 struct TryOptions {
     fs::path device;

@@ -1,15 +1,16 @@
 // hailpatch: checks, tries and makes update packages on a PC.
 //
-//   hailpatch check PKG
+//   hailpatch check [--device DEV] [--key PUB] PKG
 //   hailpatch try --device DEV PKG [--in-place] [--list [--pass N]]
 //                 [--window TITLE]... [--stays TITLE]... [--real-clock]
 //   hailpatch make --from OLD --to NEW -o PKG [--sign KEY]
 //   hailpatch keygen -o NAME
 //   hailpatch sign PKG --key KEY
 //
-// `check` reads the package with the terminal's own line rules and needs no
-// device; `try` and `make` run the terminal's start-up on the host backend
-// and exist on Linux only. Exit statuses are in the help of each verb.
+// All three run the terminal's own start-up on the host backend (Linux);
+// `check` runs it on a stock terminal or a copy of DEV. The Windows build has
+// `check` only, and there it reads the list without running it. Exit
+// statuses are in the help of each verb.
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -37,11 +38,13 @@ const char kExamples[] =
     ;
 
 const char kCheckStatuses[] =
-    "Exit status: 0 clean, 1 warnings only, 2 the package will not apply or will run again "
-    "at every start, 3 bad input (a missing folder, an unreadable file, a list that is a folder).";
+    "Exit status: 0 clean, 1 warnings only, 2 the package destroys or loses files, runs again at "
+    "every start, blocks every start too long or will not apply, 3 bad input (a missing folder, "
+    "an unreadable file, a list that is a folder, DEV that is no device folder).";
 const char kTryStatuses[] =
     "Exit status: 0 the package was applied and the next start leaves it be, 2 the next start "
-    "would apply it again (or it is never applied), 3 bad input.";
+    "would apply it again (or it is never applied) or a file of the package was lost over the "
+    "two starts, 3 bad input.";
 const char kMakeStatuses[] =
     "Exit status: 0 the package was made, checks clean and turns OLD into NEW, 2 it could not "
     "be made or proven (a name or path the terminal cannot take, or a difference after trying "
@@ -61,11 +64,14 @@ struct Choices {
 
 void AddCheck(CLI::App& app, Choices* choices)
 {
-    CLI::App* check = app.add_subcommand("check", "Says what the terminal will do with a package, "
-        "line by line, and what will go wrong, without a device");
+    CLI::App* check = app.add_subcommand("check", "Runs the package through the terminal's own "
+        "start-up on a stock terminal (or a copy of DEV) and says, line by line, what it did and "
+        "what will go wrong");
     check->add_option("PKG", choices->package, "the package folder (what goes to \\SDMMC\\AirUpdate)")
         ->required();
 #ifndef _WIN32
+    check->add_option("--device", choices->device, "run it on a copy of this device folder "
+        "(DEV/ResidentFlash, DEV/SDMMC) rather than on a stock terminal");
     check->add_option("--key", choices->key, "also check the package's signature as a terminal "
         "holding this public key (NAME.pub) would: verdict 2 if it refuses the package");
 #endif
@@ -144,7 +150,8 @@ int Dispatch(const CLI::App& app, Choices* choices)
 {
     fs::path key = choices->key.empty() ? fs::path() : PathOfArgument(choices->key);
     if (app.got_subcommand("check")) {
-        return RunCheck(PathOfArgument(choices->package), key);
+        return RunCheck(PathOfArgument(choices->package),
+                        choices->device.empty() ? fs::path() : PathOfArgument(choices->device), key);
     }
 #ifndef _WIN32
     if (app.got_subcommand("try")) {

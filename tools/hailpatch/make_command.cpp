@@ -1,5 +1,6 @@
 // `hailpatch make`: a package that turns one install folder into another,
 // checked, then proven on a copy of the old one.
+#include <algorithm>
 #include <iostream>
 #include <sstream>
 #include <system_error>
@@ -26,8 +27,23 @@ bool ValidateFolder(const fs::path& folder, std::string* error)
     return true;
 }
 
-bool ValidateOutput(const fs::path& output, std::string* error)
+bool IsInside(const fs::path& path, const fs::path& folder)
 {
+    std::error_code ec;
+    fs::path inner = fs::weakly_canonical(fs::absolute(path, ec), ec);
+    fs::path outer = fs::weakly_canonical(fs::absolute(folder, ec), ec);
+    auto mismatch = std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end());
+    return mismatch.first == outer.end();
+}
+
+bool ValidateOutput(const MakeOptions& options, std::string* error)
+{
+    const fs::path& output = options.output;
+    if (IsInside(output, options.from) || IsInside(output, options.to)) {
+        *error = DisplayName(output) + ": inside " + DisplayName(IsInside(output, options.from) ?
+                 options.from : options.to) + ", which make reads: choose a folder outside OLD and NEW";
+        return false;
+    }
     std::error_code ec;
     if (fs::exists(output, ec) && (!fs::is_directory(output, ec) || !fs::is_empty(output, ec))) {
         *error = DisplayName(output) + ": already exists and is not an empty folder";
@@ -123,12 +139,28 @@ int SignMadePackage(const MakeOptions& options)
 
 } // namespace
 
+int CheckAndProve(const MakeOptions& options);
+
+// Moves the finished package to where it was asked for (an empty folder
+// there is replaced); a copy when the two lie on different file systems.
+bool MoveToOutput(const fs::path& built, const fs::path& output, std::string* error)
+{
+    std::error_code ec;
+    fs::remove(output, ec);
+    fs::create_directories(fs::absolute(output).parent_path(), ec);
+    fs::rename(built, output, ec);
+    if (ec && !CopyTree(built, output, error)) {
+        return false;
+    }
+    return true;
+}
+
 int RunMake(const MakeOptions& options)
 {
     std::string error;
     PackagePlan plan;
     if (!ValidateFolder(options.from, &error) || !ValidateFolder(options.to, &error) ||
-        !ValidateOutput(options.output, &error)) {
+        !ValidateOutput(options, &error)) {
         Complain(error);
         return kStatusBadInput;
     }
@@ -142,14 +174,34 @@ int RunMake(const MakeOptions& options)
                  " hold the same files: there is nothing to package");
         return kStatusWillNotWork;
     }
-    if (!WritePackage(plan, options.output, &error)) {
+    // The package is built and proven aside; -o gets it only when it is good.
+    TempFolder building;
+    MakeOptions aside = options;
+    if (!building.Make("make-package", &error) ||
+        !WritePackage(plan, aside.output = building.Path() / "package", &error)) {
         Complain(error);
         return kStatusBadInput;
     }
     PrintPlan(plan);
+    int status = CheckAndProve(aside);
+    if (status == kStatusClean && !MoveToOutput(aside.output, options.output, &error)) {
+        Complain(error);
+        return kStatusBadInput;
+    }
+    return status;
+}
 
+int CheckAndProve(const MakeOptions& options)
+{
+    std::string error;
+    TempFolder device;
+    if (!device.Make("make-device", &error) ||
+        !CopyTree(options.from, device.Path() / "ResidentFlash" / "Hailnet", &error)) {
+        Complain(error);
+        return kStatusBadInput;
+    }
     CheckReport report;
-    if (!CheckPackage(options.output, &report, &error) || report.Status() != kStatusClean) {
+    if (!CheckPackage(options.output, device.Path(), &report, &error) || report.Status() != kStatusClean) {
         PrintReport(report, std::cout);
         Complain(error.empty() ? "the package made does not check clean (see above)" : error);
         return kStatusWillNotWork;
@@ -171,7 +223,7 @@ int RunMake(const MakeOptions& options)
         return kStatusWillNotWork;
     }
     std::cout << "tried on a copy of " << DisplayName(options.from) << ": the install folder equals "
-              << DisplayName(options.to) << " byte for byte\n";
+              << DisplayName(options.to) << " byte for byte, names spelled as in it\n";
     return options.signingKey.empty() ? kStatusClean : SignMadePackage(options);
 }
 

@@ -1,10 +1,16 @@
 #include "package_check.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 
 #include "list_walk.h"
+#ifndef _WIN32
+#include "check_findings.h"
+#include "check_run.h"
+#include "model_terminal.h"
+#endif
 #include "native_text.h"
 #include "package_files.h"
 #include "patch/PatchLine.h"
@@ -14,8 +20,6 @@ namespace hailpatch {
 namespace {
 
 const char kOwnImage[] = "hailwatch.exe";
-const unsigned long long kStayingWindowMs = 3000; // three WM_DESTROY posts, a second apart
-const int kClosedForBulkMove = 3;                 // Hailnet, Hailwire, Hailfare
 
 std::string LineLabel(int number)
 {
@@ -48,17 +52,36 @@ int LineOfOffset(const std::string& bytes, size_t offset)
     return line;
 }
 
+// The first NUL that hides text of its line from the terminal (a NUL with
+// only the line end after it hides nothing), or npos.
+size_t TextAfterNul(const std::string& bytes)
+{
+    for (size_t nul = bytes.find('\0'); nul != std::string::npos; nul = bytes.find('\0', nul + 1)) {
+        size_t end = bytes.find('\n', nul);
+        std::string rest = bytes.substr(nul, end == std::string::npos ? std::string::npos : end - nul);
+        if (rest.find_first_not_of(std::string("\0\r", 2)) != std::string::npos) {
+            return nul;
+        }
+    }
+    return std::string::npos;
+}
+
 // Returns whether the text is UTF-16 (its lines then need no further look).
 bool CheckEncoding(const std::string& bytes, CheckReport* report)
 {
     auto add = [report](Severity severity, const std::string& text) {
         report->findings.push_back({severity, "patch_list.txt: " + text});
     };
-    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-        add(Severity::Warning, "starts with a UTF-8 byte-order mark: its first line matches no keyword");
-    }
+    size_t nuls = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\0'));
+    // UTF-16 has a NUL in every other byte of ASCII text; a stray NUL is
+    // only the end of its own line for the terminal.
     bool utf16 = bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0 ||
-                 bytes.find('\0') != std::string::npos;
+                 (nuls >= 2 && nuls * 4 >= bytes.size());
+    size_t hidden = utf16 ? std::string::npos : TextAfterNul(bytes);
+    if (hidden != std::string::npos) {
+        add(Severity::Warning, "byte 0x00 on " + LineLabel(LineOfOffset(bytes, hidden)) +
+                                   ": the terminal reads that line only up to it, and text follows it");
+    }
     if (utf16) {
         add(Severity::NotApplied, "UTF-16 text (NUL bytes): the terminal reads 8-bit text, so no "
                                   "line of it runs, and then deletes it");
@@ -94,9 +117,11 @@ bool WalkList(const fs::path& list, bool checkBytes, ListWalk* walk, CheckReport
     int number = 0;
     bool startSkipped = false;
     while (ReadPatchLine(file, line, &inLongLine, &isTail)) {
+        if (!isTail && ++number == 1) {
+            DropByteOrderMark(line);
+        }
         std::string raw(line, std::strlen(line));
         if (!isTail) {
-            ++number;
             startSkipped = raw.size() < 2 || raw[0] == '#' || raw[0] == '/' || raw[0] == ' ';
         }
         // A comment's bytes reach nothing on the terminal.
@@ -120,74 +145,134 @@ bool WalkList(const fs::path& list, bool checkBytes, ListWalk* walk, CheckReport
 
 // ---- the files of the package ----------------------------------------------
 
-void CheckFiles(const PackageContents& contents, const ListWalk& walk, CheckReport* report)
+// What the package's files alone decide, before anything runs.
+void CheckFiles(const PackageContents& contents, CheckReport* report)
 {
     int topLevel = 0;
-    bool leftAtTop = false;
     for (const PackageFile& file : contents.files) {
         if (IsSignatureFile(file)) {
             continue;  // a signed package's own bookkeeping stays on the card
         }
-        if (!file.topLevel) {
-            if (!file.representable) {
-                report->findings.push_back({Severity::Warning, file.shown +
-                    ": code page 949 cannot hold its name, so no line can name it: never installed"});
-            } else if (!walk.IsMoved(file)) {
-                report->findings.push_back({Severity::Warning, file.shown +
-                    ": in a subfolder that no CP line moves: never installed"});
-            }
-            continue;
-        }
-        ++topLevel;
+        topLevel += file.topLevel ? 1 : 0;
         if (!file.representable) {
-            leftAtTop = true;
-            report->findings.push_back({Severity::RunsAgain, file.shown +
-                ": code page 949 cannot hold its name: it is never moved, and the call, modem and "
-                "meter applications are closed at every start"});
-        } else if (FoldCase(file.name949) == kOwnImage) {
+            report->findings.push_back({file.topLevel ? Severity::RunsAgain : Severity::Warning, file.shown +
+                ": code page 949 cannot hold its name, so " + (file.topLevel ? "it is never moved, and "
+                "the call, modem and meter applications are closed at every start" :
+                "no line can name it: never installed")});
+        } else if (file.topLevel && FoldCase(file.name949) == kOwnImage) {
             report->leftAlone = true;
             report->findings.push_back({Severity::NotApplied, file.shown +
                 ": a package holding the supervisor's own exe is left alone whole: neither its "
                 "list nor its files are used"});
-        } else if (fs::path(file.native) != contents.list && !walk.IsMoved(file)) {
-            leftAtTop = true;
-            report->bulkMoves.push_back(file.shown);
         }
     }
     if (topLevel == 0) {
         report->findings.push_back({Severity::NotApplied,
             "package: no file at its top level, so the terminal does nothing with it"});
     }
-    if (leftAtTop) {
-        report->killMs += kClosedForBulkMove * kStayingWindowMs;
+}
+
+} // namespace
+
+Severity CheckReport::Worst() const
+{
+    Severity worst = Severity::Warning;
+    for (const Finding& finding : findings) {
+        worst = finding.severity > worst ? finding.severity : worst;
     }
-    // Nothing of such a package runs, so it blocks nothing and moves nothing.
-    if (report->leftAlone) {
-        report->bulkMoves.clear();
-        report->killMs = report->sleepMs = report->failureMs = 0;
+    return worst;
+}
+
+int CheckReport::Status() const
+{
+    if (findings.empty()) {
+        return kStatusClean;
+    }
+    return Worst() == Severity::Warning ? kStatusWarnings : kStatusWillNotWork;
+}
+
+#ifndef _WIN32
+namespace {
+
+// The windows the model terminal has running; a KILL line's title is added.
+const char* const kRunningTitles[] = {"Hailnet", "Hailwire", "Hailfare", "Hailtrack"};
+
+std::vector<std::string> RunningTitles(const ListWalk& walk)
+{
+    std::vector<std::string> titles(std::begin(kRunningTitles), std::end(kRunningTitles));
+    for (const std::string& title : walk.KillTitles()) {
+        if (std::find(titles.begin(), titles.end(), title) == titles.end()) {
+            titles.push_back(title);
+        }
+    }
+    return titles;
+}
+
+// The run's findings repeat what the files alone decided (an unmovable
+// name) in its own words; the first word stays.
+void DropRepeatedLeftovers(const PackageContents& contents, CheckReport* report)
+{
+    for (const PackageFile& file : contents.files) {
+        if (file.representable || !file.topLevel) {
+            continue;
+        }
+        auto& findings = report->findings;
+        findings.erase(std::remove_if(findings.begin(), findings.end(), [&file](const Finding& f) {
+            return f.severity == Severity::RunsAgain && f.text.find("\\" + file.shown + ": still") != std::string::npos;
+        }), findings.end());
     }
 }
 
 } // namespace
 
-int CheckReport::Status() const
+// The package through the terminal's own start-up, on the model terminal.
+bool RunPackage(const PackageContents& contents, const fs::path& package, const fs::path& device,
+                const ListWalk& walk, CheckReport* report, std::string* error)
 {
-    int status = kStatusClean;
-    for (const Finding& finding : findings) {
-        int level = finding.severity == Severity::Warning ? kStatusWarnings : kStatusWillNotWork;
-        status = level > status ? level : status;
+    ModelTerminal terminal;
+    CheckRun run;
+    std::vector<std::string> titles = RunningTitles(walk);
+    if (!terminal.Make(device, package, error) || !RunOnModel(terminal.Root(), titles, &run, error)) {
+        return false;
     }
-    return status;
+    JudgeRun(run, report);
+    // A cut start runs its list again from the top at the next start.
+    std::vector<CutLoss> losses;
+    if (!SweepCuts(device, package, titles, LinesToCut(run), &losses, error)) {
+        return false;
+    }
+    JudgeCuts(losses, report);
+    DropRepeatedLeftovers(contents, report);
+    report->ran = true;
+    return true;
 }
+#else
+// The host backend the start-up runs on is POSIX: on Windows only the list's
+// reading is done, and the verdict never says clean.
+bool RunPackage(const PackageContents&, const fs::path&, const fs::path&, const ListWalk&,
+                CheckReport* report, std::string*)
+{
+    report->findings.push_back({Severity::Warning, "package: the start-up was not run (this Windows "
+        "build reads the list only): run hailpatch check on Linux for what the terminal does"});
+    return true;
+}
+#endif
 
-bool CheckPackage(const fs::path& package, CheckReport* report, std::string* error)
+bool CheckPackage(const fs::path& package, const fs::path& device, CheckReport* report,
+                  std::string* error)
 {
     PackageContents contents;
     if (!ReadPackage(package, &contents, error)) {
         return false;
     }
-    ListWalk walk(contents, report);
+#ifndef _WIN32
+    if (!device.empty() && !ValidateDevice(device, error)) {
+        return false;
+    }
+#endif
+    ListWalk walk(report);
     report->hasList = !contents.list.empty();
+    report->stock = device.empty();
     if (report->hasList) {
         std::string bytes;
         if (!ReadBytes(contents.list, &bytes, error)) {
@@ -198,8 +283,8 @@ bool CheckPackage(const fs::path& package, CheckReport* report, std::string* err
             return false;
         }
     }
-    CheckFiles(contents, walk, report);
-    return true;
+    CheckFiles(contents, report);
+    return RunPackage(contents, package, device, walk, report, error);
 }
 
 } // namespace hailpatch

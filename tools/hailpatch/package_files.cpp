@@ -68,8 +68,14 @@ bool AddEntry(const fs::path& root, const fs::directory_entry& entry,
 
 bool IsSignatureFile(const PackageFile& file)
 {
-    return file.representable && (IsSameManifestPath(file.name949.c_str(), kManifestPath) ||
-                                  IsSameManifestPath(file.name949.c_str(), kSignaturePath));
+    return file.representable && IsSignatureName(file.name949);
+}
+
+bool IsSignatureName(const std::string& name)
+{
+    std::string path = WithBackslashes(name);
+    return IsSameManifestPath(path.c_str(), kManifestPath) ||
+           IsSameManifestPath(path.c_str(), kSignaturePath);
 }
 
 std::string FoldCase(const std::string& name)

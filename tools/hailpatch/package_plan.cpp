@@ -120,7 +120,26 @@ bool AddLine(const InstallEntry& entry, const std::string& line, PackagePlan* pl
 bool Differs(const InstallEntry& now, const InstallTree& old, const std::string& key)
 {
     auto it = old.find(key);
-    return it == old.end() || it->second.folder || !SameBytes(it->second.native, now.native);
+    return it == old.end() || it->second.folder || it->second.name949 != now.name949 ||
+           !SameBytes(it->second.native, now.native);
+}
+
+// The terminal keeps a file's spelling when it is overwritten, so a file
+// renamed only in letter case is deleted first and then brought anew.
+bool RenamedInCase(const InstallTree& old, const InstallTree& now, const std::string& key)
+{
+    auto before = old.find(key);
+    auto after = now.find(key);
+    return before != old.end() && after != now.end() && before->second.name949 != after->second.name949;
+}
+
+// The terminal's RM does not clear a read-only attribute, so such a file
+// cannot be removed by a list.
+bool IsReadOnly(const fs::path& file)
+{
+    std::error_code ec;
+    fs::perms perms = fs::status(file, ec).permissions();
+    return !ec && (perms & fs::perms::owner_write) == fs::perms::none;
 }
 
 bool PlanRemovals(const InstallTree& old, const InstallTree& now, PackagePlan* plan, std::string* error)
@@ -128,10 +147,24 @@ bool PlanRemovals(const InstallTree& old, const InstallTree& now, PackagePlan* p
     // Files first, then folders from the deepest, so each RMDIR finds its
     // subfolders gone.
     for (const auto& [key, entry] : old) {
-        bool kept = now.count(key) != 0 && now.at(key).folder == entry.folder;
+        if (RenamedInCase(old, now, key) && entry.folder) {
+            *error = DisplayName(entry.native) + ": the folder is renamed only in letter case in " +
+                     "NEW (" + Cp949ToUtf8(now.at(key).name949) + "), which the terminal ignores; "
+                     "rename it on the terminals with a package of its own";
+            return false;
+        }
+        bool kept = now.count(key) != 0 && now.at(key).folder == entry.folder && !RenamedInCase(old, now, key);
         bool folderGoes = !ParentKey(key).empty() && !IsFolderIn(now, ParentKey(key));
-        if (!entry.folder && !kept && !folderGoes &&
-            !AddLine(entry, "RM(" + kInstallFolder + "\\" + entry.name949 + ")", plan, error)) {
+        if (entry.folder || kept || folderGoes) {
+            continue;
+        }
+        if (IsReadOnly(entry.native)) {
+            *error = DisplayName(entry.native) + ": read-only, and NEW " +
+                     (now.count(key) != 0 ? "renames it" : "removes it") + ": the terminal's RM "
+                     "cannot delete a read-only file, so no package can do this";
+            return false;
+        }
+        if (!AddLine(entry, "RM(" + kInstallFolder + "\\" + entry.name949 + ")", plan, error)) {
             return false;
         }
     }
@@ -214,6 +247,10 @@ bool WritePackage(const PackagePlan& plan, const fs::path& output, std::string* 
     }
     fs::create_directories(output, ec);
     for (const PlannedFile& file : plan.files) {
+        if (!std::ifstream(file.source, std::ios::binary)) {
+            *error = DisplayName(file.source) + ": cannot be read";
+            return false;
+        }
         fs::path target = output / file.inPackage;
         fs::create_directories(target.parent_path(), ec);
         if (!ec) {

@@ -5,9 +5,11 @@
 
 #include "commands.h"
 #include "device_tree.h"
+#include "model_terminal.h"
 #include "native_text.h"
 #include "package_check.h"
 #include "package_files.h"
+#include "package_outcome.h"
 #include "startup_run.h"
 
 namespace hailpatch {
@@ -19,21 +21,12 @@ namespace {
 bool ValidateTry(const TryOptions& options, std::string* error)
 {
     std::error_code ec;
-    if (!fs::is_directory(options.device, ec)) {
-        *error = DisplayName(options.device) +
-                 (fs::exists(options.device, ec) ? ": not a folder" : ": no such folder");
-        return false;
-    }
-    if (!fs::is_directory(options.device / "ResidentFlash", ec)) {
-        *error = DisplayName(options.device) + ": not a device folder (no ResidentFlash folder in it)";
-        return false;
-    }
     if (!options.publicKey.empty() && !fs::is_regular_file(options.publicKey, ec)) {
         *error = DisplayName(options.publicKey) + ": no such key file";
         return false;
     }
     PackageContents contents;
-    return ReadPackage(options.package, &contents, error);
+    return ValidateDevice(options.device, error) && ReadPackage(options.package, &contents, error);
 }
 
 // The terminal takes signed packages only once it holds the fleet's key.
@@ -45,24 +38,6 @@ bool PlaceKey(const fs::path& publicKey, const fs::path& device, std::string* er
     fs::copy_file(publicKey, hailnet / "update.pub", fs::copy_options::overwrite_existing, ec);
     if (ec) *error = DisplayName(publicKey) + ": cannot be put on the device: " + ec.message();
     return !ec;
-}
-
-// The package goes to the card through a staging copy, so that a package
-// lying inside the card's update folder survives the emptying of it.
-bool PlacePackage(const fs::path& package, const fs::path& device, std::string* error)
-{
-    TempFolder staging;
-    if (!staging.Make("package", error) || !CopyTree(package, staging.Path(), error)) {
-        return false;
-    }
-    fs::path update = device / "SDMMC" / "AirUpdate";
-    std::error_code ec;
-    fs::remove_all(update, ec);
-    if (ec) {
-        *error = DisplayName(update) + ": cannot be emptied: " + ec.message();
-        return false;
-    }
-    return CopyTree(staging.Path(), update, error);
 }
 
 void PrintSection(const std::string& title, const std::vector<std::string>& lines)
@@ -81,16 +56,14 @@ std::string FormatBlocked(unsigned long long ms)
 // One start, printed; the changes are measured against `before`. With
 // `refused`, tells whether a terminal holding the fleet's key refused the
 // package.
-bool ShowStart(const std::string& name, const StartupSetup& setup, std::string* error,
-               bool* refused = nullptr)
+bool ShowStart(const std::string& name, const StartupSetup& setup, Tree* before, Tree* after,
+               std::string* error, bool* refused = nullptr)
 {
-    Tree before;
-    Tree after;
-    if (!SnapshotTree(setup.root, &before, error)) {
+    if (!SnapshotTree(setup.root, before, error)) {
         return false;
     }
     StartupOutcome outcome = RunStartup(setup);
-    if (!SnapshotTree(setup.root, &after, error)) {
+    if (!SnapshotTree(setup.root, after, error)) {
         return false;
     }
     PrintSection(name + ": log", outcome.log);
@@ -105,7 +78,7 @@ bool ShowStart(const std::string& name, const StartupSetup& setup, std::string* 
         std::cout << "patch list result: " << outcome.listResult << "\n";
     }
     std::cout << "== " << name << ": blocked " << FormatBlocked(outcome.blockedMs) << "\n";
-    std::vector<std::string> changes = DescribeChanges(before, after);
+    std::vector<std::string> changes = DescribeChanges(*before, *after);
     if (changes.empty()) {
         changes.push_back("(nothing changed)");
     }
@@ -139,6 +112,7 @@ bool AppliesAgain(const fs::path& device, std::string* why)
         *why = "no: the package left no file at its top level";
         return false;
     }
+    // Only the kept list is left: the next start runs it all again.
     *why = "yes:";
     if (list) {
         *why += " the list was kept (a CP failed or it could not be read or deleted);";
@@ -150,6 +124,24 @@ bool AppliesAgain(const fs::path& device, std::string* why)
         }
     }
     return true;
+}
+
+// What became of the package's files over both starts; true when one was
+// lost (in neither place).
+bool ReportPackageFiles(const Tree& before, const Tree& after)
+{
+    std::vector<std::string> lost = LostPackageFiles(before, after);
+    for (const std::string& path : lost) {
+        std::cout << "lost " << path << ": neither installed nor still in the package\n";
+    }
+    std::vector<std::string> left = UnmovedSubfolderFiles(before, after);
+    if (!left.empty()) {
+        std::cout << "== left in the package's subfolders, moved by nothing:\n";
+        for (const std::string& path : left) {
+            std::cout << path << "\n";
+        }
+    }
+    return !lost.empty();
 }
 
 } // namespace
@@ -182,8 +174,11 @@ int RunTry(const TryOptions& options)
     setup.pass = options.pass;
     setup.closing = options.closing;
     setup.staying = options.staying;
+    Tree first;
+    Tree afterFirst;
     bool refused = false;
-    if (!ShowStart(options.listOnly ? "patch list" : "start 1", setup, &error, &refused)) {
+    if (!ShowStart(options.listOnly ? "patch list" : "start 1", setup, &first, &afterFirst, &error,
+                   &refused)) {
         Complain(error);
         return kStatusBadInput;
     }
@@ -198,11 +193,14 @@ int RunTry(const TryOptions& options)
               "above); it stays whole";
     }
     std::cout << "== next start applies the package again: " << why << "\n";
-    if (!ShowStart("start 2", setup, &error)) {
+    Tree second;
+    Tree last;
+    if (!ShowStart("start 2", setup, &second, &last, &error)) {
         Complain(error);
         return kStatusBadInput;
     }
-    return again ? kStatusWillNotWork : kStatusClean;
+    bool lost = ReportPackageFiles(first, last);
+    return again || lost ? kStatusWillNotWork : kStatusClean;
 }
 
 } // namespace hailpatch

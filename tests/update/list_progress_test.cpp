@@ -1,0 +1,134 @@
+// The list's progress record over several starts where a golden case does
+// not fit: more failed copies than the record names one by one, and a new
+// package placed over a half-applied one.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "log/WriteLog.h"
+#include "patch/StartupUpdate.h"
+#include "platform/host/host_control.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kPackage[] = "\\SDMMC\\AirUpdate\\";
+const char kInstall[] = "\\ResidentFlash\\Hailnet\\";
+const char kRecordA[] = "\\SDMMC\\AirUpdate.resume-a";
+const char kRecordB[] = "\\SDMMC\\AirUpdate.resume-b";
+
+class ListProgressTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        root_ = fs::temp_directory_path() / ("hailwatch-progress-" + std::to_string(getpid()));
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "ResidentFlash" / "Hailnet");
+        fs::create_directories(root_ / "SDMMC" / "AirUpdate");
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    void Put(const std::string& devicePath, const std::string& content)
+    {
+        fs::path native = host::NativePath(devicePath);
+        fs::create_directories(native.parent_path());
+        std::ofstream(native, std::ios::binary) << content;
+    }
+    std::string Read(const std::string& devicePath)
+    {
+        std::ifstream in(host::NativePath(devicePath), std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        return in ? bytes.str() : "(missing)";
+    }
+    bool Exists(const std::string& devicePath) { return fs::exists(host::NativePath(devicePath)); }
+
+    // One start of a fresh process; answers its log.
+    std::string Start()
+    {
+        host::Reset();
+        host::SetDeviceRoot(root_.string());
+        host::UseVirtualClock(0, SYSTEMTIME{2024, 5, 2, 14, 10, 0, 0, 0});
+        host::CaptureDebugOutput(true);
+        SetLogEcho(1);
+        RunStartupUpdate();
+        std::string log;
+        for (const std::wstring& line : host::DebugOutput()) {
+            log += host::Narrow(line);
+        }
+        return log;
+    }
+
+    fs::path root_;
+};
+
+std::string TableName(int i)
+{
+    return "t" + std::to_string(100 + i) + ".tbl";
+}
+
+// Seventy copies into a folder that is not there yet, after a refill of the
+// map folder: the record cannot name them all, so the next start retries
+// every copy up to the last failure, and still never the RMDIR.
+TEST_F(ListProgressTest, MoreFailedCopiesThanTheRecordNamesAreRetriedWithoutTheLinesBefore)
+{
+    host::SetDeviceRoot(root_.string());
+    Put(std::string(kInstall) + "Map\\road.dat", "old road");
+    std::string list = "RMDIR(\\ResidentFlash\\Hailnet\\Map)\r\n"
+                       "MKDIR(\\ResidentFlash\\Hailnet\\Map)\r\n"
+                       "CP(Map/road.dat)(\\ResidentFlash\\Hailnet)\r\n";
+    Put(std::string(kPackage) + "Map\\road.dat", "new road");
+    for (int i = 0; i < 70; ++i) {
+        list += "CP(" + TableName(i) + ")(\\ResidentFlash\\Hailnet\\Tables)\r\n";
+        Put(kPackage + TableName(i), "table " + std::to_string(i));
+    }
+    Put(std::string(kPackage) + "patch_list.txt", list);
+
+    Start();
+    EXPECT_EQ("new road", Read(std::string(kInstall) + "Map\\road.dat"));
+    EXPECT_TRUE(Exists(std::string(kPackage) + "patch_list.txt"));
+    EXPECT_TRUE(Exists(kRecordA) || Exists(kRecordB));
+
+    fs::create_directories(host::NativePath(std::string(kInstall) + "Tables"));
+    std::string second = Start();
+    EXPECT_EQ(std::string::npos, second.find("RMDIR[774]")) << second;
+    EXPECT_NE(std::string::npos, second.find("[590]")) << second;
+    EXPECT_EQ("new road", Read(std::string(kInstall) + "Map\\road.dat"));
+    for (int i = 0; i < 70; ++i) {
+        EXPECT_EQ("table " + std::to_string(i), Read(std::string(kInstall) + "Tables\\" + TableName(i)));
+    }
+    EXPECT_FALSE(Exists(std::string(kPackage) + "patch_list.txt"));
+    EXPECT_FALSE(Exists(kRecordA) || Exists(kRecordB));
+}
+
+// A half-applied package replaced by a new one: the old record names lines
+// the new list also has, but belongs to other bytes, so the new list runs
+// from its first line.
+TEST_F(ListProgressTest, ANewListOverAHalfAppliedOneStartsFromItsFirstLine)
+{
+    host::SetDeviceRoot(root_.string());
+    Put(std::string(kInstall) + "old.dll", "old");
+    Put(std::string(kPackage) + "a.dll", "a");
+    Put(std::string(kPackage) + "patch_list.txt",
+        "SLEEP(10)\r\nCP(a.dll)(\\ResidentFlash\\NoSuchFolder)\r\n");
+    Start();
+    ASSERT_TRUE(Exists(kRecordA) || Exists(kRecordB));
+
+    fs::remove_all(host::NativePath("\\SDMMC\\AirUpdate"));
+    Put(std::string(kPackage) + "b.dll", "b");
+    Put(std::string(kPackage) + "patch_list.txt",
+        "RM(\\ResidentFlash\\Hailnet\\old.dll)\r\nCP(b.dll)(\\ResidentFlash\\Hailnet)\r\n");
+    std::string log = Start();
+    EXPECT_EQ(std::string::npos, log.find("[590]")) << log;
+    EXPECT_FALSE(Exists(std::string(kInstall) + "old.dll"));
+    EXPECT_EQ("b", Read(std::string(kInstall) + "b.dll"));
+    EXPECT_FALSE(Exists(kRecordA) || Exists(kRecordB));
+}
+
+} // namespace

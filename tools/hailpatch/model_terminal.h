@@ -1,0 +1,49 @@
+// The terminal a check runs on: a copy of a real terminal's tree or a stock
+// one, with the package on its card and the applications running; and the
+// device paths of it as the terminal resolves them.
+#ifndef HAILPATCH_MODEL_TERMINAL_H
+#define HAILPATCH_MODEL_TERMINAL_H
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "device_tree.h"
+
+namespace hailpatch {
+
+namespace fs = std::filesystem;
+
+extern const char kInstallFolder[];     // \ResidentFlash\Hailnet
+extern const char kUpdateFolder[];      // \SDMMC\AirUpdate
+// The executables of the applications the supervisor keeps running.
+extern const char* const kWatchedImages[4];
+
+class ModelTerminal {
+public:
+    // A copy of `device` (a folder with ResidentFlash and SDMMC), or, when it
+    // is empty, a stock terminal; then the package on its card. False with
+    // one line in `error` when it cannot be made.
+    bool Make(const fs::path& device, const fs::path& package, std::string* error);
+    const fs::path& Root() const { return folder_.Path(); }
+
+private:
+    TempFolder folder_;
+};
+
+// Checks that a folder is a device folder, before anything is copied.
+bool ValidateDevice(const fs::path& device, std::string* error);
+
+// Puts a copy of `package` at the card's update folder of `device`, through
+// a staging copy, so that a package lying there already survives.
+bool PlacePackage(const fs::path& package, const fs::path& device, std::string* error);
+
+// The device path (949) as the host backend resolves it on the device now:
+// ".", "..", trailing dots and spaces applied, existing folders and files in
+// their own spelling; UTF-8, backslashes. Empty for a path naming nothing
+// (a network path, a drive letter).
+std::string ResolveDevicePath(const std::string& path949);
+
+} // namespace hailpatch
+
+#endif
