@@ -1,5 +1,15 @@
 // hailog's one parse of a line, the file names and times it trusts, the
 // decoding of damaged bytes, and the listing's filters.
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "log_stream.h"
 #include <gtest/gtest.h>
 
 #include "clock.h"
@@ -154,6 +164,131 @@ TEST(HailogFilter, CombinesNumbersFunctionErrorsAndTime)
     both.errorsOnly = true;
     EXPECT_FALSE(both.Accepts(restart));
     EXPECT_TRUE(both.Accepts(refusal));
+}
+
+} // namespace
+} // namespace hailog
+
+namespace hailog {
+namespace {
+
+// iconv's own reading of the bytes, as hailog read them before the table:
+// a byte iconv refuses is one '?' and the next byte is read afresh.
+std::string ThroughIconv(const std::string& bytes, size_t& bad)
+{
+    iconv_t codec = iconv_open("UTF-8", "CP949");
+    std::string out;
+    char buffer[4096];
+    char* in = const_cast<char*>(bytes.data());
+    size_t left = bytes.size();
+    while (left > 0) {
+        char* at = buffer;
+        size_t room = sizeof(buffer);
+        const size_t done = iconv(codec, &in, &left, &at, &room);
+        out.append(buffer, static_cast<size_t>(at - buffer));
+        if (done == static_cast<size_t>(-1) && errno != E2BIG) {
+            out.push_back('?');
+            ++bad;
+            ++in;
+            --left;
+        }
+    }
+    iconv_close(codec);
+    for (char& c : out)
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n') || c == 0x7F)
+            c = '?';
+    return out;
+}
+
+// Text of every character 949 has (each pair iconv takes alone), mixed with
+// ASCII and in random order: the table and iconv's own stream agree.
+TEST(HailogCp949, TheTableReadsTextAsIconvDoes)
+{
+    std::vector<std::string> characters;
+    iconv_t codec = iconv_open("UTF-8", "CP949");
+    for (int lead = 0x81; lead <= 0xFE; ++lead)
+        for (int trail = 0x41; trail < 256; ++trail) {
+            char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)}, out[8];
+            char *in = pair, *at = out;
+            size_t left = 2, room = sizeof(out);
+            if (iconv(codec, &in, &left, &at, &room) != static_cast<size_t>(-1))
+                characters.emplace_back(pair, 2);
+        }
+    iconv_close(codec);
+    ASSERT_GT(characters.size(), 8000u); // the Hangul syllables alone are 8,822
+    std::mt19937 random(949);
+    std::shuffle(characters.begin(), characters.end(), random);
+    std::string bytes;
+    for (const std::string& character : characters)
+        bytes += character + (random() % 4 == 0 ? std::string(1, static_cast<char>(0x20 + random() % 95)) : "");
+    size_t bad = 0;
+    const std::string expected = ThroughIconv(bytes, bad);
+    Decoded decoded;
+    ASSERT_TRUE(DecodeCp949(bytes, decoded));
+    EXPECT_EQ(decoded.badBytes, 0u);
+    EXPECT_EQ(bad, 0u);
+    EXPECT_TRUE(decoded.utf8 == expected) << "first difference at byte "
+                                          << std::mismatch(decoded.utf8.begin(), decoded.utf8.end(),
+                                                           expected.begin(), expected.end()).first -
+                                                 decoded.utf8.begin();
+}
+
+class Kept : public LineSink {
+public:
+    void FileBegins(const LogFile& file) override { text += "== " + file.path.filename().string() + "\n"; }
+    void Take(const LogLine& line) override
+    {
+        text += std::string(line.raw) + "|" + std::to_string(line.Parsed() ? line.Time() : -1) + "\n";
+    }
+    std::string text;
+};
+
+// Files of several blocks, with lines of every length across the block
+// edges, read on one thread and on four: the same lines in the same order as
+// one whole decoding of each file gives, and the same warnings.
+TEST(HailogBlocks, ReadingInBlocksOnSeveralThreadsGivesTheLinesOfOneRead)
+{
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "hailog-blocks-test";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    std::mt19937 random(16);
+    std::vector<LogFile> files;
+    std::string expected;
+    for (int hour = 0; hour < 4; ++hour) {
+        std::string bytes;
+        while (bytes.size() < static_cast<size_t>(hour) * 1100000 + 10) {
+            const size_t length = random() % 7 == 0 ? random() % 3000 : random() % 90;
+            bytes += "05:07 [K] <I> CheckApp[409] \xC4\xDD" + std::string(length, 'x') +
+                     (random() % 5 ? "\r\n" : "\n");
+        }
+        if (hour == 3)
+            bytes += "59:59 [K] cut";
+        LogFile file{folder / ("hailwatch-20240611" + std::to_string(10 + hour) + ".log"),
+                     kHour + 3600 * (hour + 1)};
+        std::ofstream(file.path, std::ios::binary) << bytes;
+        files.push_back(file);
+        expected += "== " + file.path.filename().string() + "\n";
+        std::string plain;
+        for (size_t i = 0; i < bytes.size(); ++i)
+            if (bytes[i] != '\r')
+                plain += bytes[i];
+        Decoded decoded;
+        ASSERT_TRUE(DecodeCp949(plain, decoded));
+        std::istringstream lines(decoded.utf8);
+        for (std::string line; std::getline(lines, line);) {
+            const LogLine parsed = ParseLine(line, file.hour);
+            expected += line + "|" + std::to_string(parsed.Parsed() ? parsed.Time() : -1) + "\n";
+        }
+    }
+    for (unsigned jobs : {1u, 4u}) {
+        Problems problems;
+        Kept kept;
+        ReadInOrder(files, ReadSettings{jobs, nullptr}, problems, kept);
+        EXPECT_TRUE(kept.text == expected) << jobs << " threads: " << kept.text.size() << " bytes, expected "
+                                           << expected.size();
+        EXPECT_EQ(problems.Count(), 1) << "the last line without its end, said once";
+    }
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace

@@ -2,8 +2,13 @@
 // when an update is kept, how ignition periods end, the hours with no file.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <sstream>
 
+#include <algorithm>
+#include <random>
+
+#include "event_store.h"
 #include "summary.h"
 #include "summary_output.h"
 
@@ -23,7 +28,10 @@ protected:
         const Seconds start = kNine + (hour - 9) * 3600;
         files_.push_back({"hailwatch-x.log", start});
         for (const std::string& line : lines)
-            lines_.push_back(ParseLine(line.substr(0, 5) + " [K] " + line.substr(6), start));
+        {
+            texts_.push_back(line.substr(0, 5) + " [K] " + line.substr(6));
+            lines_.push_back(ParseLine(texts_.back(), start));
+        }
     }
     void Started(const char* at) { Hour(current_, {std::string(at) + " " + kRule, std::string(at) + " " + kStart}); }
 
@@ -38,6 +46,7 @@ protected:
 
     int current_ = 9;
     std::vector<LogFile> files_;
+    std::deque<std::string> texts_; // the lines refer to them
     std::vector<LogLine> lines_;
 };
 
@@ -179,6 +188,57 @@ TEST_F(HailogSummary, WritesOneJsonObjectALineThatNoScriptTagCanBreak)
     EXPECT_EQ(page.find("</script>"), std::string::npos);
     EXPECT_EQ(nlohmann::ordered_json::parse(page)["failed"][0].get<std::string>().find("</script>") != std::string::npos,
               true);
+}
+
+} // namespace
+} // namespace hailog
+
+namespace hailog {
+namespace {
+
+std::string Describe(const Event& event)
+{
+    return FormatTime(event.time) + " " + std::to_string(event.number) + " " + event.application +
+           (event.end ? FormatTime(*event.end) : "") + event.update.package +
+           (event.update.failed.empty() ? "" : event.update.failed[0]) + (event.lines.empty() ? "" : event.lines[0]);
+}
+
+// Events past the memory budget go through temporary files: whatever the
+// budget, they come back in time order, ties in the order they were begun,
+// every field as it went in.
+TEST(HailogEventStore, GivesBackTheOrderOfOneSortWhateverItHolds)
+{
+    std::mt19937 random(128);
+    std::vector<std::pair<std::uint64_t, Event>> events;
+    for (std::uint64_t order = 0; order < 3000; ++order) {
+        Event event;
+        event.kind = random() % 3 ? EventKind::Restart : EventKind::Update;
+        event.time = kNine + static_cast<Seconds>(random() % 500);
+        event.application = event.kind == EventKind::Restart ? "Hailnet" : "";
+        event.number = static_cast<int>(order);
+        if (event.kind == EventKind::Update) {
+            event.update.package = "found";
+            event.update.failed = {"CP " + std::to_string(order)};
+            event.lines = {"line " + std::to_string(order)};
+            event.end = event.time + 5;
+        }
+        events.emplace_back(order, event);
+    }
+    std::stable_sort(events.begin(), events.end(),
+                     [](const auto& a, const auto& b) { return a.second.time < b.second.time; });
+    for (size_t budget : {size_t(1) << 30, size_t(4096)}) {
+        EventStore store(budget);
+        // Handed over in the order they were begun, as the reader does.
+        std::vector<std::pair<std::uint64_t, Event>> begun = events;
+        std::sort(begun.begin(), begun.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (auto& [order, event] : begun)
+            store.Add(Event(event), order);
+        std::vector<std::string> seen, wanted;
+        store.Visit([&](const Event& event) { seen.push_back(Describe(event)); });
+        for (const auto& item : events)
+            wanted.push_back(Describe(item.second));
+        EXPECT_EQ(seen, wanted) << "budget " << budget;
+    }
 }
 
 } // namespace

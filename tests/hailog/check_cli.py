@@ -63,6 +63,11 @@ def main():
         # The same file named twice is read once.
         (["summary", dev, os.path.join(log, "hailwatch-2024061110.log")], 0, None, []),
         (["html", dev, "-o", os.path.join(work, "no", "such", "folder", "day.html")], 2, "", ["cannot be written"]),
+        (["summary", "-j", "0", dev], 2, "", ["--jobs"]),
+        (["fleet", os.path.join(work, "missing")], 2, "", ["missing: no such folder"]),
+        (["fleet", os.path.join(work, "empty")], 2, "", ["no terminal folders"]),
+        # The damaged terminal's warnings carry its name; the others read clean.
+        (["fleet", "--json", work], 1, None, ["empty: ", "junk: ", "junk: ", "junk: "]),
     ]
     problems = []
     for args, status, out, err in cases:

@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
 """The day's page in a real browser: headless Chromium loads the page that
-`hailog html` wrote, its DOM after the script ran must hold the lanes and a
-mark at the right time for every event of `hailog summary --json`, and a
-screenshot of it must show the timeline's colours, not a blank page.
+`hailog html` wrote, its DOM after the script ran must hold the lanes and,
+for every event of `hailog summary --json`, a mark or bar that counts it at
+its time, and a screenshot of it must show the timeline's colours, not a
+blank page. Then a month of dense logs (made by MAKE_LOGS): its page stays
+under 5 MB, is drawn a day per row, and its gathered marks still count
+every restart.
 
-    check_page.py HAILOG FOLDER WORK
+    check_page.py HAILOG FOLDER WORK MAKE_LOGS
 """
 import json
 import os
@@ -103,55 +106,86 @@ def pixels(png_path):
     return width, height, rows
 
 
-def check_dom(dom, events, problems):
+def marks_and_bars(found):
+    """Counts of events drawn, by (class, lane or None), and the times each is drawn at."""
+    counted, times = Counter(), {}
+    for tag, a in found:
+        if tag == "g" and a.get("class", "").startswith("mark "):
+            key = (a["class"], a["data-lane"])
+        elif tag == "rect" and "data-count" in a:
+            key = (a["class"], None)
+        else:
+            continue
+        counted[key] += int(a["data-count"])
+        times.setdefault(key, set()).add((a["data-time"], a.get("data-end")))
+    return counted, times
+
+
+def wanted_of(events):
+    """What each event of the summary must be drawn as: (class, lane or None) and (time, end)."""
+    wanted = []
+    for e in events:
+        kind, time = e["kind"], e["time"]
+        if kind == "restart":
+            wanted.append((("mark restart", e["application"]), (time, None)))
+        elif kind == "navi_close":
+            wanted.append((("mark navi-close", "Roadlens"), (time, None)))
+        elif kind == "navi_start":
+            wanted.append((("mark navi-start", "Roadlens"), (time, None)))
+        elif kind == "update":
+            failed = " failed" if e["failed"] or e["kept"] else ""
+            wanted.append((("mark update" + failed, "updates"), (time, None)))
+        elif kind == "build_option_failed":
+            wanted.append((("mark build-option", "supervisor"), (time, None)))
+        elif kind == "run":
+            wanted.append((("run", None), (time, e["end"])))
+            wanted.append((("acc-on", None), (time, e["end"])))
+            if e["ended"] == "no end banner":
+                wanted.append((("mark cut", "supervisor"), (e["end"], None)))
+        elif kind == "ignition_off":
+            wanted.append((("acc-off", None), (time, e["end"])))
+        elif kind == "no_file":
+            wanted.append((("nofile", None), (time, e["end"])))
+    return wanted
+
+
+def check_dom(dom, events, problems, exact=True):
     parser = Elements()
     parser.feed(dom)
     found = parser.found
     svgs = [a for t, a in found if t == "svg" and a.get("id") == "chart"]
     if not svgs:
         problems.append("no timeline drawn (svg#chart missing: did the script run?)")
-        return
+        return 0, 0, 0
     lanes = [a["data-lane"] for t, a in found if t == "g" and a.get("class") == "lane"]
-    if lanes != LANES:
-        problems.append(f"lanes {lanes}, expected {LANES}")
-    marks = Counter((a.get("class"), a.get("data-lane"), a.get("data-time"))
-                    for t, a in found if t == "g" and a.get("class", "").startswith("mark "))
-    spans = Counter((a.get("class"), a.get("data-time"), a.get("data-end"))
-                    for t, a in found if t == "rect" and "data-time" in a)
-    wanted_marks, wanted_spans = Counter(), Counter()
-    for e in events:
-        kind, time = e["kind"], e["time"]
-        if kind == "restart":
-            wanted_marks[("mark restart", e["application"], time)] += 1
-        elif kind == "navi_close":
-            wanted_marks[("mark navi-close", "Roadlens", time)] += 1
-        elif kind == "navi_start":
-            wanted_marks[("mark navi-start", "Roadlens", time)] += 1
-        elif kind == "update":
-            failed = " failed" if e["failed"] or e["kept"] else ""
-            wanted_marks[("mark update" + failed, "updates", time)] += 1
-        elif kind == "build_option_failed":
-            wanted_marks[("mark build-option", "supervisor", time)] += 1
-        elif kind == "run":
-            wanted_spans[("run", time, e["end"])] += 1
-            wanted_spans[("acc-on", time, e["end"])] += 1
-            if e["ended"] == "no end banner":
-                wanted_marks[("mark cut", "supervisor", time)] += 1
-        elif kind == "ignition_off":
-            wanted_spans[("acc-off", time, e["end"])] += 1
-        elif kind == "no_file":
-            wanted_spans[("nofile", time, e["end"])] += 1
+    rows = sum(1 for t, a in found if t == "g" and a.get("class") == "row")
+    if lanes != LANES * rows:
+        problems.append(f"lanes {lanes[:8]}..., expected {LANES} in each of {rows} rows")
+    counted, times = marks_and_bars(found)
+    wanted = wanted_of(events)
+    wanted_counts = Counter(key for key, _ in wanted)
+    for key in set(wanted_counts) | set(counted):
+        if counted[key] != wanted_counts[key]:
+            problems.append(f"{key}: {counted[key]} drawn, {wanted_counts[key]} in the summary")
+    # A mark or bar is drawn at its first event's time; on a day's page
+    # every event is its own mark, at its exact time (and end).
+    wanted_times = {}
+    for key, when in wanted:
+        wanted_times.setdefault(key, set()).add(when if key[1] is None else (when[0], None))
+    for key, drawn in times.items():
+        for when in drawn - wanted_times.get(key, set()):
+            problems.append(f"{key} drawn at {when}, when no such event is in the summary")
+    drawn_marks = sum(len(v) for v in times.values())
+    if exact and drawn_marks != len(wanted):
+        problems.append(f"{drawn_marks} marks and bars for {len(wanted)} events: some were merged on a day's page")
     # Every mark and bar carries its log lines for hovering; the page's own
     # title is the one more.
     titles = sum(1 for t, _ in found if t == "title") - 1
-    if titles != sum(marks.values()) + sum(spans.values()):
-        problems.append(f"{titles} hover texts for {sum(marks.values()) + sum(spans.values())} marks and bars")
-    for what, wanted, drawn in (("mark", wanted_marks, marks), ("span", wanted_spans, spans)):
-        for item in (wanted - drawn):
-            problems.append(f"{what} missing: {item}")
-        for item in (drawn - wanted):
-            problems.append(f"{what} not in the summary: {item}")
-    return sum(wanted_marks.values()), sum(wanted_spans.values())
+    hovered = sum(1 for t, a in found if (t == "g" and a.get("class", "").startswith("mark ")) or
+                  (t == "rect" and "data-count" in a))
+    if titles != hovered:
+        problems.append(f"{titles} hover texts for {hovered} marks and bars")
+    return rows, drawn_marks, len(wanted)
 
 
 def check_picture(png, problems):
@@ -170,16 +204,40 @@ def check_picture(png, problems):
     return total - white, len(counts)
 
 
+def summary_events(hailog, folder):
+    summary = subprocess.run([hailog, "summary", "--json", folder], check=True, capture_output=True, text=True)
+    return [json.loads(line) for line in summary.stdout.splitlines()]
+
+
+def check_month(hailog, work, make_logs, problems):
+    """A month of logs with a crash-looping modem: a small page, a day per row."""
+    logs, page = os.path.join(work, "month"), os.path.join(work, "month.html")
+    shutil.rmtree(logs, ignore_errors=True)
+    subprocess.run([sys.executable, make_logs, logs, "--days", "31", "--hour-kb", "6", "--kept-every", "1"],
+                   check=True)
+    terminal = os.path.join(logs, "T0001")
+    subprocess.run([hailog, "html", terminal, "-o", page], check=True)
+    size = os.path.getsize(page)
+    if size > 5 * 1000 * 1000:
+        problems.append(f"the month's page is {size} bytes, more than 5 MB")
+    rows, drawn, wanted = check_dom(browse(page, "--dump-dom"), summary_events(hailog, terminal), problems,
+                                    exact=False)
+    if rows != 31:
+        problems.append(f"the month is drawn in {rows} rows, not a day per row")
+    if drawn >= wanted:
+        problems.append(f"the month's {wanted} events were drawn as {drawn} marks: none gathered")
+    return size, drawn, wanted
+
+
 def main():
-    hailog, folder, work = sys.argv[1:4]
+    hailog, folder, work, make_logs = sys.argv[1:5]
     os.makedirs(work, exist_ok=True)
     page, png = os.path.join(work, "day.html"), os.path.join(work, "day.png")
     for path in (page, png):
         if os.path.exists(path):
             os.remove(path)
     subprocess.run([hailog, "html", folder, "-o", page], check=True)
-    summary = subprocess.run([hailog, "summary", "--json", folder], check=True, capture_output=True, text=True)
-    events = [json.loads(line) for line in summary.stdout.splitlines()]
+    events = summary_events(hailog, folder)
     with open(page, encoding="utf-8") as text:
         # The SVG namespace is a name, never fetched.
         source = text.read().replace("'http://www.w3.org/2000/svg'", "")
@@ -187,15 +245,17 @@ def main():
     for remote in ("http://", "https://", "src=", "@import", "url("):
         if remote in source:
             problems.append(f"the page refers to something outside it: {remote}")
-    counted = check_dom(browse(page, "--dump-dom"), events, problems)
+    _, counted, _ = check_dom(browse(page, "--dump-dom"), events, problems)
     browse(page, f"--screenshot={png}")
     if not os.path.exists(png):
         sys.exit("check_page: chromium wrote no screenshot")
     inked, colours = check_picture(png, problems)
+    month = check_month(hailog, work, make_logs, problems)
     if problems:
         sys.exit("\n".join(problems))
-    print(f"page checked in chromium: {len(LANES)} lanes, {counted[0]} marks and {counted[1]} spans at their "
-          f"times; screenshot {inked} pixels not white, {colours} colours")
+    print(f"page checked in chromium: {len(LANES)} lanes, {counted} marks and bars at their times; "
+          f"screenshot {inked} pixels not white, {colours} colours; a month's page {month[0]} bytes in 31 rows, "
+          f"{month[2]} events drawn as {month[1]} marks and bars")
 
 
 main()

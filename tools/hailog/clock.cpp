@@ -57,13 +57,29 @@ Seconds ToSeconds(int year, int month, int day, int hour, int minute, int second
     return DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
 }
 
+// Written digit by digit: a month of logs can hold millions of times.
 std::string FormatTime(Seconds time)
 {
     const Civil c = CivilOf(time);
-    char text[32];
-    std::snprintf(text, sizeof(text), "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour,
-                  c.minute, c.second);
-    return text;
+    if (c.year < 0 || c.year > 9999) {
+        char text[48];
+        std::snprintf(text, sizeof(text), "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour,
+                      c.minute, c.second);
+        return text;
+    }
+    char text[19];
+    const int fields[] = {c.month, c.day, c.hour, c.minute, c.second};
+    text[0] = static_cast<char>('0' + c.year / 1000);
+    text[1] = static_cast<char>('0' + c.year / 100 % 10);
+    text[2] = static_cast<char>('0' + c.year / 10 % 10);
+    text[3] = static_cast<char>('0' + c.year % 10);
+    const char separators[] = "-- ::";
+    for (int i = 0; i < 5; ++i) {
+        text[4 + 3 * i] = separators[i];
+        text[5 + 3 * i] = static_cast<char>('0' + fields[i] / 10);
+        text[6 + 3 * i] = static_cast<char>('0' + fields[i] % 10);
+    }
+    return std::string(text, sizeof(text));
 }
 
 std::string FormatMinute(Seconds time)

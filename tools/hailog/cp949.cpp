@@ -1,49 +1,101 @@
 #include "cp949.h"
 
-#include <iconv.h>
-
-#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <memory>
 
 namespace hailog {
 namespace {
 
-void MaskControls(std::string& text, size_t from)
-{
-    for (size_t i = from; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7F)
-            text[i] = '?';
+const unsigned kFirstLead = 0x81, kLastLead = 0xFE;
+
+// Each entry: up to three UTF-8 bytes, and their count in the top byte;
+// 0 for a pair that is no character.
+class PairTable {
+public:
+    PairTable() : ok_(HaveCp949Converter())
+    {
+        std::string utf8;
+        for (unsigned lead = kFirstLead; ok_ && lead <= kLastLead; ++lead)
+            for (unsigned trail = 0; trail < 256; ++trail) {
+                std::uint32_t& entry = pairs_[(lead - kFirstLead) * 256 + trail];
+                entry = 0;
+                if (trail < 0x41 || !ConvertCp949Pair(static_cast<unsigned char>(lead),
+                                                      static_cast<unsigned char>(trail), utf8))
+                    continue;
+                if (utf8.empty() || utf8.size() > 3)
+                    continue;
+                for (size_t i = 0; i < utf8.size(); ++i)
+                    entry |= static_cast<std::uint32_t>(static_cast<unsigned char>(utf8[i])) << (8 * i);
+                entry |= static_cast<std::uint32_t>(utf8.size()) << 24;
+            }
     }
+    bool Ok() const { return ok_; }
+    std::uint32_t Pair(unsigned char lead, unsigned char trail) const
+    {
+        return pairs_[(lead - kFirstLead) * 256 + trail];
+    }
+
+private:
+    bool ok_;
+    std::uint32_t pairs_[(kLastLead - kFirstLead + 1) * 256];
+};
+
+const PairTable& Table()
+{
+    static const std::unique_ptr<PairTable> table(new PairTable());
+    return *table;
+}
+
+// A byte below 0x80 as shown: itself, or '?' for a control character.
+inline char Shown(unsigned char c)
+{
+    return (c < 0x20 && c != '\t' && c != '\n') || c == 0x7F ? '?' : static_cast<char>(c);
 }
 
 } // namespace
 
+bool AppendCp949(const char* cp949, size_t size, std::string& utf8, size_t& badBytes)
+{
+    const PairTable& table = Table();
+    if (!table.Ok())
+        return false;
+    const size_t start = utf8.size();
+    // Two bytes of 949 are at most three of UTF-8; a single byte is one.
+    utf8.resize(start + size + size / 2 + 1);
+    char* out = &utf8[start];
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(cp949);
+    const unsigned char* end = in + size;
+    while (in < end) {
+        const unsigned char c = *in;
+        if (c < 0x80) {
+            *out++ = Shown(c);
+            ++in;
+            continue;
+        }
+        const std::uint32_t entry =
+            c >= kFirstLead && c <= kLastLead && in + 1 < end ? table.Pair(c, in[1]) : 0;
+        if (entry == 0) {
+            *out++ = '?';
+            ++badBytes;
+            ++in;
+            continue;
+        }
+        const unsigned length = entry >> 24;
+        out[0] = static_cast<char>(entry & 0xFF);
+        out[1] = static_cast<char>((entry >> 8) & 0xFF);
+        out[2] = static_cast<char>((entry >> 16) & 0xFF);
+        out += length;
+        in += 2;
+    }
+    utf8.resize(static_cast<size_t>(out - utf8.data()));
+    return true;
+}
+
 bool DecodeCp949(const std::string& cp949, Decoded& out)
 {
     out = Decoded();
-    iconv_t codec = iconv_open("UTF-8", "CP949");
-    if (codec == reinterpret_cast<iconv_t>(-1))
-        return false;
-    char buffer[4096];
-    char* in = const_cast<char*>(cp949.data());
-    size_t inLeft = cp949.size();
-    while (inLeft > 0) {
-        char* outPtr = buffer;
-        size_t outLeft = sizeof(buffer);
-        const size_t done = iconv(codec, &in, &inLeft, &outPtr, &outLeft);
-        const size_t shown = out.utf8.size();
-        out.utf8.append(buffer, static_cast<size_t>(outPtr - buffer));
-        MaskControls(out.utf8, shown);
-        // EILSEQ: a byte that is not 949; EINVAL: a lead byte cut off at the end.
-        if (done == static_cast<size_t>(-1) && errno != E2BIG) {
-            out.utf8.push_back('?');
-            ++out.badBytes;
-            ++in;
-            --inLeft;
-        }
-    }
-    iconv_close(codec);
-    return true;
+    return AppendCp949(cp949.data(), cp949.size(), out.utf8, out.badBytes);
 }
 
 } // namespace hailog

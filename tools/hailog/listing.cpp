@@ -1,28 +1,61 @@
 #include "listing.h"
 
-#include <unistd.h>
-
 #include <iostream>
 #include <map>
 
-#include "log_files.h"
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "log_stream.h"
 
 namespace hailog {
 namespace {
 
-void Show(const LogFile& file, const std::vector<LogLine>& lines, bool firstTime, const Filter& filter)
-{
-    if (!filter.Any()) {
-        if (firstTime)
+// Without a filter each file under its name, its lines as they stand; with
+// one, each line kept with its full date and time.
+class Shown : public LineSink {
+public:
+    explicit Shown(const Filter& filter) : filter_(filter), any_(filter.Any()) {}
+
+    void FileBegins(const LogFile& file) override
+    {
+        if (!any_)
             std::cout << "== " << file.path.filename().string() << "\n";
-        for (const LogLine& line : lines)
-            std::cout << line.raw << "\n";
-    } else {
-        for (const LogLine& line : lines)
-            if (filter.Accepts(line))
-                std::cout << WithFullTime(line) << "\n";
     }
-    std::cout << std::flush;
+    void Take(const LogLine& line) override
+    {
+        if (!any_)
+            std::cout << line.raw << "\n";
+        else if (filter_.Accepts(line))
+            std::cout << WithFullTime(line) << "\n";
+    }
+    void FileEnds(const LogFile&) override { std::cout << std::flush; }
+
+private:
+    const Filter& filter_;
+    const bool any_;
+};
+
+int Once(const ListOptions& options, const std::vector<LogFile>& files, Problems& problems)
+{
+    Progress progress(files.size(), "files");
+    problems.ClearBeforeWarning(&progress);
+    Shown shown(options.filter);
+    ReadInOrder(files, ReadSettings{options.jobs, &progress}, problems, shown);
+    problems.ClearBeforeWarning(nullptr);
+    return problems.Count() > 0 ? kWarnings : kClean;
+}
+
+void WaitASecond()
+{
+#ifdef _WIN32
+    ::Sleep(1000);
+#else
+    sleep(1);
+#endif
 }
 
 } // namespace
@@ -31,6 +64,7 @@ int List(const ListOptions& options)
 {
     Problems problems;
     std::map<std::filesystem::path, std::streamoff> shown;
+    Shown sink(options.filter);
     for (;;) {
         std::vector<LogFile> files;
         if (!FindLogFiles(options.paths, files, problems))
@@ -40,19 +74,18 @@ int List(const ListOptions& options)
                 std::cerr << "hailog: no log files to read\n";
             return kWillNotWork;
         }
+        if (!options.follow)
+            return Once(options, files, problems);
         for (const LogFile& file : files) {
             const bool firstTime = shown.find(file.path) == shown.end();
             std::streamoff& offset = shown[file.path];
-            std::vector<LogLine> lines;
-            ReadLines(file, offset, options.follow, lines, problems);
-            if (firstTime || !lines.empty())
-                Show(file, lines, firstTime, options.filter);
+            if (firstTime)
+                sink.FileBegins(file);
+            ReadLines(file, offset, true, sink, problems);
+            sink.FileEnds(file);
         }
-        if (!options.follow)
-            break;
-        sleep(1);
+        WaitASecond();
     }
-    return problems.Count() > 0 ? kWarnings : kClean;
 }
 
 } // namespace hailog

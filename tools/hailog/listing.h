@@ -13,6 +13,7 @@ struct ListOptions {
     std::vector<std::string> paths;
     Filter filter;
     bool follow = false;
+    unsigned jobs = 1; // threads that read
 };
 
 // Without a filter each file is shown under its name with its lines as they

@@ -2,12 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <set>
-
-#include "cp949.h"
 
 namespace fs = std::filesystem;
 
@@ -46,30 +42,6 @@ void AddFolder(const fs::path& path, std::vector<LogFile>& files, Problems& prob
         problems.Warn(folder.string() + ": cannot read the folder: " + error.message());
     else if (files.size() == before)
         problems.Warn(folder.string() + ": no hourly log files (hailwatch-YYYYMMDDHH.log) in it");
-}
-
-std::string ReadBytes(const fs::path& path, std::streamoff offset, Problems& problems)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        problems.Warn(path.string() + ": cannot be read");
-        return std::string();
-    }
-    in.seekg(offset);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// The CR of every CR LF, and of a CR LF cut after its CR; a CR anywhere
-// else is damage and is shown.
-void DropCarriageReturns(std::string& bytes)
-{
-    size_t kept = 0;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        const bool lineEnd = i + 1 == bytes.size() || bytes[i + 1] == '\n';
-        if (bytes[i] != '\r' || !lineEnd)
-            bytes[kept++] = bytes[i];
-    }
-    bytes.resize(kept);
 }
 
 } // namespace
@@ -121,58 +93,6 @@ bool FindLogFiles(const std::vector<std::string>& paths, std::vector<LogFile>& f
             problems.Warn(files[i].path.filename().string() + ": found twice (" + files[i - 1].path.string() +
                           ", " + files[i].path.string() + "); both are read, one after the other");
     return true;
-}
-
-void ReadLines(const LogFile& file, std::streamoff& offset, bool holdUnfinished, std::vector<LogLine>& lines,
-               Problems& problems)
-{
-    std::string bytes = ReadBytes(file.path, offset, problems);
-    if (bytes.empty())
-        return;
-    const std::string name = file.path.filename().string();
-    size_t end = bytes.size();
-    if (bytes.back() != '\n') {
-        const size_t lastEnd = bytes.rfind('\n');
-        if (holdUnfinished) {
-            if (lastEnd == std::string::npos)
-                return;
-            end = lastEnd + 1;
-        } else {
-            problems.Warn(name + ": the last line has no line end (cut while it was written); shown as it is");
-        }
-    }
-    offset += static_cast<std::streamoff>(end);
-    bytes.resize(end);
-    DropCarriageReturns(bytes);
-    Decoded decoded;
-    if (!DecodeCp949(bytes, decoded)) {
-        problems.Warn("this system cannot convert code page 949 (iconv has no CP949)");
-        return;
-    }
-    if (decoded.badBytes > 0)
-        problems.Warn(name + ": " + std::to_string(decoded.badBytes) +
-                      " byte(s) not valid in code page 949, shown as '?'");
-    size_t unparsed = 0;
-    for (size_t at = 0; at < decoded.utf8.size();) {
-        size_t next = decoded.utf8.find('\n', at);
-        if (next == std::string::npos)
-            next = decoded.utf8.size();
-        lines.push_back(ParseLine(decoded.utf8.substr(at, next - at), file.hour));
-        unparsed += lines.back().Parsed() ? 0 : 1;
-        at = next + 1;
-    }
-    if (unparsed > 0)
-        problems.Warn(name + ": " + std::to_string(unparsed) + " line(s) not in the log's form, shown as they are");
-}
-
-std::vector<LogLine> ReadAll(const std::vector<LogFile>& files, Problems& problems)
-{
-    std::vector<LogLine> lines;
-    for (const LogFile& file : files) {
-        std::streamoff offset = 0;
-        ReadLines(file, offset, false, lines, problems);
-    }
-    return lines;
 }
 
 } // namespace hailog

@@ -27,16 +27,6 @@ std::optional<Seconds> HourOfName(const std::string& fileName);
 // false, after saying why, when a path does not exist.
 bool FindLogFiles(const std::vector<std::string>& paths, std::vector<LogFile>& files, Problems& problems);
 
-// Reads a file from byte `offset` on and appends its lines. The bytes read
-// move `offset` on. With `holdUnfinished`, a last line that has no line end
-// yet is left for a later read (it is being written); otherwise it is taken
-// as it is and reported.
-void ReadLines(const LogFile& file, std::streamoff& offset, bool holdUnfinished, std::vector<LogLine>& lines,
-               Problems& problems);
-
-// Reads every file whole, in order.
-std::vector<LogLine> ReadAll(const std::vector<LogFile>& files, Problems& problems);
-
 } // namespace hailog
 
 #endif

@@ -13,7 +13,7 @@ bool IsNameChar(char c)
 }
 
 // "NN" below `limit` at `at`.
-int TwoDigits(const std::string& text, size_t at, int limit)
+int TwoDigits(std::string_view text, size_t at, int limit)
 {
     if (!IsDigit(text[at]) || !IsDigit(text[at + 1]))
         return -1;
@@ -22,7 +22,7 @@ int TwoDigits(const std::string& text, size_t at, int limit)
 }
 
 // "Name[123]" followed by a space or the end: the function and the number.
-bool TakeFunction(const std::string& text, size_t& at, LogLine& line)
+bool TakeFunction(std::string_view text, size_t& at, LogLine& line)
 {
     size_t end = at;
     while (end < text.size() && IsNameChar(text[end]))
@@ -38,26 +38,29 @@ bool TakeFunction(const std::string& text, size_t& at, LogLine& line)
     if (close + 1 < text.size() && text[close + 1] != ' ')
         return false;
     line.function = text.substr(at, end - at);
-    line.number = std::stoi(text.substr(digits, close - digits));
+    int number = 0;
+    for (size_t i = digits; i < close; ++i)
+        number = number * 10 + (text[i] - '0');
+    line.number = number;
     at = close + 1 < text.size() ? close + 2 : close + 1;
     return true;
 }
 
 } // namespace
 
-std::string LogLine::ShortFunction() const
+std::string_view LogLine::ShortFunction() const
 {
     const size_t colons = function.rfind("::");
     return colons == std::string::npos ? function : function.substr(colons + 2);
 }
 
-LogLine ParseLine(const std::string& utf8, Seconds hour)
+LogLine ParseLine(std::string_view utf8, Seconds hour)
 {
     LogLine line;
     line.hour = hour;
     line.raw = utf8;
-    static const char kMark[] = " [K] ";
-    if (utf8.size() < 10 || utf8[2] != ':' || utf8.compare(5, 5, kMark) != 0)
+    static const std::string_view kMark = " [K] ";
+    if (utf8.size() < 10 || utf8[2] != ':' || utf8.substr(5, 5) != kMark)
         return line;
     const int minute = TwoDigits(utf8, 0, 60), second = TwoDigits(utf8, 3, 60);
     if (minute < 0 || second < 0)
@@ -65,8 +68,9 @@ LogLine ParseLine(const std::string& utf8, Seconds hour)
     line.minute = minute;
     line.second = second;
     size_t at = 10;
-    if (utf8.compare(at, 3, "<I>") == 0 || utf8.compare(at, 3, "<E>") == 0) {
-        line.tag = utf8.substr(at, 3);
+    const std::string_view tag = utf8.substr(at, 3);
+    if (tag == "<I>" || tag == "<E>") {
+        line.tag = tag;
         at += 3;
         if (at < utf8.size() && utf8[at] == ' ')
             ++at;
@@ -79,8 +83,8 @@ LogLine ParseLine(const std::string& utf8, Seconds hour)
 std::string WithFullTime(const LogLine& line)
 {
     if (!line.Parsed())
-        return FormatTime(line.hour).substr(0, 14) + "??:?? " + line.raw;
-    return FormatTime(line.Time()) + line.raw.substr(5);
+        return FormatTime(line.hour).substr(0, 14) + "??:?? " + std::string(line.raw);
+    return FormatTime(line.Time()) + std::string(line.raw.substr(5));
 }
 
 } // namespace hailog

@@ -5,6 +5,7 @@
 #define HAILOG_LOG_LINE_H
 
 #include <string>
+#include <string_view>
 
 #include "clock.h"
 
@@ -14,21 +15,23 @@ struct LogLine {
     Seconds hour = 0;     // the start of the file's hour
     int minute = -1;      // -1: the line is not in the log's form
     int second = -1;
-    std::string tag;      // "<I>", "<E>", or empty
-    std::string function; // "CheckApp", "CPatchList::RM", or empty
-    int number = -1;      // the message's number, -1 when it has none
-    std::string text;     // the rest of the message
-    std::string raw;      // the whole line as it stands, decoded, no line end
+    // Views into the decoded text the line was read from, which must
+    // outlive the line: a day's lines are never copied one by one.
+    std::string_view tag;      // "<I>", "<E>", or empty
+    std::string_view function; // "CheckApp", "CPatchList::RM", or empty
+    int number = -1;           // the message's number, -1 when it has none
+    std::string_view text;     // the rest of the message
+    std::string_view raw;      // the whole line as it stands, decoded, no line end
 
     bool Parsed() const { return minute >= 0; }
     // The line's time; the hour's start for a line not in the log's form.
     Seconds Time() const { return Parsed() ? hour + minute * 60 + second : hour; }
     // The function's own name: "RM" for "CPatchList::RM".
-    std::string ShortFunction() const;
+    std::string_view ShortFunction() const;
 };
 
-// `utf8` is one decoded line without its line end.
-LogLine ParseLine(const std::string& utf8, Seconds hour);
+// `utf8` is one decoded line without its line end; the line refers to it.
+LogLine ParseLine(std::string_view utf8, Seconds hour);
 
 // The line with its full date and time in place of "MM:SS"; a line not in
 // the log's form gets its hour and "??:??".

@@ -3,6 +3,7 @@
 //   hailog [list] [--follow] [filters] PATH...   the lines, in hour order
 //   hailog summary [--json] PATH...              what happened, in time order
 //   hailog html PATH... -o day.html              the period on one page
+//   hailog fleet [--json] ROOT...                one line per terminal, most troubled first
 //
 // PATH is a log file, a \ResidentFlash\Log folder, or a copy of a whole
 // device (its ResidentFlash/Log folder is read). Exit statuses: 0 everything
@@ -14,9 +15,18 @@
 #include <fstream>
 #include <iostream>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include "event_store.h"
+#include "fleet.h"
 #include "listing.h"
+#include "log_stream.h"
 #include "manual_page.h"
 #include "page.h"
+#include "parallel.h"
 #include "summary_output.h"
 
 namespace {
@@ -34,9 +44,10 @@ const char kFooter[] = HAILOG_PATHS "\n" HAILOG_STATUSES;
 const char kExamples[] =
     "  hailog summary DEV/ResidentFlash/Log       # runs, restarts, ignition, updates, hours with no file\n"
     "  hailog --errors --since \"2024-06-11 06:00\" DEV\n"
-    "  hailog html DEV -o day.html                # the period on one page";
+    "  hailog html DEV -o day.html                # the period on one page\n"
+    "  hailog fleet --json FLEET                  # one line per terminal, most troubled first";
 
-const char* const kVerbs[] = {"list", "summary", "html"};
+const char* const kVerbs[] = {"list", "summary", "html", "fleet"};
 // Options of the tool itself, not of the listing.
 const char* const kToolOptions[] = {"-h", "--help", "--version", "--manual-page"};
 
@@ -60,12 +71,12 @@ std::vector<std::string> WithVerb(int argc, char** argv)
 struct Inputs {
     std::vector<std::string> paths;
     std::vector<LogFile> files;
-    std::vector<LogLine> lines;
     Problems problems;
+    unsigned jobs = DefaultJobs();
 };
 
-// Reads everything the paths name; false (after saying why) when nothing can be.
-bool ReadInputs(Inputs& inputs)
+// Finds the files the paths name; false (after saying why) when there are none.
+bool FindInputs(Inputs& inputs)
 {
     if (!FindLogFiles(inputs.paths, inputs.files, inputs.problems))
         return false;
@@ -75,34 +86,51 @@ bool ReadInputs(Inputs& inputs)
             std::cerr << "hailog: no log files to read\n";
         return false;
     }
-    inputs.lines = ReadAll(inputs.files, inputs.problems);
     return true;
+}
+
+// Reads every file once, in hour order, into the store's events.
+void ReadEvents(Inputs& inputs, EventStore& store, bool keepLines)
+{
+    Progress progress(inputs.files.size(), "files");
+    inputs.problems.ClearBeforeWarning(&progress);
+    SummaryReader reader(inputs.files, store, keepLines);
+    ReadInOrder(inputs.files, ReadSettings{inputs.jobs, &progress}, inputs.problems, reader);
+    reader.Finish();
+    inputs.problems.ClearBeforeWarning(nullptr);
 }
 
 int Status(const Problems& problems) { return problems.Count() > 0 ? kWarnings : kClean; }
 
 int Summarise(Inputs& inputs, bool json)
 {
-    if (!ReadInputs(inputs))
+    if (!FindInputs(inputs))
         return kWillNotWork;
-    const Summary summary = hailog::Summarise(inputs.files, inputs.lines);
-    if (json)
-        WriteJsonLines(summary, std::cout);
-    else
-        WriteText(summary, std::cout);
+    EventStore store;
+    ReadEvents(inputs, store, false);
+    if (json) {
+        store.Visit([](const Event& event) { WriteJsonLine(event, std::cout); });
+    } else {
+        TextSummary text(HoursOf(inputs.files));
+        store.Visit([&](const Event& event) { text.Add(event); });
+        text.Write(std::cout);
+    }
+    std::cout << std::flush;
     return Status(inputs.problems);
 }
 
 int DrawPage(Inputs& inputs, const std::string& output)
 {
-    if (!ReadInputs(inputs))
+    if (!FindInputs(inputs))
         return kWillNotWork;
     std::ofstream out(output, std::ios::binary | std::ios::trunc);
     if (!out) {
         std::cerr << "hailog: " << output << ": cannot be written\n";
         return kWillNotWork;
     }
-    WritePage(hailog::Summarise(inputs.files, inputs.lines), out);
+    EventStore store;
+    ReadEvents(inputs, store, true);
+    WritePage(HoursOf(inputs.files), store, out);
     out.close();
     if (!out) {
         std::cerr << "hailog: " << output << ": writing failed\n";
@@ -111,9 +139,11 @@ int DrawPage(Inputs& inputs, const std::string& output)
     return Status(inputs.problems);
 }
 
-void AddPaths(CLI::App& verb, std::vector<std::string>& paths)
+void AddPaths(CLI::App& verb, std::vector<std::string>& paths, unsigned& jobs)
 {
     verb.add_option("PATH", paths, "log files, Log folders or copies of devices")->required();
+    verb.add_option("-j,--jobs", jobs, "threads that read and decode (default: one per core); the answer is the same")
+        ->check(CLI::Range(1u, 256u));
 }
 
 int Run(int argc, char** argv)
@@ -129,7 +159,8 @@ int Run(int argc, char** argv)
     CLI::App* listVerb = app.add_subcommand(
         "list", "show the lines in hour order (the default verb); with a filter, each line with its full "
                 "date and time");
-    AddPaths(*listVerb, list.paths);
+    list.jobs = DefaultJobs();
+    AddPaths(*listVerb, list.paths, list.jobs);
     listVerb->add_flag("--follow", list.follow, "keep showing what is appended, once a second");
     listVerb->add_option("--number", list.filter.numbers, "only messages with this number (repeatable)")
         ->take_all();
@@ -145,7 +176,7 @@ int Run(int argc, char** argv)
     CLI::App* summaryVerb = app.add_subcommand(
         "summary", "what happened, in time order: runs, restarts, ignition-off periods, the navigation "
                    "application, start-up updates, refused build options, hours with no file");
-    AddPaths(*summaryVerb, summaryInputs.paths);
+    AddPaths(*summaryVerb, summaryInputs.paths, summaryInputs.jobs);
     summaryVerb->add_flag("--json", json, "one JSON object a line per event");
     summaryVerb->footer(kFooter);
 
@@ -153,9 +184,21 @@ int Run(int argc, char** argv)
     std::string output;
     CLI::App* htmlVerb = app.add_subcommand(
         "html", "the period on one self-contained page: a timeline with the events as marks, the summary beneath");
-    AddPaths(*htmlVerb, pageInputs.paths);
+    AddPaths(*htmlVerb, pageInputs.paths, pageInputs.jobs);
     htmlVerb->add_option("-o,--output", output, "the page to write")->required();
     htmlVerb->footer(kFooter);
+
+    FleetOptions fleet;
+    fleet.jobs = DefaultJobs();
+    CLI::App* fleetVerb = app.add_subcommand(
+        "fleet", "one line per terminal (each sub-folder of ROOT is one terminal's device copy or Log folder): "
+                 "runs, stops without closing, restarts, updates applied and kept, build-option failures and "
+                 "hours with no file; most troubled first, a package kept start after start first of all");
+    fleetVerb->add_option("ROOT", fleet.roots, "folders holding one folder per terminal")->required();
+    fleetVerb->add_flag("--json", fleet.json, "one JSON object a line per terminal, with its \"terminal\"");
+    fleetVerb->add_option("-j,--jobs", fleet.jobs, "terminals read at once (default: one per core)")
+        ->check(CLI::Range(1u, 256u));
+    fleetVerb->footer(kFooter);
 
     std::vector<std::string> args = WithVerb(argc, argv);
     std::reverse(args.begin(), args.end()); // CLI11 takes them last first
@@ -181,6 +224,8 @@ int Run(int argc, char** argv)
     }
     if (*summaryVerb)
         return Summarise(summaryInputs, json);
+    if (*fleetVerb)
+        return Fleet(fleet);
     return DrawPage(pageInputs, output);
 }
 
@@ -188,6 +233,11 @@ int Run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+#ifdef _WIN32
+    // UTF-8 out, with the same line ends as on Linux.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    std::ios::sync_with_stdio(false);
     try {
         return Run(argc, argv);
     } catch (const std::exception& error) {

@@ -1,16 +1,25 @@
 #include "page.h"
 
 #include <sstream>
+#include <streambuf>
 
+#include "page_marks.h"
 #include "page_template.h"
 #include "summary_output.h"
 
 namespace hailog {
 namespace {
 
-std::string EscapeHtml(const std::string& text)
+// The summary shown beneath the timeline is cut here; `hailog summary`
+// gives all of it.
+const size_t kMostSummaryBytes = 1 << 20;
+// Longer periods are drawn a day per row.
+const Seconds kLongestSingleRow = 3 * 86400;
+
+std::string EscapeHtml(std::string_view text)
 {
     std::string out;
+    out.reserve(text.size());
     for (char c : text) {
         switch (c) {
         case '&': out += "&amp;"; break;
@@ -23,56 +32,83 @@ std::string EscapeHtml(const std::string& text)
     return out;
 }
 
-// The period drawn: the hours read, or the events' own span.
-void PeriodOf(const Summary& summary, Seconds& from, Seconds& to)
-{
-    if (summary.first) {
-        from = *summary.first;
-        to = *summary.last + 3600;
-        return;
+// Keeps the first bytes written to it and counts the rest.
+class CappedText : public std::streambuf {
+public:
+    explicit CappedText(size_t limit) : limit_(limit) {}
+    // The text kept, cut at a line's end, with a note of what was left out.
+    std::string Text() const
+    {
+        if (total_ <= limit_)
+            return kept_;
+        const std::string whole = kept_.substr(0, kept_.rfind('\n') + 1);
+        return whole + "... " + std::to_string(total_ - whole.size()) +
+               " more bytes of the summary: hailog summary gives all of it\n";
     }
-    from = to = 0;
-    for (const Event& event : summary.events) {
-        from = from == 0 ? event.time : std::min(from, event.time);
-        to = std::max(to, event.end ? *event.end : event.time);
-    }
-    to = std::max(to, from + 3600);
-}
 
-nlohmann::ordered_json PageData(const Summary& summary, Seconds from, Seconds to)
-{
-    nlohmann::ordered_json data;
-    data["from"] = from;
-    data["to"] = to;
-    data["from_text"] = FormatMinute(from);
-    nlohmann::ordered_json events = nlohmann::ordered_json::array();
-    for (const Event& event : summary.events) {
-        nlohmann::ordered_json object = EventToJson(event, true);
-        object["t"] = event.time;
-        if (event.end)
-            object["end_t"] = *event.end;
-        events.push_back(object);
+protected:
+    int_type overflow(int_type c) override
+    {
+        if (c != traits_type::eof()) {
+            const char byte = static_cast<char>(c);
+            xsputn(&byte, 1);
+        }
+        return traits_type::not_eof(c);
     }
-    data["events"] = events;
-    return data;
+    std::streamsize xsputn(const char* text, std::streamsize count) override
+    {
+        const size_t size = static_cast<size_t>(count);
+        if (kept_.size() < limit_)
+            kept_.append(text, std::min(size, limit_ - kept_.size()));
+        total_ += size;
+        return count;
+    }
+
+private:
+    const size_t limit_;
+    std::string kept_;
+    size_t total_ = 0;
+};
+
+nlohmann::ordered_json Rows(Seconds from, Seconds to)
+{
+    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    if (to - from <= kLongestSingleRow) {
+        rows.push_back({from, to});
+        return rows;
+    }
+    for (Seconds day = from - ((from % 86400) + 86400) % 86400; day < to; day += 86400)
+        rows.push_back({std::max(day, from), std::min(day + 86400, to)});
+    return rows;
 }
 
 } // namespace
 
-void WritePage(const Summary& summary, std::ostream& out)
+void WritePage(const Hours& hours, EventStore& events, std::ostream& out)
 {
-    Seconds from = 0, to = 0;
-    PeriodOf(summary, from, to);
+    const Seconds from = hours.first ? *hours.first : 0;
+    const Seconds to = hours.last ? *hours.last + 3600 : from + 3600;
     const std::string title = "Hailwatch log, " + FormatMinute(from) + " to " + FormatMinute(to - 1);
-    std::ostringstream text;
-    WriteText(summary, text);
+    PageMarks marks(from);
+    TextSummary summary(hours);
+    events.Visit([&](const Event& event) {
+        marks.Add(event);
+        summary.Add(event);
+    });
+    CappedText text(kMostSummaryBytes);
+    std::ostream textOut(&text);
+    summary.Write(textOut);
+    nlohmann::ordered_json data = marks.ToJson();
+    data["from"] = from;
+    data["to"] = to;
+    data["rows"] = Rows(from, to);
     out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
         << "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
         << "<title>" << EscapeHtml(title) << "</title>\n<style>" << kPageStyle << "</style>\n</head>\n<body>\n"
         << "<h1>" << EscapeHtml(title) << "</h1>\n"
         << kPageLegend << "<div id=\"timeline\"></div>\n<div id=\"tip\" hidden></div>\n"
-        << "<h2>Summary</h2>\n<pre id=\"summary\">" << EscapeHtml(text.str()) << "</pre>\n"
-        << "<script id=\"data\" type=\"application/json\">" << DumpJson(PageData(summary, from, to))
+        << "<h2>Summary</h2>\n<pre id=\"summary\">" << EscapeHtml(text.Text()) << "</pre>\n"
+        << "<script id=\"data\" type=\"application/json\">" << DumpJson(data)
         << "</script>\n<script>" << kPageScript << "</script>\n</body>\n</html>\n";
 }
 

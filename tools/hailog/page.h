@@ -2,17 +2,19 @@
 // lane for the ignition, one for the supervisor's runs, one per watched
 // application and lanes for the navigation application and the start-up
 // updates, each event a mark that shows its log lines when hovered, and the
-// summary beneath. No file and no script comes from anywhere else.
+// summary beneath. No file and no script comes from anywhere else. A period
+// longer than a few days is drawn a day per row. Dense marks are gathered
+// (see page_marks.h), so the page stays under 5 MB for any volume.
 #ifndef HAILOG_PAGE_H
 #define HAILOG_PAGE_H
 
 #include <ostream>
 
-#include "summary.h"
+#include "event_store.h"
 
 namespace hailog {
 
-void WritePage(const Summary& summary, std::ostream& out);
+void WritePage(const Hours& hours, EventStore& events, std::ostream& out);
 
 } // namespace hailog
 

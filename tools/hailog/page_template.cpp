@@ -16,6 +16,8 @@ h2 { font-size: 16px; margin: 18px 0 6px; }
 #timeline text { font-size: 12px; fill: #1f2933; }
 #timeline text.hour { fill: #52606d; font-size: 11px; }
 #timeline text.nofile-label { fill: #7b8794; font-size: 11px; }
+#timeline text.small { font-size: 9px; }
+#timeline text.day { font-size: 12px; font-weight: bold; }
 rect.band { fill: #f3f4f6; }
 rect.band.odd { fill: #e9ecef; }
 line.tick { stroke: #cbd2d9; stroke-width: 1; }
@@ -56,24 +58,34 @@ const char kPageScript[] = R"JS(
   'use strict';
   var data = JSON.parse(document.getElementById('data').textContent);
   var NS = 'http://www.w3.org/2000/svg';
-  var lanes = [
-    { id: 'ignition', label: 'Ignition (ACC)' },
-    { id: 'supervisor', label: 'Hailwatch' },
-    { id: 'Hailwire', label: 'Hailwire (modem)' },
-    { id: 'Hailfare', label: 'Hailfare (meter)' },
-    { id: 'Hailnet', label: 'Hailnet (call)' },
-    { id: 'Hailtrack', label: 'Hailtrack (DTG)' },
-    { id: 'Roadlens', label: 'Roadlens (navigation)' },
-    { id: 'updates', label: 'Start-up updates' }
-  ];
-  var byId = {};
+  var labels = { ignition: 'Ignition (ACC)', supervisor: 'Hailwatch', Hailwire: 'Hailwire (modem)',
+                 Hailfare: 'Hailfare (meter)', Hailnet: 'Hailnet (call)', Hailtrack: 'Hailtrack (DTG)',
+                 Roadlens: 'Roadlens (navigation)', updates: 'Start-up updates' };
+  var lanes = data.lanes, styles = data.styles, tips = data.tips;
+  // One row for a short period; a day per row for a longer one.
+  var single = data.rows.length === 1;
   var width = Math.max(900, Math.min(1600, document.documentElement.clientWidth - 48));
-  var left = 170, right = 16, top = 40, laneHeight = 30;
+  var left = 170, right = 16;
+  var laneHeight = single ? 30 : 10, rowTop = single ? 40 : 18, rowGap = single ? 8 : 10;
   var plot = width - left - right;
-  var height = top + lanes.length * laneHeight + 8;
-  var span = Math.max(1, data.to - data.from);
+  var rowHeight = rowTop + lanes.length * laneHeight + rowGap;
+  var height = rowHeight * data.rows.length;
+  var dayOf = function (t) { return t - (((t % 86400) + 86400) % 86400); };
+  var firstDay = dayOf(data.rows[0][0]);
 
-  function x(t) { return left + (Math.min(Math.max(t, data.from), data.to) - data.from) * plot / span; }
+  var rows = data.rows.map(function (r, i) {
+    var start = single ? r[0] : dayOf(r[0]);
+    return { from: r[0], to: r[1], start: start, span: single ? Math.max(1, r[1] - r[0]) : 86400,
+             y: i * rowHeight + rowTop };
+  });
+  function rowOf(t) {
+    if (single) return 0;
+    return Math.max(0, Math.min(rows.length - 1, Math.floor((t - firstDay) / 86400)));
+  }
+  function x(row, t) {
+    return left + (Math.min(Math.max(t, row.from), row.to) - row.start) * plot / row.span;
+  }
+  function text(t) { return new Date(t * 1000).toISOString().slice(0, 19).replace('T', ' '); }
 
   function make(name, attributes, parent) {
     var node = document.createElementNS(NS, name);
@@ -85,36 +97,45 @@ const char kPageScript[] = R"JS(
   var svg = make('svg', { id: 'chart', width: width, height: height, viewBox: '0 0 ' + width + ' ' + height,
                           'shape-rendering': 'crispEdges' });
   var back = make('g', { 'class': 'back' }, svg);
-  lanes.forEach(function (lane, i) {
-    lane.y = top + i * laneHeight;
-    lane.group = make('g', { 'class': 'lane', 'data-lane': lane.id }, svg);
-    make('rect', { 'class': i % 2 ? 'band odd' : 'band', x: left, y: lane.y, width: plot, height: laneHeight },
-         back);
-    var label = make('text', { x: left - 8, y: lane.y + laneHeight / 2 + 4, 'text-anchor': 'end' }, back);
-    label.textContent = lane.label;
-    byId[lane.id] = lane;
+  rows.forEach(function (row, r) {
+    row.group = make('g', { 'class': 'row', 'data-from': text(row.from) }, svg);
+    row.lanes = lanes.map(function (id, i) {
+      var y = row.y + i * laneHeight;
+      var group = make('g', { 'class': 'lane', 'data-lane': id }, row.group);
+      make('rect', { 'class': i % 2 ? 'band odd' : 'band', x: left, y: y, width: plot, height: laneHeight }, back);
+      var label = make('text', { x: left - 8, y: y + laneHeight / 2 + (single ? 4 : 3), 'text-anchor': 'end',
+                                 'class': single ? '' : 'small' }, back);
+      label.textContent = labels[id];
+      return { y: y, group: group };
+    });
+    if (!single) {
+      var day = make('text', { 'class': 'day', x: 4, y: row.y - 5 }, back);
+      day.textContent = text(row.from).slice(0, 10);
+    }
+    // Hour lines, labelled so that labels stay about 60 px apart.
+    var every = [1, 2, 3, 4, 6, 12, 24, 48, 168].filter(function (h) {
+      return plot * h * 3600 / row.span >= 60; })[0] || 168;
+    for (var t = Math.ceil(row.from / 3600) * 3600; t <= row.to; t += 3600) {
+      var hourOfDay = Math.floor(t / 3600) % 24;
+      if (hourOfDay % every !== 0) continue;
+      make('line', { 'class': 'tick', x1: x(row, t), x2: x(row, t), y1: row.y - 6,
+                     y2: row.y + lanes.length * laneHeight }, back);
+      var hour = make('text', { 'class': 'hour', x: x(row, t), y: row.y - (single ? 10 : 5),
+                                'text-anchor': 'middle' }, back);
+      var stamp = text(t);
+      hour.textContent = single && (hourOfDay === 0 || t === Math.ceil(row.from / 3600) * 3600)
+        ? stamp.slice(5, 10) + ' ' + stamp.slice(11, 13) + ':00' : stamp.slice(11, 13) + ':00';
+    }
   });
 
-  // Hour lines, labelled so that labels stay about 60 px apart.
-  var hours = span / 3600;
-  var every = [1, 2, 3, 4, 6, 12, 24, 48, 168].filter(function (h) { return plot * h / hours >= 60; })[0] || 168;
-  for (var t = Math.ceil(data.from / 3600) * 3600; t <= data.to; t += 3600) {
-    var hourOfDay = Math.floor(t / 3600) % 24;
-    if (hourOfDay % every !== 0) continue;
-    make('line', { 'class': 'tick', x1: x(t), x2: x(t), y1: top - 6, y2: height - 8 }, back);
-    var hour = make('text', { 'class': 'hour', x: x(t), y: top - 10, 'text-anchor': 'middle' }, back);
-    var stamp = new Date(t * 1000).toISOString();
-    hour.textContent = hourOfDay === 0 || t === Math.ceil(data.from / 3600) * 3600
-      ? stamp.slice(5, 10) + ' ' + stamp.slice(11, 13) + ':00' : stamp.slice(11, 13) + ':00';
-  }
-
   var tip = document.getElementById('tip');
-  function hover(node, event) {
-    var text = event.kind + ' ' + event.time + (event.end ? ' to ' + event.end : '') + '\n' +
-      (event.lines || []).join('\n');
-    make('title', {}, node).textContent = text;
+  function hover(node, style, time, end, count, tipIndex) {
+    var head = count > 1 ? count + ' events, the first at ' + text(time) + '\n' : '';
+    var body = tipIndex >= 0 ? tips[tipIndex] : style + ' ' + text(time) + (end !== null ? ' to ' + text(end) : '');
+    var words = head + body;
+    make('title', {}, node).textContent = words;
     node.addEventListener('mousemove', function (e) {
-      tip.textContent = text;
+      tip.textContent = words;
       tip.hidden = false;
       tip.style.left = Math.min(e.clientX + 12, window.innerWidth - tip.offsetWidth - 8) + 'px';
       tip.style.top = (e.clientY + 14) + 'px';
@@ -122,58 +143,57 @@ const char kPageScript[] = R"JS(
     node.addEventListener('mouseleave', function () { tip.hidden = true; });
   }
 
-  function bar(laneId, className, event, from, to, inset) {
-    var lane = byId[laneId];
-    var x1 = x(from), x2 = Math.max(x(to), x1 + 2);
-    var node = make('rect', { 'class': className, x: x1, y: lane.y + inset, width: x2 - x1,
-                              height: laneHeight - 2 * inset, 'data-time': event.time,
-                              'data-end': event.end || '' }, lane.group);
-    hover(node, event);
-    return node;
-  }
-
-  function mark(laneId, className, event, t) {
-    var lane = byId[laneId];
-    var group = make('g', { 'class': 'mark ' + className, 'data-lane': laneId, 'data-kind': event.kind,
-                            'data-time': event.time }, lane.group);
-    make('rect', { x: Math.round(x(t)) - 2, y: lane.y + 4, width: 5, height: laneHeight - 8 }, group);
-    hover(group, event);
-    return group;
-  }
-
-  var events = data.events;
-  // Backgrounds first: the hours with no file, the ignition while a run lasts.
-  events.forEach(function (e) {
-    if (e.kind === 'no_file') {
-      var node = make('rect', { 'class': 'nofile', x: x(e.t), y: top, width: Math.max(2, x(e.end_t + 1) - x(e.t)),
-                                height: lanes.length * laneHeight, 'data-time': e.time, 'data-end': e.end }, back);
-      hover(node, e);
-      if (x(e.end_t + 1) - x(e.t) > 40) {
-        var label = make('text', { 'class': 'nofile-label', x: (x(e.t) + x(e.end_t + 1)) / 2, y: height - 1,
+  // A bar, cut into one piece per row it crosses; the first piece carries
+  // its times and hover text.
+  function bar(laneIndex, className, b, inset) {
+    var time = b[2], end = b[3], drawn = 0;
+    for (var r = rowOf(time); r <= rowOf(end); ++r) {
+      var row = rows[r];
+      var x1 = x(row, time), x2 = Math.max(x(row, end + (className === 'nofile' ? 1 : 0)), x1 + 2);
+      var y = laneIndex < 0 ? row.y : row.lanes[laneIndex].y + inset;
+      var h = laneIndex < 0 ? lanes.length * laneHeight : laneHeight - 2 * inset;
+      var attributes = { 'class': className, x: x1, y: y, width: x2 - x1, height: h };
+      if (drawn === 0) {
+        attributes['data-time'] = text(time);
+        attributes['data-end'] = text(end);
+        attributes['data-count'] = b[4];
+        if (b[6]) attributes['data-ended'] = b[6];
+      }
+      var node = make('rect', attributes, laneIndex < 0 ? back : row.lanes[laneIndex].group);
+      if (drawn === 0) hover(node, className, time, end, b[4], b[5]);
+      if (className === 'nofile' && x2 - x1 > 40) {
+        var label = make('text', { 'class': 'nofile-label', x: (x1 + x2) / 2, y: y + h + (single ? 7 : 8),
                                    'text-anchor': 'middle' }, back);
         label.textContent = 'no file';
       }
+      ++drawn;
     }
-    if (e.kind === 'run' && e.end_t !== undefined) bar('ignition', 'acc-on', e, e.t, e.end_t, 8);
+  }
+
+  function mark(m) {
+    var time = m[2], row = rows[rowOf(time)], lane = row.lanes[m[0]];
+    var group = make('g', { 'class': 'mark ' + styles[m[1]], 'data-lane': lanes[m[0]], 'data-time': text(time),
+                            'data-count': m[3] }, lane.group);
+    var inset = single ? 4 : 1;
+    var w = Math.max(single ? 5 : 3, Math.round(data.bucket * plot / row.span));
+    make('rect', { x: Math.round(x(row, time)) - 2, y: lane.y + inset, width: w, height: laneHeight - 2 * inset },
+         group);
+    hover(group, styles[m[1]], time, null, m[3], m[4]);
+  }
+
+  var ignition = lanes.indexOf('ignition');
+  // Backgrounds first: the hours with no file, the ignition while a run lasts.
+  data.bars.forEach(function (b) {
+    if (styles[b[1]] === 'nofile') bar(-1, 'nofile', b, 0);
+    if (styles[b[1]] === 'run') bar(ignition, 'acc-on', b, single ? 8 : 2);
   });
-  events.forEach(function (e) {
-    switch (e.kind) {
-      case 'run':
-        bar('supervisor', 'run', e, e.t, e.end_t, 8).setAttribute('data-ended', e.ended);
-        if (e.ended === 'no end banner') mark('supervisor', 'cut', e, e.end_t);
-        break;
-      case 'ignition_off': bar('ignition', 'acc-off', e, e.t, e.end_t === undefined ? e.t : e.end_t, 4); break;
-      case 'restart': mark(e.application, 'restart', e, e.t); break;
-      case 'navi_close': mark('Roadlens', 'navi-close', e, e.t); break;
-      case 'navi_start': mark('Roadlens', 'navi-start', e, e.t); break;
-      case 'update':
-        mark('updates', 'update' + (e.failed.length || e.kept ? ' failed' : ''), e, e.t);
-        break;
-      case 'build_option_failed': mark('supervisor', 'build-option', e, e.t); break;
-    }
+  data.bars.forEach(function (b) {
+    if (styles[b[1]] === 'run') bar(b[0], 'run', b, single ? 8 : 2);
+    if (styles[b[1]] === 'acc-off') bar(b[0], 'acc-off', b, single ? 4 : 1);
   });
+  data.marks.forEach(mark);
   document.getElementById('timeline').appendChild(svg);
-  document.body.setAttribute('data-drawn', String(events.length));
+  document.body.setAttribute('data-drawn', String(data.marks.length + data.bars.length));
 })();
 )JS";
 

@@ -2,6 +2,8 @@
 
 #include <iostream>
 
+#include "progress.h"
+
 namespace hailog {
 
 void Problems::Warn(const std::string& what)
@@ -9,6 +11,12 @@ void Problems::Warn(const std::string& what)
     ++count_;
     if (!said_.insert(what).second)
         return;
+    if (hold_) {
+        held_.push_back("hailog: " + prefix_ + what);
+        return;
+    }
+    if (progress_)
+        progress_->Clear();
     std::cerr << "hailog: " << what << "\n";
 }
 

@@ -5,6 +5,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 namespace hailog {
 
@@ -15,8 +16,18 @@ enum ExitStatus {
     kWillNotWork = 2 // bad arguments, a path that does not exist, no log at all
 };
 
+class Progress;
+
 class Problems {
 public:
+    Problems() = default;
+    // Every line starts with `prefix` (a terminal's name) and is held, to
+    // be written later in order (a fleet's terminals are read in parallel).
+    explicit Problems(const std::string& prefix) : prefix_(prefix), hold_(true) {}
+    const std::vector<std::string>& Held() const { return held_; }
+
+    // A progress line shown is cleared before a warning is written.
+    void ClearBeforeWarning(Progress* progress) { progress_ = progress; }
     // Says it once, however often the same trouble is met (--follow reads
     // the same files again every second).
     void Warn(const std::string& what);
@@ -25,6 +36,10 @@ public:
 private:
     int count_ = 0;
     std::set<std::string> said_;
+    Progress* progress_ = nullptr;
+    std::string prefix_;
+    bool hold_ = false;
+    std::vector<std::string> held_;
 };
 
 } // namespace hailog

@@ -13,9 +13,15 @@ const size_t kLinesPerUpdate = 40;
 const char kPackage[] = "\\SDMMC\\AirUpdate\\";
 const char kPatchList[] = "\\SDMMC\\AirUpdate\\patch_list.txt";
 
-bool Contains(const std::string& text, const char* what) { return text.find(what) != std::string::npos; }
+// Ties of time keep this order: the reader's events, the hours with no file,
+// then the lines not in the log's form.
+const std::uint64_t kNoFileOrder = std::uint64_t(1) << 61;
+const std::uint64_t kUnparsedOrder = std::uint64_t(1) << 62;
+const size_t kUnparsedLinesShown = 5;
 
-bool ContainsIgnoringCase(const std::string& text, const std::string& what)
+bool Contains(std::string_view text, const char* what) { return text.find(what) != std::string_view::npos; }
+
+bool ContainsIgnoringCase(std::string_view text, std::string_view what)
 {
     return std::search(text.begin(), text.end(), what.begin(), what.end(), [](char a, char b) {
                return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
@@ -29,24 +35,43 @@ bool IsRule(const LogLine& line)
 }
 
 // The text between "label[" and the next "]".
-std::string Bracketed(const std::string& text, const std::string& label)
+std::string Bracketed(std::string_view text, const std::string& label)
 {
     const size_t open = text.find(label + "[");
-    if (open == std::string::npos)
+    if (open == std::string_view::npos)
         return std::string();
     const size_t from = open + label.size() + 1;
     const size_t close = text.find(']', from);
-    return close == std::string::npos ? std::string() : text.substr(from, close - from);
+    return close == std::string_view::npos ? std::string() : std::string(text.substr(from, close - from));
 }
 
-class Reader {
+std::string FileNameOfHour(Seconds hour)
+{
+    const std::string t = FormatTime(hour);
+    return "hailwatch-" + t.substr(0, 4) + t.substr(5, 2) + t.substr(8, 2) + t.substr(11, 2) + ".log";
+}
+
+} // namespace
+
+// An event in the making, and the order it was begun in.
+struct Open {
+    Event event;
+    std::uint64_t order = 0;
+};
+
+class SummaryReader::Events {
 public:
-    explicit Reader(Summary& summary) : summary_(summary) {}
+    Events(const std::vector<LogFile>& files, EventSink& sink, bool keepLines)
+        : files_(files), sink_(sink), keepLines_(keepLines)
+    {
+    }
 
     void Take(const LogLine& line)
     {
-        if (!line.Parsed())
+        if (!line.Parsed()) {
+            CountUnparsed(line);
             return;
+        }
         if (!run_ && !outsideRuns_ && !IsRule(line))
             outsideRuns_ = line.Time();
         if (line.tag == "<I>" && line.function.empty() && Contains(line.text, "Hailwatch Start"))
@@ -59,9 +84,9 @@ public:
                  std::isdigit(static_cast<unsigned char>(line.text[1])))
             OnVersion(line);
         else if (line.function == "CheckApp" && ApplicationOfRestart(line.number))
-            Add(EventKind::Restart, line, ApplicationOfRestart(line.number));
+            Emit(Make(EventKind::Restart, line, ApplicationOfRestart(line.number)));
         else if (line.function == "RunNaviApp" && (line.number == 481 || line.number == 490))
-            Add(line.number == 481 ? EventKind::NaviClose : EventKind::NaviStart, line, "Roadlens");
+            Emit(Make(line.number == 481 ? EventKind::NaviClose : EventKind::NaviStart, line, "Roadlens"));
         else if (line.function == "ReqBuildOption" && line.number == 628)
             OnBuildOptionFailed(line);
         else if (line.function.rfind("CPatchList::", 0) == 0)
@@ -73,43 +98,60 @@ public:
     void Finish()
     {
         if (run_)
-            Close(*run_, last_, Ending::LogEnds);
+            Close(run_, last_, Ending::LogEnds);
         if (off_)
-            Close(*off_, last_, Ending::LogEnds);
+            Close(off_, last_, Ending::LogEnds);
         FinishUpdate();
+        AddHoursWithNoFile();
+        if (unparsed_)
+            sink_.Add(std::move(unparsed_->event), unparsed_->order);
+        unparsed_.reset();
     }
 
 private:
-    Event& Add(EventKind kind, const LogLine& line, const std::string& application = std::string())
+    Event Make(EventKind kind, const LogLine& line, const std::string& application = std::string())
     {
         Event event;
         event.kind = kind;
         event.time = line.Time();
         event.application = application;
         event.number = line.number;
-        event.lines.push_back(line.raw);
-        summary_.events.push_back(event);
-        return summary_.events.back();
+        if (keepLines_)
+            event.lines.emplace_back(line.raw);
+        return event;
     }
 
-    void Close(size_t index, Seconds end, Ending ending)
+    void Emit(Event&& event) { sink_.Add(std::move(event), order_++); }
+
+    void Begin(std::optional<Open>& slot, Event&& event)
     {
-        Event& event = summary_.events[index];
+        slot = Open{std::move(event), order_++};
+    }
+
+    // Ends an open event and hands it on.
+    void Close(std::optional<Open>& slot, Seconds end, Ending ending)
+    {
+        Event& event = slot->event;
         event.end = std::max(end, event.time);
         event.ending = ending;
+        sink_.Add(std::move(event), slot->order);
+        slot.reset();
+    }
+
+    void AddLine(Event& event, const LogLine& line)
+    {
+        if (keepLines_)
+            event.lines.emplace_back(line.raw);
     }
 
     void OnStart(const LogLine& line)
     {
         if (run_)
-            Close(*run_, last_, Ending::NoEndBanner);
-        if (off_) {
-            Close(*off_, line.Time(), Ending::NextStart);
-            off_.reset();
-        }
+            Close(run_, last_, Ending::NoEndBanner);
+        if (off_)
+            Close(off_, line.Time(), Ending::NextStart);
         FinishUpdate();
-        Add(EventKind::Run, line);
-        run_ = summary_.events.size() - 1;
+        Begin(run_, Make(EventKind::Run, line));
         outsideRuns_.reset();
     }
 
@@ -119,15 +161,14 @@ private:
             // Logging was switched on while the supervisor ran, or the logs
             // read begin in the middle of a run: it ran at least since the
             // first line seen after the last run.
-            Event& run = Add(EventKind::Run, line);
+            Event run = Make(EventKind::Run, line);
             run.time = outsideRuns_ ? *outsideRuns_ : line.Time();
             run.startLogged = false;
             run.lines.clear();
-            run_ = summary_.events.size() - 1;
+            Begin(run_, std::move(run));
         }
-        Close(*run_, line.Time(), Ending::EndBanner);
-        summary_.events[*run_].lines.push_back(line.raw);
-        run_.reset();
+        AddLine(run_->event, line);
+        Close(run_, line.Time(), Ending::EndBanner);
         outsideRuns_.reset();
         FinishUpdate();
     }
@@ -135,28 +176,27 @@ private:
     void OnVersion(const LogLine& line)
     {
         if (run_)
-            summary_.events[*run_].version = line.text.substr(1);
+            run_->event.version = std::string(line.text.substr(1));
     }
 
     void OnIgnition(const LogLine& line)
     {
         const bool off = line.text.rfind("WM_POWER_MODE_CHANGE ACC OFF", 0) == 0;
         if (off && !off_) {
-            Add(EventKind::IgnitionOff, line);
-            off_ = summary_.events.size() - 1;
+            Begin(off_, Make(EventKind::IgnitionOff, line));
         } else if (!off && off_) {
-            Close(*off_, line.Time(), Ending::AccOn);
-            summary_.events[*off_].lines.push_back(line.raw);
-            off_.reset();
+            AddLine(off_->event, line);
+            Close(off_, line.Time(), Ending::AccOn);
         }
     }
 
     void OnBuildOptionFailed(const LogLine& line)
     {
-        Event& event = Add(EventKind::BuildOptionFailed, line, "Hailnet");
+        Event event = Make(EventKind::BuildOptionFailed, line, "Hailnet");
         const std::string error = Bracketed(line.text, "Error");
         if (!error.empty() && error.size() < 10 && error.find_first_not_of("-0123456789") == std::string::npos)
             event.error = std::stoi(error);
+        Emit(std::move(event));
     }
 
     // Every CPatchList message comes from the start-up update, the one
@@ -164,14 +204,15 @@ private:
     void OnUpdateLine(const LogLine& line)
     {
         if (!update_) {
-            Add(EventKind::Update, line).lines.clear();
-            update_ = summary_.events.size() - 1;
+            Event event = Make(EventKind::Update, line);
+            event.lines.clear();
+            Begin(update_, std::move(event));
             sawFolderTest_ = listDeleted_ = filesLeft_ = false;
         }
-        Event& event = summary_.events[*update_];
+        Event& event = update_->event;
         Update& update = event.update;
         if (event.lines.size() < kLinesPerUpdate)
-            event.lines.push_back(line.raw);
+            AddLine(event, line);
         const std::string result = Bracketed(line.text, "결과");
         if (line.function == "CPatchList::IsFolderFiles" && line.number == 425 && !sawFolderTest_) {
             sawFolderTest_ = true;
@@ -183,19 +224,19 @@ private:
                    ContainsIgnoringCase(line.text, kPatchList)) {
             listDeleted_ = true;
             if (result == "0")
-                update.failed.push_back(line.raw.substr(10));
+                update.failed.emplace_back(line.raw.substr(10));
         } else if (line.function == "CPatchList::CP" && line.number == 858) {
             if (result == "1") {
                 ++update.moved;
             } else {
-                update.failed.push_back(line.raw.substr(10));
+                update.failed.emplace_back(line.raw.substr(10));
                 filesLeft_ = filesLeft_ || ContainsIgnoringCase(Bracketed(line.text, "Src파일"), kPackage);
             }
         } else if (((line.function == "CPatchList::RM" && line.number == 764) ||
                     (line.function == "CPatchList::MKDIR" && line.number == 806) ||
                     (line.function == "CPatchList::RUN" && line.number == 724)) &&
                    result == "0") {
-            update.failed.push_back(line.raw.substr(10));
+            update.failed.emplace_back(line.raw.substr(10));
         } else if (line.function == "CPatchList::KILL" && line.number == 711) {
             update.closed.push_back(Bracketed(line.text, "종료 윈도우이름"));
         }
@@ -205,67 +246,85 @@ private:
     {
         if (!update_)
             return;
-        Update& update = summary_.events[*update_].update;
+        Update& update = update_->event.update;
         // Only a package that carries the supervisor's own exe is passed
         // over without the folder test.
         if (!sawFolderTest_)
             update.package = "left alone";
         update.kept = update.package == "found" && (!listDeleted_ || filesLeft_);
+        sink_.Add(std::move(update_->event), update_->order);
         update_.reset();
     }
 
-    Summary& summary_;
-    std::optional<size_t> run_, off_, update_;
+    // Lines not in the log's form, one event for each hour that has some.
+    void CountUnparsed(const LogLine& line)
+    {
+        if (unparsed_ && unparsed_->event.time != line.hour) {
+            sink_.Add(std::move(unparsed_->event), unparsed_->order);
+            unparsed_.reset();
+        }
+        if (!unparsed_) {
+            Event event;
+            event.kind = EventKind::Unparsed;
+            event.time = line.hour;
+            event.file = FileNameOfHour(line.hour);
+            unparsed_ = Open{std::move(event), kUnparsedOrder + unparsedGroups_++};
+        }
+        ++unparsed_->event.count;
+        if (unparsed_->event.lines.size() < kUnparsedLinesShown)
+            unparsed_->event.lines.emplace_back(line.raw);
+    }
+
+    void AddHoursWithNoFile()
+    {
+        std::uint64_t order = kNoFileOrder;
+        Seconds previous = 0;
+        bool any = false;
+        for (const LogFile& file : files_) {
+            if (any && file.hour - previous > 3600) {
+                Event gap;
+                gap.kind = EventKind::NoFile;
+                gap.time = previous + 3600;
+                gap.end = file.hour - 1;
+                gap.count = static_cast<int>((file.hour - previous) / 3600 - 1);
+                sink_.Add(std::move(gap), order++);
+            }
+            previous = file.hour;
+            any = true;
+        }
+    }
+
+    const std::vector<LogFile>& files_;
+    EventSink& sink_;
+    const bool keepLines_;
+    std::uint64_t order_ = 0, unparsedGroups_ = 0;
+    std::optional<Open> run_, off_, update_, unparsed_;
     Seconds last_ = 0;
     std::optional<Seconds> outsideRuns_; // the first line seen while no run was open
     bool sawFolderTest_ = false, listDeleted_ = false, filesLeft_ = false;
 };
 
-void AddHoursWithNoFile(const std::vector<LogFile>& files, Summary& summary)
+SummaryReader::SummaryReader(const std::vector<LogFile>& files, EventSink& sink, bool keepLines)
+    : events_(new Events(files, sink, keepLines))
 {
-    std::set<Seconds> hours;
-    for (const LogFile& file : files)
-        hours.insert(file.hour);
-    if (hours.empty())
-        return;
-    summary.first = *hours.begin();
-    summary.last = *hours.rbegin();
-    Seconds previous = *hours.begin();
-    for (Seconds hour : hours) {
-        if (hour - previous > 3600) {
-            Event gap;
-            gap.kind = EventKind::NoFile;
-            gap.time = previous + 3600;
-            gap.end = hour - 1;
-            gap.count = static_cast<int>((hour - previous) / 3600 - 1);
-            summary.events.push_back(gap);
-        }
-        previous = hour;
-    }
 }
 
-void AddUnparsed(const std::vector<LogLine>& lines, Summary& summary)
-{
-    std::vector<Event> perHour;
-    for (const LogLine& line : lines) {
-        if (line.Parsed())
-            continue;
-        if (perHour.empty() || perHour.back().time != line.hour) {
-            Event event;
-            event.kind = EventKind::Unparsed;
-            event.time = line.hour;
-            const std::string t = FormatTime(line.hour);
-            event.file = "hailwatch-" + t.substr(0, 4) + t.substr(5, 2) + t.substr(8, 2) + t.substr(11, 2) + ".log";
-            perHour.push_back(event);
-        }
-        ++perHour.back().count;
-        if (perHour.back().lines.size() < 5)
-            perHour.back().lines.push_back(line.raw);
-    }
-    summary.events.insert(summary.events.end(), perHour.begin(), perHour.end());
-}
+SummaryReader::~SummaryReader() = default;
 
-} // namespace
+void SummaryReader::Take(const LogLine& line) { events_->Take(line); }
+
+void SummaryReader::Finish() { events_->Finish(); }
+
+Hours HoursOf(const std::vector<LogFile>& files)
+{
+    Hours hours;
+    hours.files = files.size();
+    for (const LogFile& file : files) {
+        hours.first = hours.first ? std::min(*hours.first, file.hour) : file.hour;
+        hours.last = hours.last ? std::max(*hours.last, file.hour) : file.hour;
+    }
+    return hours;
+}
 
 const char* ApplicationOfRestart(int number)
 {
@@ -288,18 +347,40 @@ const char* RoleOfApplication(const std::string& title)
     return "";
 }
 
-Summary Summarise(const std::vector<LogFile>& files, const std::vector<LogLine>& lines)
+namespace {
+
+// Every event kept, to be put in time order at the end.
+class Collected : public EventSink {
+public:
+    void Add(Event&& event, std::uint64_t order) override { events_.push_back({order, std::move(event)}); }
+
+    std::vector<Event> InTimeOrder()
+    {
+        std::sort(events_.begin(), events_.end(), [](const auto& a, const auto& b) {
+            return a.second.time != b.second.time ? a.second.time < b.second.time : a.first < b.first;
+        });
+        std::vector<Event> events;
+        for (auto& item : events_)
+            events.push_back(std::move(item.second));
+        return events;
+    }
+
+private:
+    std::vector<std::pair<std::uint64_t, Event>> events_;
+};
+
+} // namespace
+
+Summary Summarise(const std::vector<LogFile>& files, const std::vector<LogLine>& lines, bool keepLines)
 {
-    Summary summary;
-    summary.files = files.size();
-    Reader reader(summary);
+    Collected collected;
+    SummaryReader reader(files, collected, keepLines);
     for (const LogLine& line : lines)
         reader.Take(line);
     reader.Finish();
-    AddHoursWithNoFile(files, summary);
-    AddUnparsed(lines, summary);
-    std::stable_sort(summary.events.begin(), summary.events.end(),
-                     [](const Event& a, const Event& b) { return a.time < b.time; });
+    Summary summary;
+    static_cast<Hours&>(summary) = HoursOf(files);
+    summary.events = collected.InTimeOrder();
     return summary;
 }
 

@@ -5,11 +5,14 @@
 #ifndef HAILOG_SUMMARY_H
 #define HAILOG_SUMMARY_H
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "log_files.h"
+#include "log_stream.h"
 
 namespace hailog {
 
@@ -59,13 +62,45 @@ struct Event {
     std::vector<std::string> lines; // the log lines the event rests on, decoded
 };
 
-struct Summary {
-    std::vector<Event> events; // in time order
-    std::optional<Seconds> first, last; // the first and last hour read
+// The hours read: the first and last, and how many files.
+struct Hours {
+    std::optional<Seconds> first, last;
     size_t files = 0;
 };
+Hours HoursOf(const std::vector<LogFile>& files);
 
-Summary Summarise(const std::vector<LogFile>& files, const std::vector<LogLine>& lines);
+struct Summary : Hours {
+    std::vector<Event> events; // in time order
+};
+
+// Takes each event once it is finished. `order` is the order events are
+// begun in: events of the same second are told in that order.
+class EventSink {
+public:
+    virtual ~EventSink() = default;
+    virtual void Add(Event&& event, std::uint64_t order) = 0;
+};
+
+// Reads a terminal's lines, in hour order, into events. Runs, ignition-off
+// periods and updates stay open until their end is read; everything else is
+// handed on as its line is read. Only the events in the making are held.
+class SummaryReader : public LineSink {
+public:
+    // `keepLines`: each event carries the log lines it rests on (for a page).
+    SummaryReader(const std::vector<LogFile>& files, EventSink& sink, bool keepLines);
+    ~SummaryReader() override;
+    void Take(const LogLine& line) override;
+    // Ends what is still open, and adds the hours with no file and the
+    // lines not in the log's form.
+    void Finish();
+
+private:
+    class Events;
+    std::unique_ptr<Events> events_;
+};
+
+// Everything at once, in memory: for small logs and tests.
+Summary Summarise(const std::vector<LogFile>& files, const std::vector<LogLine>& lines, bool keepLines = true);
 
 // The watched application a CheckApp number stands for, and its role.
 const char* ApplicationOfRestart(int number);

@@ -94,10 +94,15 @@ std::string DumpJson(const nlohmann::ordered_json& value)
     return text;
 }
 
+void WriteJsonLine(const Event& event, std::ostream& out)
+{
+    out << EventToJson(event, false).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+}
+
 void WriteJsonLines(const Summary& summary, std::ostream& out)
 {
     for (const Event& event : summary.events)
-        out << EventToJson(event, false).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+        WriteJsonLine(event, out);
 }
 
 } // namespace hailog

@@ -7,12 +7,30 @@
 
 #include <ostream>
 
+#include "spill.h"
 #include "summary.h"
 
 namespace hailog {
 
+// The aligned text, built from events in time order: each part is kept (in
+// memory, or a temporary file when long) until all are written in turn.
+class TextSummary {
+public:
+    explicit TextSummary(const Hours& hours);
+    void Add(const Event& event);
+    void Write(std::ostream& out);
+
+private:
+    void Section(std::ostream& out, const char* title, Spill& lines);
+    void WriteRestarts(std::ostream& out);
+
+    Hours hours_;
+    Spill runs_, restarts_[4], ignition_, navigation_, updates_, buildOption_, noFile_, unparsed_;
+};
+
 void WriteText(const Summary& summary, std::ostream& out);
 void WriteJsonLines(const Summary& summary, std::ostream& out);
+void WriteJsonLine(const Event& event, std::ostream& out);
 
 // One event as JSON: kind, time, and the fields of its kind; `withLines`
 // adds the log lines it rests on.

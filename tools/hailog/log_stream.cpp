@@ -1,0 +1,110 @@
+#include "log_stream.h"
+
+#include <algorithm>
+
+#include "log_blocks.h"
+#include "parallel.h"
+
+namespace hailog {
+namespace {
+
+// Blocks decoded ahead of the one taken, per thread: enough to keep every
+// thread busy, few enough that memory stays small (a block holds about
+// 4 MB once decoded and parsed).
+const size_t kAheadPerJob = 3;
+const size_t kMostAhead = 12;
+
+// What a file's blocks said, summed until its last one.
+struct FileTally {
+    size_t badBytes = 0, unparsed = 0;
+    bool unfinished = false, unreadable = false, noConverter = false;
+
+    void Add(const ParsedBlock& block)
+    {
+        badBytes += block.badBytes;
+        unparsed += block.unparsed;
+        unfinished = unfinished || block.unfinished;
+        unreadable = unreadable || block.unreadable;
+        noConverter = noConverter || block.noConverter;
+    }
+};
+
+void WarnAbout(const LogFile& file, const FileTally& tally, Problems& problems)
+{
+    const std::string name = file.path.filename().string();
+    if (tally.unreadable) {
+        problems.Warn(file.path.string() + ": cannot be read");
+        return;
+    }
+    if (tally.unfinished)
+        problems.Warn(name + ": the last line has no line end (cut while it was written); shown as it is");
+    if (tally.noConverter) {
+        problems.Warn("this system cannot convert code page 949 (iconv has no CP949)");
+        return;
+    }
+    if (tally.badBytes > 0)
+        problems.Warn(name + ": " + std::to_string(tally.badBytes) +
+                      " byte(s) not valid in code page 949, shown as '?'");
+    if (tally.unparsed > 0)
+        problems.Warn(name + ": " + std::to_string(tally.unparsed) +
+                      " line(s) not in the log's form, shown as they are");
+}
+
+} // namespace
+
+void ReadInOrder(const std::vector<LogFile>& files, const ReadSettings& settings, Problems& problems,
+                 LineSink& sink)
+{
+    const std::vector<Block> blocks = PlanBlocks(files);
+    const unsigned jobs = std::max(1u, settings.jobs);
+    const size_t window = std::min(kMostAhead, kAheadPerJob * jobs);
+    std::vector<ParsedBlock> slots(window);
+    FileTally tally;
+    RunOrdered(
+        blocks.size(), jobs, window,
+        [&](size_t i) { ReadBlock(files[blocks[i].file], blocks[i], false, slots[i % window]); },
+        [&](size_t i) {
+            const Block& block = blocks[i];
+            const LogFile& file = files[block.file];
+            ParsedBlock& parsed = slots[i % window];
+            if (block.from == 0)
+                sink.FileBegins(file);
+            for (const LogLine& line : parsed.lines)
+                sink.Take(line);
+            tally.Add(parsed);
+            if (settings.progress)
+                settings.progress->Add(block.last ? 1 : 0, parsed.rawBytes);
+            if (block.last) {
+                sink.FileEnds(file);
+                WarnAbout(file, tally, problems);
+                tally = FileTally();
+            }
+            parsed = ParsedBlock(); // its memory goes back before the slot is read into again
+        });
+}
+
+void ReadLines(const LogFile& file, std::streamoff& offset, bool holdUnfinished, LineSink& sink,
+               Problems& problems)
+{
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(file.path, error);
+    FileTally tally;
+    ParsedBlock parsed;
+    for (std::streamoff from = offset, length = error ? offset : static_cast<std::streamoff>(size);;) {
+        Block block;
+        block.from = from;
+        block.to = std::min(from + kBlockBytes, length);
+        block.last = block.to >= length;
+        ReadBlock(file, block, holdUnfinished, parsed);
+        for (const LogLine& line : parsed.lines)
+            sink.Take(line);
+        tally.Add(parsed);
+        offset = std::max(offset, parsed.end);
+        if (block.last || parsed.unreadable)
+            break;
+        from = block.to;
+    }
+    WarnAbout(file, tally, problems);
+}
+
+} // namespace hailog
