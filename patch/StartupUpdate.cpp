@@ -3,12 +3,17 @@
 #include "patch/StartupUpdate.h"
 
 #include "patch/ListProgress.h"
+#include "patch/PackageVerify.h"
 #include "patch/PatchList.h"
 #include "patch/PathText.h"
 
 static const char* const kUpdateFolder = "\\SDMMC\\AirUpdate";
 static const char* const kOwnImageInPackage = "\\SDMMC\\AirUpdate\\Hailwatch.exe";
 static const char* const kInstallFolder = "\\ResidentFlash\\Hailnet";
+/* The fleet's public key; a terminal without it takes unsigned packages. */
+static const char* const kUpdateKey = "\\ResidentFlash\\Hailnet\\update.pub";
+/* The note of the last package verified, beside the key. */
+static const char* const kVerifiedRecord = "\\ResidentFlash\\Hailnet\\update.verified";
 static const char* const kLeftoverPath = "\\ResidentFlash\\Update";
 static const char* const kStagingFolders[] = {
     "\\ResidentFlash\\Update",
@@ -20,11 +25,14 @@ static const int kDeletePatchListSize = 1024;
 
 /* A package carrying a new supervisor is not ours to apply: it is left
  * whole, list and all. The tests stop at the first that fails, so the list
- * runs only when the package holds files. */
+ * runs only when the package holds files, and only when a terminal that
+ * holds the fleet's key finds the package signed; the check changes nothing,
+ * so a package it refuses is left whole and no application is closed. */
 static int IsPackageReady()
 {
     return ReadAttributes(kOwnImageInPackage) == INVALID_FILE_ATTRIBUTES &&
            CPatchList::IsFolderFiles(kUpdateFolder, 1) == 1 &&
+           VerifySignedPackage(kUpdateFolder, kUpdateKey, kVerifiedRecord) &&
            CPatchList::RunPatchListOnce(kUpdateFolder) == 1;
 }
 

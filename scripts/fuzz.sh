@@ -3,7 +3,7 @@
 # UndefinedBehaviorSanitizer) and runs each for a bounded time, seeded from
 # the golden update cases.
 #
-#   bash scripts/fuzz.sh [TARGET...]      targets: parse_fields patch_list write_log check_differential
+#   bash scripts/fuzz.sh [TARGET...]      targets: parse_fields patch_list write_log check_differential manifest
 #
 # HAILWATCH_FUZZ_SECONDS   seconds per target (default 20)
 # HAILWATCH_FUZZ_DIR       build folder (default build/fuzz)
@@ -17,7 +17,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 readonly dir="${HAILWATCH_FUZZ_DIR:-build/fuzz}"
 readonly seconds="${HAILWATCH_FUZZ_SECONDS:-20}"
-readonly all_targets=(parse_fields patch_list write_log check_differential)
+readonly all_targets=(parse_fields patch_list write_log check_differential manifest)
 targets=("$@")
 [[ ${#targets[@]} -gt 0 ]] || targets=("${all_targets[@]}")
 
@@ -42,7 +42,7 @@ seed() {
 make_seeds() {
   local seeds="$dir/seeds" list n=0 line
   rm -rf "$seeds"
-  mkdir -p "$seeds/parse_fields" "$seeds/patch_list" "$seeds/write_log" "$seeds/check_differential"
+  mkdir -p "$seeds/parse_fields" "$seeds/patch_list" "$seeds/write_log" "$seeds/check_differential" "$seeds/manifest"
   # Packages from the generator's vocabulary: a few fixed byte strings.
   for n in 1 2 3 4; do head -c 32 /dev/zero | tr '\0' "\\00$n" >"$seeds/check_differential/seed-$n"; done
   for list in tests/golden/cases/*/before/SDMMC/AirUpdate/patch_list.txt; do
@@ -77,6 +77,10 @@ make_seeds() {
       for n in $(seq 505); do printf '\260\241'; done; } >"$seeds/write_log/long-convention-$pad"
   done
   { printf '\030CP('; head -c 300 /dev/zero | tr '\0' a; printf ')(b)\r\n'; } >"$seeds/parse_fields/long-field"
+  # A signed package's manifest, asked for one of its names in another case.
+  local hash=87f2830f533533e4b1de35d00b11d95c299d24d669c0e599dd913f525f24c7f6
+  printf 'HAILWATCH MANIFEST 1\n%s 18 Map\\road.dat\n%s 24 \260\241.tbl\r\n%s 268 patch_list.txt\n\000MAP\\Road.DAT' \
+    "$hash" "$hash" "$hash" >"$seeds/manifest/sample"
 }
 
 # ---- runs --------------------------------------------------------------------

@@ -108,6 +108,20 @@ typedef void* HGDIOBJ;
 #define ERROR_CLASS_ALREADY_EXISTS 1410
 #define ERROR_TIMEOUT 1460
 
+/* CryptoAPI's own errors (HRESULTs kept in the last error). */
+#define NTE_BAD_UID ((DWORD)0x80090001L)
+#define NTE_BAD_HASH ((DWORD)0x80090002L)
+#define NTE_BAD_KEY ((DWORD)0x80090003L)
+#define NTE_BAD_DATA ((DWORD)0x80090005L)
+#define NTE_BAD_SIGNATURE ((DWORD)0x80090006L)
+#define NTE_BAD_VER ((DWORD)0x80090007L)
+#define NTE_BAD_ALGID ((DWORD)0x80090008L)
+#define NTE_BAD_FLAGS ((DWORD)0x80090009L)
+#define NTE_BAD_TYPE ((DWORD)0x8009000AL)
+#define NTE_BAD_HASH_STATE ((DWORD)0x8009000CL)
+#define NTE_BAD_PROV_TYPE ((DWORD)0x80090014L)
+#define NTE_PROV_TYPE_NOT_DEF ((DWORD)0x80090017L)
+
 /* File attributes. */
 #define FILE_ATTRIBUTE_READONLY 0x01
 #define FILE_ATTRIBUTE_HIDDEN 0x02
@@ -143,6 +157,36 @@ typedef void* HGDIOBJ;
 
 #define CP_ACP 0
 #define CP_UTF8 65001
+
+/* CryptoAPI: the provider type, flag, algorithms and key blob the update's
+ * signature check uses. */
+#define PROV_RSA_AES 24
+#define CRYPT_VERIFYCONTEXT 0xF0000000
+#define CALG_SHA_256 0x0000800c
+#define CALG_RSA_SIGN 0x00002400
+#define CALG_RSA_KEYX 0x0000a400
+#define PUBLICKEYBLOB 0x6
+#define CUR_BLOB_VERSION 2
+
+typedef unsigned int ALG_ID;
+typedef ULONG_PTR HCRYPTPROV;
+typedef ULONG_PTR HCRYPTKEY;
+typedef ULONG_PTR HCRYPTHASH;
+
+/* A key blob begins with this header; a PUBLICKEYBLOB goes on with RSAPUBKEY
+ * and the modulus, least significant byte first. */
+typedef struct _PUBLICKEYSTRUC {
+    BYTE bType;
+    BYTE bVersion;
+    WORD reserved;
+    ALG_ID aiKeyAlg;
+} BLOBHEADER, PUBLICKEYSTRUC;
+
+typedef struct _RSAPUBKEY {
+    DWORD magic; /* "RSA1" */
+    DWORD bitlen;
+    DWORD pubexp;
+} RSAPUBKEY;
 
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
@@ -323,6 +367,26 @@ int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source,
                                LPBOOL usedDefaultChar);
 int wsprintfW(LPWSTR buffer, LPCWSTR format, ...);
 
+/* Signatures (crypto.cpp): RSA with PKCS #1 v1.5 padding over SHA-256.
+ * Only the verifying context exists (CRYPT_VERIFYCONTEXT, no key
+ * container). A signature is least significant byte first, as CryptoAPI
+ * writes it. */
+BOOL WINAPI CryptAcquireContextW(HCRYPTPROV* provider, LPCWSTR container,
+                                 LPCWSTR providerName, DWORD providerType,
+                                 DWORD flags);
+BOOL WINAPI CryptReleaseContext(HCRYPTPROV provider, DWORD flags);
+BOOL WINAPI CryptImportKey(HCRYPTPROV provider, const BYTE* data, DWORD length,
+                           HCRYPTKEY unwrapKey, DWORD flags, HCRYPTKEY* key);
+BOOL WINAPI CryptDestroyKey(HCRYPTKEY key);
+BOOL WINAPI CryptCreateHash(HCRYPTPROV provider, ALG_ID algorithm,
+                            HCRYPTKEY key, DWORD flags, HCRYPTHASH* hash);
+BOOL WINAPI CryptHashData(HCRYPTHASH hash, const BYTE* data, DWORD length,
+                          DWORD flags);
+BOOL WINAPI CryptVerifySignatureW(HCRYPTHASH hash, const BYTE* signature,
+                                  DWORD length, HCRYPTKEY publicKey,
+                                  LPCWSTR description, DWORD flags);
+BOOL WINAPI CryptDestroyHash(HCRYPTHASH hash);
+
 /* Diagnostics (debug.cpp). */
 void WINAPI OutputDebugStringW(LPCWSTR text);
 
@@ -357,5 +421,7 @@ void WINAPI OutputDebugStringW(LPCWSTR text);
 #define FindFirstFile FindFirstFileW
 #define FindNextFile FindNextFileW
 #define OutputDebugString OutputDebugStringW
+#define CryptAcquireContext CryptAcquireContextW
+#define CryptVerifySignature CryptVerifySignatureW
 
 #endif

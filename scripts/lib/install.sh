@@ -86,6 +86,8 @@ readonly HOST_REQUIREMENTS=(
   # A Korean font, so that the page's screenshot shows the log's Hangul.
   "/usr/share/fonts/truetype/nanum/NanumGothic.ttf fonts-nanum"
   "/usr/include/spdlog/spdlog.h libspdlog-dev"
+  # The host's CryptoAPI (signed packages) and hailpatch's keys: libcrypto.
+  "/usr/include/openssl/evp.h libssl-dev"
 )
 
 # What the fuzz targets add: clang and its libFuzzer and sanitizer runtimes.

@@ -29,6 +29,7 @@ const CaseGroup kCaseGroups[] = {
     {"create process", CreateProcessCases},
     {"other process windows", OtherProcessWindowCases},
     {"send time-out", SendTimeoutCases},
+    {"signatures", SignatureCases},
 };
 const int kCaseGroupCount = sizeof(kCaseGroups) / sizeof(kCaseGroups[0]);
 

@@ -36,6 +36,7 @@ void MutexCases();
 void CreateProcessCases();
 void OtherProcessWindowCases();
 void SendTimeoutCases();
+void SignatureCases();
 
 struct CaseGroup {
     const char* name;

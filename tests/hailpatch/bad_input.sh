@@ -8,7 +8,7 @@ cd "$HP_WORK"
 
 # The help of the tool and of every verb, with the exit statuses.
 hp_run --help; hp_expect_status 0 "--help"
-for verb in check try make; do
+for verb in check try make keygen sign; do
   hp_run "$verb" --help; hp_expect_status 0 "$verb --help"
   hp_expect_out "Exit status"
 done

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <iostream>
 
 #include "commands.h"
@@ -10,7 +11,7 @@ void Complain(const std::string& text)
     std::cerr << "hailpatch: " << text << "\n";
 }
 
-int RunCheck(const fs::path& package, const fs::path& device)
+int RunCheck(const fs::path& package, const fs::path& device, const fs::path& publicKey)
 {
     CheckReport report;
     std::string error;
@@ -19,7 +20,15 @@ int RunCheck(const fs::path& package, const fs::path& device)
         return kStatusBadInput;
     }
     PrintReport(report, std::cout);
-    return report.Status();
+    int status = report.Status();
+#ifndef _WIN32
+    if (!publicKey.empty()) {
+        status = std::max(status, ReportSignature(package, publicKey));
+    }
+#else
+    (void)publicKey;
+#endif
+    return status;
 }
 
 } // namespace hailpatch

@@ -1,9 +1,11 @@
 // hailpatch: checks, tries and makes update packages on a PC.
 //
-//   hailpatch check [--device DEV] PKG
+//   hailpatch check [--device DEV] [--key PUB] PKG
 //   hailpatch try --device DEV PKG [--in-place] [--list [--pass N]]
 //                 [--window TITLE]... [--stays TITLE]... [--real-clock]
-//   hailpatch make --from OLD --to NEW -o PKG
+//   hailpatch make --from OLD --to NEW -o PKG [--sign KEY]
+//   hailpatch keygen -o NAME
+//   hailpatch sign PKG --key KEY
 //
 // All three run the terminal's own start-up on the host backend (Linux);
 // `check` runs it on a stock terminal or a copy of DEV. The Windows build has
@@ -50,12 +52,14 @@ const char kMakeStatuses[] =
 
 struct Choices {
     std::string package;
+    std::string key;
     TryOptions tried;
     std::string device;
     MakeOptions made;
     std::string from;
     std::string to;
     std::string output;
+    std::string signingKey;
 };
 
 void AddCheck(CLI::App& app, Choices* choices)
@@ -68,6 +72,8 @@ void AddCheck(CLI::App& app, Choices* choices)
 #ifndef _WIN32
     check->add_option("--device", choices->device, "run it on a copy of this device folder "
         "(DEV/ResidentFlash, DEV/SDMMC) rather than on a stock terminal");
+    check->add_option("--key", choices->key, "also check the package's signature as a terminal "
+        "holding this public key (NAME.pub) would: verdict 2 if it refuses the package");
 #endif
     check->footer(kCheckStatuses);
 }
@@ -91,6 +97,8 @@ void AddTry(CLI::App& app, Choices* choices)
     tried->add_option("--stays", o.staying, "a running program with this window title, which "
         "ignores WM_DESTROY (repeatable)");
     tried->add_flag("--real-clock", o.realClock, "pauses take real time");
+    tried->add_option("--key", choices->key, "put this public key (NAME.pub) on the device as "
+        "\\ResidentFlash\\Hailnet\\update.pub first, so that it takes signed packages only");
     tried->footer(kTryStatuses);
 }
 
@@ -102,7 +110,29 @@ void AddMake(CLI::App& app, Choices* choices)
     made->add_option("--to", choices->to, "the install folder as it should become")->required();
     made->add_option("-o,--output", choices->output, "the package folder to create (must not "
         "exist, or be empty)")->required();
+    made->add_option("--sign", choices->signingKey, "sign the package with this private key "
+        "(NAME.key) once it is proven, and check the signature as a terminal would");
     made->footer(kMakeStatuses);
+}
+
+void AddKeygen(CLI::App& app, Choices* choices)
+{
+    CLI::App* keygen = app.add_subcommand("keygen", "Makes the fleet's key pair: NAME.key, the "
+        "private key that signs packages, and NAME.pub, to copy as it is to each terminal's "
+        "\\ResidentFlash\\Hailnet\\update.pub");
+    keygen->add_option("-o,--output", choices->output, "NAME: the files made are NAME.key and "
+        "NAME.pub (neither may exist)")->required();
+    keygen->footer("Exit status: 0 made, 3 bad input (a file exists, or cannot be written).");
+}
+
+void AddSign(CLI::App& app, Choices* choices)
+{
+    CLI::App* sign = app.add_subcommand("sign", "Signs a package: writes PKG\\Signature\\"
+        "manifest.txt (every file with its size and SHA-256) and its signature manifest.sig");
+    sign->add_option("PKG", choices->package, "the package folder")->required();
+    sign->add_option("--key", choices->key, "the private key (NAME.key)")->required();
+    sign->footer("Exit status: 0 signed, 3 bad input (an unreadable file or key, a name code "
+        "page 949 cannot hold).");
 }
 #endif
 
@@ -118,19 +148,30 @@ bool IsVerb(const CLI::App& app, const std::string& word)
 
 int Dispatch(const CLI::App& app, Choices* choices)
 {
+    fs::path key = choices->key.empty() ? fs::path() : PathOfArgument(choices->key);
     if (app.got_subcommand("check")) {
         return RunCheck(PathOfArgument(choices->package),
-                        choices->device.empty() ? fs::path() : PathOfArgument(choices->device));
+                        choices->device.empty() ? fs::path() : PathOfArgument(choices->device), key);
     }
 #ifndef _WIN32
     if (app.got_subcommand("try")) {
         choices->tried.device = PathOfArgument(choices->device);
         choices->tried.package = PathOfArgument(choices->package);
+        choices->tried.publicKey = key;
         return RunTry(choices->tried);
+    }
+    if (app.got_subcommand("keygen")) {
+        return RunKeygen(PathOfArgument(choices->output));
+    }
+    if (app.got_subcommand("sign")) {
+        return RunSign(PathOfArgument(choices->package), key);
     }
     choices->made.from = PathOfArgument(choices->from);
     choices->made.to = PathOfArgument(choices->to);
     choices->made.output = PathOfArgument(choices->output);
+    if (!choices->signingKey.empty()) {
+        choices->made.signingKey = PathOfArgument(choices->signingKey);
+    }
     return RunMake(choices->made);
 #else
     return kStatusBadInput;
@@ -151,6 +192,8 @@ int main(int argc, char** argv)
 #ifndef _WIN32
     AddTry(app, &choices);
     AddMake(app, &choices);
+    AddKeygen(app, &choices);
+    AddSign(app, &choices);
 #endif
     std::vector<std::string> arguments = Utf8Arguments(argc, argv);
     if (arguments.size() > 1 && arguments[1][0] != '-' && !IsVerb(app, arguments[1])) {

@@ -9,6 +9,7 @@
 #include "device_tree.h"
 #include "native_text.h"
 #include "package_check.h"
+#include "package_signing.h"
 #include "package_plan.h"
 #include "startup_run.h"
 
@@ -115,6 +116,27 @@ void PrintPlan(const PackagePlan& plan)
               << " at the top level for the bulk move)\n";
 }
 
+// Signed last, once proven, so the manifest lists exactly what was proven;
+// then the terminal's own check of the signature on a fresh device.
+int SignMadePackage(const MakeOptions& options)
+{
+    std::string error;
+    if (!SignPackage(options.output, options.signingKey, &error)) {
+        Complain(error);
+        return kStatusWillNotWork;
+    }
+    fs::path publicKey = options.signingKey;
+    publicKey.replace_extension(".pub");
+    std::error_code ec;
+    if (!fs::exists(publicKey, ec)) {
+        std::cout << "signed with " << DisplayName(options.signingKey) << "; no "
+                  << DisplayName(publicKey) << " beside it to check the signature with\n";
+        return kStatusClean;
+    }
+    int status = ReportSignature(options.output, publicKey);
+    return status == kStatusClean ? kStatusClean : kStatusWillNotWork;
+}
+
 } // namespace
 
 int CheckAndProve(const MakeOptions& options);
@@ -202,7 +224,7 @@ int CheckAndProve(const MakeOptions& options)
     }
     std::cout << "tried on a copy of " << DisplayName(options.from) << ": the install folder equals "
               << DisplayName(options.to) << " byte for byte, names spelled as in it\n";
-    return kStatusClean;
+    return options.signingKey.empty() ? kStatusClean : SignMadePackage(options);
 }
 
 } // namespace hailpatch

@@ -150,6 +150,9 @@ void CheckFiles(const PackageContents& contents, CheckReport* report)
 {
     int topLevel = 0;
     for (const PackageFile& file : contents.files) {
+        if (IsSignatureFile(file)) {
+            continue;  // a signed package's own bookkeeping stays on the card
+        }
         topLevel += file.topLevel ? 1 : 0;
         if (!file.representable) {
             report->findings.push_back({file.topLevel ? Severity::RunsAgain : Severity::Warning, file.shown +

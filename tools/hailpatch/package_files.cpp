@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "native_text.h"
+#include "patch/PackageScan.h"
 
 namespace hailpatch {
 
@@ -64,6 +65,18 @@ bool AddEntry(const fs::path& root, const fs::directory_entry& entry,
 }
 
 } // namespace
+
+bool IsSignatureFile(const PackageFile& file)
+{
+    return file.representable && IsSignatureName(file.name949);
+}
+
+bool IsSignatureName(const std::string& name)
+{
+    std::string path = WithBackslashes(name);
+    return IsSameManifestPath(path.c_str(), kManifestPath) ||
+           IsSameManifestPath(path.c_str(), kSignaturePath);
+}
 
 std::string FoldCase(const std::string& name)
 {

@@ -30,6 +30,12 @@ struct PackageContents {
 // the list should be.
 bool ReadPackage(const fs::path& folder, PackageContents* contents, std::string* error);
 
+// The manifest and signature of a signed package (Signature\manifest.txt
+// and Signature\manifest.sig), which no terminal moves and no manifest lists.
+bool IsSignatureFile(const PackageFile& file);
+// The same for a name relative to the package, with '/' or '\' between parts.
+bool IsSignatureName(const std::string& name);
+
 // ASCII letters folded to lower case: the terminal's file names ignore
 // their case.
 std::string FoldCase(const std::string& name);

@@ -57,7 +57,8 @@ std::vector<std::string> UnmovedSubfolderFiles(const Tree& before, const Tree& a
     std::vector<std::string> left;
     for (const auto& [path, entry] : before) {
         std::string name = InPackage(path);
-        if (entry.folder || name.find('/') == std::string::npos) {
+        // A signed package's manifest and signature stay on the card by design.
+        if (entry.folder || name.find('/') == std::string::npos || IsSignatureName(name)) {
             continue;
         }
         auto now = after.find(path);

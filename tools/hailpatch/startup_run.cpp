@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "log/WriteLog.h"
+#include "patch/PackageVerify.h"
 #include "patch/PatchList.h"
 #include "patch/StartupUpdate.h"
 #include "platform/host/host_control.h"
@@ -104,6 +105,18 @@ StartupOutcome RunStartup(const StartupSetup& setup)
     outcome.started = host::StartedImages();
     outcome.blockedMs = host::SleptMilliseconds() - sleptBefore;
     return outcome;
+}
+
+bool RunSignatureCheck(const fs::path& root, std::vector<std::string>* log)
+{
+    host::Reset();
+    host::SetDeviceRoot(fs::absolute(root).string());
+    host::CaptureDebugOutput(true);
+    EchoLog();
+    bool verified = VerifySignedPackage(kUpdateFolder, "\\ResidentFlash\\Hailnet\\update.pub",
+                                        "\\ResidentFlash\\Hailnet\\update.verified") != 0;
+    *log = DecodeLog();
+    return verified;
 }
 
 } // namespace hailpatch

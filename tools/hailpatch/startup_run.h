@@ -31,6 +31,11 @@ struct StartupOutcome {
 
 StartupOutcome RunStartup(const StartupSetup& setup);
 
+// The terminal's check of a signed package alone, on a device folder whose
+// \ResidentFlash\Hailnet\update.pub is the key: true when the start-up
+// would apply the package; `log` gets the check's refusal line.
+bool RunSignatureCheck(const fs::path& root, std::vector<std::string>* log);
+
 } // namespace hailpatch
 
 #endif

@@ -20,8 +20,24 @@ namespace {
 // never leave a device half changed.
 bool ValidateTry(const TryOptions& options, std::string* error)
 {
+    std::error_code ec;
+    if (!options.publicKey.empty() && !fs::is_regular_file(options.publicKey, ec)) {
+        *error = DisplayName(options.publicKey) + ": no such key file";
+        return false;
+    }
     PackageContents contents;
     return ValidateDevice(options.device, error) && ReadPackage(options.package, &contents, error);
+}
+
+// The terminal takes signed packages only once it holds the fleet's key.
+bool PlaceKey(const fs::path& publicKey, const fs::path& device, std::string* error)
+{
+    std::error_code ec;
+    fs::path hailnet = device / "ResidentFlash" / "Hailnet";
+    fs::create_directories(hailnet, ec);
+    fs::copy_file(publicKey, hailnet / "update.pub", fs::copy_options::overwrite_existing, ec);
+    if (ec) *error = DisplayName(publicKey) + ": cannot be put on the device: " + ec.message();
+    return !ec;
 }
 
 void PrintSection(const std::string& title, const std::vector<std::string>& lines)
@@ -37,9 +53,11 @@ std::string FormatBlocked(unsigned long long ms)
     return std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) + " s";
 }
 
-// One start, printed; the changes are measured against `before`.
+// One start, printed; the changes are measured against `before`. With
+// `refused`, tells whether a terminal holding the fleet's key refused the
+// package.
 bool ShowStart(const std::string& name, const StartupSetup& setup, Tree* before, Tree* after,
-               std::string* error)
+               std::string* error, bool* refused = nullptr)
 {
     if (!SnapshotTree(setup.root, before, error)) {
         return false;
@@ -49,6 +67,9 @@ bool ShowStart(const std::string& name, const StartupSetup& setup, Tree* before,
         return false;
     }
     PrintSection(name + ": log", outcome.log);
+    for (const std::string& line : outcome.log) {
+        if (refused != nullptr && line.find("<E> VerifyPackage[") != std::string::npos) *refused = true;
+    }
     PrintSection(name + ": messages to programs", outcome.messages);
     if (!outcome.started.empty()) {
         PrintSection(name + ": programs started", outcome.started);
@@ -141,7 +162,8 @@ int RunTry(const TryOptions& options)
         }
         device = copy.Path();
     }
-    if (!PlacePackage(options.package, device, &error)) {
+    if ((!options.publicKey.empty() && !PlaceKey(options.publicKey, device, &error)) ||
+        !PlacePackage(options.package, device, &error)) {
         Complain(error);
         return kStatusBadInput;
     }
@@ -154,7 +176,9 @@ int RunTry(const TryOptions& options)
     setup.staying = options.staying;
     Tree first;
     Tree afterFirst;
-    if (!ShowStart(options.listOnly ? "patch list" : "start 1", setup, &first, &afterFirst, &error)) {
+    bool refused = false;
+    if (!ShowStart(options.listOnly ? "patch list" : "start 1", setup, &first, &afterFirst, &error,
+                   &refused)) {
         Complain(error);
         return kStatusBadInput;
     }
@@ -163,6 +187,11 @@ int RunTry(const TryOptions& options)
     }
     std::string why;
     bool again = AppliesAgain(device, &why);
+    if (refused) {
+        again = true;
+        why = "never: the terminal holds update.pub and refuses the package (the <E> line "
+              "above); it stays whole";
+    }
     std::cout << "== next start applies the package again: " << why << "\n";
     Tree second;
     Tree last;

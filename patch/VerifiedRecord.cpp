@@ -1,0 +1,44 @@
+#include "patch/VerifiedRecord.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "patch/Sha256.h"
+
+static const int kDigits = 2 * SHA256_BYTES;
+
+void DigestManifest(const BYTE* text, DWORD length, char digest[MANIFEST_DIGEST_SIZE])
+{
+    static const char kHex[] = "0123456789abcdef";
+    BYTE hash[SHA256_BYTES];
+    CSha256 sha;
+    sha.Add(text, length);
+    sha.Finish(hash);
+    for (int i = 0; i < SHA256_BYTES; ++i) {
+        digest[2 * i] = kHex[hash[i] >> 4];
+        digest[2 * i + 1] = kHex[hash[i] & 0x0F];
+    }
+    digest[kDigits] = 0;
+}
+
+int IsRecordedManifest(const char* path, const char* digest)
+{
+    char held[MANIFEST_DIGEST_SIZE + 1];
+    FILE* file = fopen(path, "rb");
+    if (file == NULL) return 0;
+    size_t got = fread(held, 1, sizeof(held), file);
+    fclose(file);
+    /* The digest and a line end, nothing more: a torn record is none. */
+    return got == (size_t)kDigits + 1 && held[kDigits] == '\n' &&
+           memcmp(held, digest, (size_t)kDigits) == 0;
+}
+
+int RecordManifest(const char* path, const char* digest)
+{
+    FILE* file = fopen(path, "wb");
+    if (file == NULL) return 0;
+    size_t written = fwrite(digest, 1, (size_t)kDigits, file);
+    written += fwrite("\n", 1, 1, file);
+    int closed = fclose(file) == 0;
+    return written == (size_t)kDigits + 1 && closed;
+}

@@ -1,0 +1,61 @@
+// `hailpatch keygen`, `sign`, and the signature part of `check --key` and
+// `make --sign`.
+#include <iostream>
+
+#include "commands.h"
+#include "key_files.h"
+#include "native_text.h"
+#include "package_check.h"
+#include "package_signing.h"
+
+namespace hailpatch {
+
+int RunKeygen(const fs::path& name)
+{
+    std::string error;
+    if (!GenerateKeyPair(name, &error)) {
+        Complain(error);
+        return kStatusBadInput;
+    }
+    std::cout << DisplayName(fs::path(name).concat(".key")) << ": the private key; keep it to "
+              << "yourself, it never goes into a package\n"
+              << DisplayName(fs::path(name).concat(".pub")) << ": the public key; copy it as it "
+              << "is to each terminal's \\ResidentFlash\\Hailnet\\update.pub\n";
+    return kStatusClean;
+}
+
+int RunSign(const fs::path& package, const fs::path& key)
+{
+    std::string error;
+    if (!SignPackage(package, key, &error)) {
+        Complain(error);
+        return kStatusBadInput;
+    }
+    std::cout << "signed: " << DisplayName(package / kManifestFile) << ", "
+              << DisplayName(package / kSignatureFile) << "\n";
+    return kStatusClean;
+}
+
+int ReportSignature(const fs::path& package, const fs::path& publicKey)
+{
+    bool applies = false;
+    std::vector<std::string> refusal;
+    std::string error;
+    if (!CheckSignature(package, publicKey, &applies, &refusal, &error)) {
+        Complain(error);
+        return kStatusBadInput;
+    }
+    if (applies) {
+        std::cout << "signature: good; a terminal holding " << DisplayName(publicKey)
+                  << " applies the package\n";
+        return kStatusClean;
+    }
+    std::cout << "signature: a terminal holding " << DisplayName(publicKey)
+              << " refuses the package and leaves it whole:\n";
+    for (const std::string& line : refusal) {
+        std::cout << "  " << line << "\n";
+    }
+    return kStatusWillNotWork;
+}
+
+} // namespace hailpatch
