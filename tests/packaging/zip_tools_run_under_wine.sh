@@ -30,7 +30,7 @@ for exe in "${exes[@]}"; do
   [[ "$(wine_run "$dir/$exe.exe" --version)" == "$exe $version" ]] || pkg_fail "$exe.exe --version"
 done
 out="$(wine_run "$dir/hailpatch.exe" check package)"
-pkg_expect_check "${PIPESTATUS[0]}" "$out"
+pkg_expect_windows_check "${PIPESTATUS[0]}" "$out"
 if [[ "$with_hailog" == 1 ]]; then
   out="$(wine_run "$dir/hailog.exe" --number 434 'ResidentFlash\Log')" || pkg_fail "hailog.exe: exit $?"
   pkg_expect_listing "$out"
