@@ -59,12 +59,23 @@ int ReadPatchLine(FILE* list, char* line, int* inLongLine, int* isTail)
     return 1;
 }
 
-void DropByteOrderMark(char* line)
+static void DropByteOrderMark(char* line)
 {
     static const char kMark[] = "\xEF\xBB\xBF";
     if (strncmp(line, kMark, 3) == 0) {
         memmove(line, line + 3, strlen(line + 3) + 1);
     }
+}
+
+int ReadNumberedPatchLine(FILE* list, char* line, PatchListReader* reader)
+{
+    if (!ReadPatchLine(list, line, &reader->inLongLine, &reader->isTail)) {
+        return 0;
+    }
+    if (!reader->isTail && ++reader->number == 1) {
+        DropByteOrderMark(line);
+    }
+    return 1;
 }
 
 static int StartsWith(const char* line, const char* keyword)

@@ -61,9 +61,19 @@ struct PatchLine {
  * continues a physical line already begun. */
 int ReadPatchLine(FILE* list, char* line, int* inLongLine, int* isTail);
 
-/* Drops a UTF-8 byte-order mark from the start of the list's first piece:
- * editors put one there, and it would hide the first line's keyword. */
-void DropByteOrderMark(char* line);
+/* Where one reading of a list stands; start it zeroed. `number` is the
+ * physical line the last piece belongs to (from 1), `isTail` as above. */
+struct PatchListReader {
+    int inLongLine;
+    int isTail;
+    DWORD number;
+};
+
+/* ReadPatchLine that also counts physical lines and drops a UTF-8
+ * byte-order mark from the start of line 1: editors put one there, and it
+ * would hide the first line's keyword. Every reader of a list reads it so,
+ * as the terminal does. */
+int ReadNumberedPatchLine(FILE* list, char* line, PatchListReader* reader);
 
 /* Applies the line rules to `line` (changed in place: '/' becomes '\') for
  * `pass` (1 the second pass, any other value the first), with `folder` the

@@ -102,29 +102,24 @@ static int RunLines(FILE* list, const char* folder, const char* path, int pass,
 {
     int result = 1;
     char line[PATCH_LINE_SIZE];
-    int inLongLine = 0;
-    int isTail = 0;
-    DWORD number = 0;
+    PatchListReader reader = { 0, 0, 0 };
     PatchLine parsed;
-    while (ReadPatchLine(list, line, &inLongLine, &isTail)) {
-        if (!isTail && ++number == 1) {
-            DropByteOrderMark(line);
-        }
-        ClassifyPatchLine(folder, line, isTail, pass, &parsed);
+    while (ReadNumberedPatchLine(list, line, &reader)) {
+        ClassifyPatchLine(folder, line, reader.isTail, pass, &parsed);
         int isCopy = parsed.command == PATCH_COMMAND_CP;
         if (parsed.kind != PATCH_LINE_COMMAND ||
-            (progress != NULL && !IsLineDue(progress, number, isCopy))) {
+            (progress != NULL && !IsLineDue(progress, reader.number, isCopy))) {
             continue;
         }
         int succeeded = RunCommand(parsed);
         if (succeeded == 0) {
             result = 0;
         }
-        if (progress != NULL && NoteLineRun(progress, number, isCopy, succeeded)) {
+        if (progress != NULL && NoteLineRun(progress, reader.number, isCopy, succeeded)) {
             SaveProgress(progress, path);
         }
     }
-    if (progress != NULL && NoteListEnd(progress, number)) {
+    if (progress != NULL && NoteListEnd(progress, reader.number)) {
         SaveProgress(progress, path);
     }
     return result;

@@ -112,14 +112,11 @@ bool WalkList(const fs::path& list, bool checkBytes, ListWalk* walk, CheckReport
         return false;
     }
     char line[PATCH_LINE_SIZE];
-    int inLongLine = 0;
-    int isTail = 0;
-    int number = 0;
+    PatchListReader reader = {0, 0, 0};
     bool startSkipped = false;
-    while (ReadPatchLine(file, line, &inLongLine, &isTail)) {
-        if (!isTail && ++number == 1) {
-            DropByteOrderMark(line);
-        }
+    while (ReadNumberedPatchLine(file, line, &reader)) {
+        const int isTail = reader.isTail;
+        const int number = static_cast<int>(reader.number);
         std::string raw(line, std::strlen(line));
         if (!isTail) {
             startSkipped = raw.size() < 2 || raw[0] == '#' || raw[0] == '/' || raw[0] == ' ';

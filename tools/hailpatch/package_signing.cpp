@@ -84,13 +84,11 @@ bool ReadCopySources(const PackageContents& contents, std::vector<std::pair<std:
     FILE* list = OpenListAsText(contents.list, error);
     if (list == nullptr) return false;
     char line[PATCH_LINE_SIZE];
-    int inLongLine = 0;
-    int isTail = 0;
-    int number = 0;
+    PatchListReader reader = {0, 0, 0};
     PatchLine parsed;
-    while (ReadPatchLine(list, line, &inLongLine, &isTail)) {
-        number += isTail ? 0 : 1;
-        ClassifyPatchLine("\\SDMMC\\AirUpdate", line, isTail, 0, &parsed);
+    while (ReadNumberedPatchLine(list, line, &reader)) {
+        const int number = static_cast<int>(reader.number);
+        ClassifyPatchLine("\\SDMMC\\AirUpdate", line, reader.isTail, 0, &parsed);
         if (parsed.kind == PATCH_LINE_COMMAND && parsed.command == PATCH_COMMAND_CP) {
             sources->push_back({FoldCase(parsed.source), number});
         }
