@@ -4,11 +4,9 @@
 // Virtual time only moves when the code sleeps, waits in the message loop or
 // the test advances it; local time is the start time plus the virtual
 // milliseconds elapsed, carried through the calendar.
-#include <errno.h>
-#include <time.h>
-
 #include "platform/host/backend_internal.h"
 #include "platform/host/loop_internal.h"
+#include "platform/host/native.h"
 
 namespace {
 
@@ -71,45 +69,26 @@ void FromEpochMs(long long ms, SYSTEMTIME* out)
 
 DWORD RealTick()
 {
-    struct timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    unsigned long long ms = static_cast<unsigned long long>(now.tv_sec) * 1000ULL +
-                            static_cast<unsigned long long>(now.tv_nsec) / 1000000ULL;
-    return static_cast<DWORD>(ms);
+    return host::native::MonotonicMilliseconds();
 }
 
 void RealWait(DWORD milliseconds)
 {
-    struct timespec left;
-    left.tv_sec = milliseconds / 1000;
-    left.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
-    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
-    }
+    host::native::Wait(milliseconds);
 }
-
-// The calendar of the last second asked for: the log asks for the local
-// time on every line, and converting a second to the calendar costs more than
-// reading the clock.
-time_t g_calendarSecond = -1;
-struct tm g_calendar;
 
 void RealLocalTime(SYSTEMTIME* out)
 {
-    struct timespec now;
-    clock_gettime(CLOCK_REALTIME, &now);
-    if (now.tv_sec != g_calendarSecond) {
-        localtime_r(&now.tv_sec, &g_calendar);
-        g_calendarSecond = now.tv_sec;
-    }
-    const struct tm& local = g_calendar;
-    out->wYear = static_cast<WORD>(local.tm_year + 1900);
-    out->wMonth = static_cast<WORD>(local.tm_mon + 1);
-    out->wDayOfWeek = static_cast<WORD>(local.tm_wday);
-    out->wDay = static_cast<WORD>(local.tm_mday);
-    out->wHour = static_cast<WORD>(local.tm_hour);
-    out->wMinute = static_cast<WORD>(local.tm_min);
-    out->wSecond = static_cast<WORD>(local.tm_sec);
-    out->wMilliseconds = static_cast<WORD>(now.tv_nsec / 1000000L);
+    host::native::LocalTime now;
+    host::native::Now(&now);
+    out->wYear = static_cast<WORD>(now.year);
+    out->wMonth = static_cast<WORD>(now.month);
+    out->wDayOfWeek = static_cast<WORD>(now.dayOfWeek);
+    out->wDay = static_cast<WORD>(now.day);
+    out->wHour = static_cast<WORD>(now.hour);
+    out->wMinute = static_cast<WORD>(now.minute);
+    out->wSecond = static_cast<WORD>(now.second);
+    out->wMilliseconds = static_cast<WORD>(now.milliseconds);
 }
 
 // Moves the virtual clock forward, stopping at each program event due on

@@ -18,17 +18,15 @@
 // does not exist, and everything after it, keeps the caller's spelling, so a
 // new file is created under the name it was given. Letters outside ASCII are
 // compared exactly.
-#include <dirent.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "platform/host/backend_internal.h"
 #include "platform/host/host_control.h"
+#include "platform/host/native.h"
 
 namespace host {
 
@@ -48,9 +46,7 @@ std::string WithoutTrailingSlashes(const std::string& folder) {
 std::string DefaultRoot() {
     const char* fromEnvironment = getenv("HAILWATCH_DEVICE_ROOT");
     if (fromEnvironment != NULL && fromEnvironment[0] != 0) return fromEnvironment;
-    std::vector<char> buffer(4096);
-    if (getcwd(&buffer[0], buffer.size()) != NULL) return &buffer[0];
-    return ".";
+    return native::CurrentFolder();
 }
 
 bool IsSeparator(unsigned cp) { return cp == '\\' || cp == '/'; }
@@ -73,26 +69,20 @@ bool EqualIgnoringAsciiCase(const char* a, const std::string& b) {
     return a[i] == 0 && i == b.size();
 }
 
-bool Exists(const std::string& nativePath) {
-    struct stat st;
-    return stat(nativePath.c_str(), &st) == 0;
-}
-
 // The name under which `component` exists in `folder`, or false.
 bool FindSpelling(const std::string& folder, const std::string& component, std::string* found) {
-    if (Exists(folder + "/" + component)) {
+    if (native::Exists(folder + "/" + component)) {
         *found = component;
         return true;
     }
-    DIR* dir = opendir(folder.c_str());
-    if (dir == NULL) return false;
+    std::vector<std::string> names;
+    if (!native::ListNames(folder, &names)) return false;
     bool any = false;
-    while (struct dirent* entry = readdir(dir)) {
-        if (!EqualIgnoringAsciiCase(entry->d_name, component)) continue;
-        if (!any || strcmp(entry->d_name, found->c_str()) < 0) *found = entry->d_name;
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (!EqualIgnoringAsciiCase(names[i].c_str(), component)) continue;
+        if (!any || names[i] < *found) *found = names[i];
         any = true;
     }
-    closedir(dir);
     return any;
 }
 

@@ -4,10 +4,9 @@
 #define HAILWATCH_HOST_FILE_INTERNAL_H
 
 #include <stdio.h>
-#include <sys/stat.h>
-
 #include <string>
 
+#include "platform/host/native.h"
 #include "platform/host/win32_api.h"
 
 namespace host {
@@ -16,7 +15,8 @@ namespace detail {
 // ---- errors and paths (files.cpp) ------------------------------------------
 // Sets the last error and answers FALSE.
 BOOL Fail(DWORD error);
-DWORD ErrorFromErrno(int error);
+// ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND.
+bool IsMissing(DWORD error);
 // ERROR_FILE_NOT_FOUND in an existing folder, else ERROR_PATH_NOT_FOUND.
 DWORD MissingError(const std::string& nativePath);
 // Maps the device path and applies injected faults, matched against
@@ -25,18 +25,13 @@ DWORD MissingError(const std::string& nativePath);
 bool PrepareFileCall(const char* operation, LPCWSTR devicePath, std::string* nativePath,
                      LPCWSTR callPath = NULL);
 // Stats a path that must exist; sets the last error otherwise.
-bool StatExisting(const std::string& nativePath, struct stat* st);
-bool IsReadOnly(const struct stat& st);
-DWORD AttributesOf(const std::string& nativePath, const struct stat& st);
+bool StatExisting(const std::string& nativePath, native::FileInfo* info);
+DWORD AttributesOf(const std::string& nativePath, const native::FileInfo& info);
 
 // ---- searches (file_search.cpp) --------------------------------------------
 void ResetSearches();
 
-// ---- files held open (file_open.cpp) ---------------------------------------
-// Whether a stream from fopen is open on this file (any spelling, any mode).
-bool IsHeldOpen(const struct stat& st);
-
-// ---- streams (file_stream.cpp) ---------------------------------------------
+// ---- streams (file_stream.cpp, POSIX only) ----------------------------------
 // Wraps a native stream that fopen opened. In text mode (`text`) reads turn
 // CR LF into LF and end at the first 0x1A, and writes turn LF into CR LF, as
 // the Windows C library's do. `onClose(closeContext)` runs when the stream is

@@ -4,9 +4,7 @@
 // in byte order; a name whose file has gone by the time it is due is skipped,
 // so deleting found files while searching is safe. "." and ".." are never
 // returned, as on Windows CE.
-#include <dirent.h>
 #include <string.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <set>
@@ -73,25 +71,19 @@ bool PatternMatches(const std::wstring& pattern, const std::wstring& name) {
 // The names of `folder` that match; false if the folder cannot be read.
 bool ListMatches(const std::string& folder, const std::wstring& pattern,
                  std::vector<std::string>* names) {
-    DIR* dir = opendir(folder.c_str());
-    if (dir == NULL) return false;
-    while (struct dirent* entry = readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name == "." || name == "..") continue;
+    std::vector<std::string> all;
+    if (!host::native::ListNames(folder, &all)) return false;
+    for (size_t i = 0; i < all.size(); ++i) {
         std::wstring units;
         // A native name that is not UTF-8 cannot be named by any device path.
-        if (!host::detail::Utf8ToUnits(name.data(), name.size(), &units)) continue;
-        if (PatternMatches(pattern, units)) names->push_back(name);
+        if (!host::detail::Utf8ToUnits(all[i].data(), all[i].size(), &units)) continue;
+        if (PatternMatches(pattern, units)) names->push_back(all[i]);
     }
-    closedir(dir);
     std::sort(names->begin(), names->end());
     return true;
 }
 
-FILETIME FileTimeOf(const struct timespec& when) {
-    // 100 ns intervals since 1601-01-01.
-    unsigned long long ticks = ((unsigned long long)when.tv_sec + 11644473600ULL) * 10000000ULL +
-                               (unsigned long long)when.tv_nsec / 100;
+FILETIME FileTimeOf(unsigned long long ticks) {
     FILETIME out;
     out.dwLowDateTime = (DWORD)(ticks & 0xFFFFFFFFu);
     out.dwHighDateTime = (DWORD)(ticks >> 32);
@@ -108,14 +100,14 @@ void CopyNameBounded(const std::string& name, WCHAR* out) {
     out[count] = 0;
 }
 
-void FillFindData(const std::string& name, const std::string& nativePath, const struct stat& st,
+void FillFindData(const std::string& name, const std::string& nativePath, const host::native::FileInfo& info,
                   LPWIN32_FIND_DATAW data) {
     memset(data, 0, sizeof *data);
-    data->dwFileAttributes = AttributesOf(nativePath, st);
-    data->ftCreationTime = FileTimeOf(st.st_mtim);
-    data->ftLastAccessTime = FileTimeOf(st.st_atim);
-    data->ftLastWriteTime = FileTimeOf(st.st_mtim);
-    unsigned long long size = S_ISDIR(st.st_mode) ? 0 : (unsigned long long)st.st_size;
+    data->dwFileAttributes = AttributesOf(nativePath, info);
+    data->ftCreationTime = FileTimeOf(info.writeTime);
+    data->ftLastAccessTime = FileTimeOf(info.accessTime);
+    data->ftLastWriteTime = FileTimeOf(info.writeTime);
+    unsigned long long size = info.size;
     data->nFileSizeHigh = (DWORD)(size >> 32);
     data->nFileSizeLow = (DWORD)(size & 0xFFFFFFFFu);
     CopyNameBounded(name, data->cFileName);
@@ -126,9 +118,9 @@ bool NextFound(Search* search, LPWIN32_FIND_DATAW data) {
     while (search->next < search->names.size()) {
         const std::string& name = search->names[search->next++];
         std::string nativePath = search->folder + "/" + name;
-        struct stat st;
-        if (stat(nativePath.c_str(), &st) != 0) continue;
-        FillFindData(name, nativePath, st, data);
+        host::native::FileInfo info;
+        if (host::native::Stat(nativePath, &info) != ERROR_SUCCESS) continue;
+        FillFindData(name, nativePath, info, data);
         return true;
     }
     return false;

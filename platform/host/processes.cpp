@@ -4,11 +4,11 @@
 // existing image with that path starts an instance, which owns one top-level
 // window, appearing at once or after the program's delay.
 #include <stdio.h>
-#include <sys/stat.h>
 #include <vector>
 
 #include "platform/host/backend_internal.h"
 #include "platform/host/loop_internal.h"
+#include "platform/host/native.h"
 
 namespace {
 
@@ -100,14 +100,14 @@ Instance* EarliestPending()
 bool ImageExists(LPCWSTR image, DWORD* error)
 {
     std::string native;
-    struct stat info;
+    host::native::FileInfo info;
     if (!host::detail::ResolveDevicePath(image, &native, error))
         return false;
-    if (stat(native.c_str(), &info) != 0) {
+    if (host::native::Stat(native, &info) != ERROR_SUCCESS) {
         *error = ERROR_FILE_NOT_FOUND;
         return false;
     }
-    if (S_ISDIR(info.st_mode)) {
+    if (info.folder) {
         *error = ERROR_ACCESS_DENIED;
         return false;
     }

@@ -1,5 +1,5 @@
-// Text conversion as the device performs it: code page 949 (through iconv's
-// "CP949") for CP_ACP, UTF-8, and the UTF-16 units held one per WCHAR.
+// Text conversion as the device performs it: code page 949 (the PC's own
+// table, native.h) for CP_ACP, UTF-8, and the UTF-16 units held one per WCHAR.
 //
 // Decoding follows what the Win32 implementation we test against (Wine 8)
 // produces for malformed input, byte for byte, so that the conformance cases
@@ -14,8 +14,6 @@
 //    (0xFF still counts as invalid for MB_ERR_INVALID_CHARS).
 // Encoding to 949 works per unit and never substitutes a look-alike: a unit
 // 949 cannot hold becomes the default character ("?").
-#include <errno.h>
-#include <iconv.h>
 #include <string.h>
 
 #include <string>
@@ -23,6 +21,7 @@
 
 #include "platform/host/backend_internal.h"
 #include "platform/host/host_control.h"
+#include "platform/host/native.h"
 
 namespace host {
 namespace detail {
@@ -30,43 +29,6 @@ namespace detail {
 namespace {
 
 const unsigned kReplacement = 0xFFFD;
-
-// iconv descriptor for one conversion call, opened at the first character
-// that needs it (most text is ASCII) and closed on every path.
-class Iconv {
-public:
-    Iconv(const char* to, const char* from) : to_(to), from_(from), cd_((iconv_t)-1), tried_(false) {}
-    ~Iconv() {
-        if (cd_ != (iconv_t)-1) iconv_close(cd_);
-    }
-    // Converts exactly `length` bytes as one character; false if iconv
-    // cannot (invalid, incomplete or unrepresentable).
-    bool ConvertOne(const char* in, size_t length, char* out, size_t outSize,
-                    size_t* produced) {
-        if (!tried_) {
-            cd_ = iconv_open(to_, from_);
-            tried_ = true;
-        }
-        if (cd_ == (iconv_t)-1) return false;
-        iconv(cd_, NULL, NULL, NULL, NULL);
-        char* src = const_cast<char*>(in);
-        char* dst = out;
-        size_t srcLeft = length;
-        size_t dstLeft = outSize;
-        size_t r = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
-        if (r == (size_t)-1 || srcLeft != 0 || r != 0) return false;
-        *produced = outSize - dstLeft;
-        return true;
-    }
-
-private:
-    Iconv(const Iconv&);
-    Iconv& operator=(const Iconv&);
-    const char* to_;
-    const char* from_;
-    iconv_t cd_;
-    bool tried_;
-};
 
 bool IsLeadByte949(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
 
@@ -83,11 +45,6 @@ bool UnicodeToUserDefined949(unsigned cp, unsigned char* lead, unsigned char* tr
     *lead = index < 94 ? 0xC9 : 0xFE;
     *trail = (unsigned char)(0xA1 + index % 94);
     return true;
-}
-
-unsigned Utf32LeValue(const char* bytes) {
-    const unsigned char* b = reinterpret_cast<const unsigned char*>(bytes);
-    return b[0] | (b[1] << 8) | (b[2] << 16) | ((unsigned)b[3] << 24);
 }
 
 } // namespace
@@ -201,7 +158,7 @@ bool UnitsToUtf8(const WCHAR* units, size_t length, std::string* out) {
 }
 
 bool Cp949ToUnits(const char* text, size_t length, std::wstring* out) {
-    Iconv cd("UTF-32LE", "CP949");
+    native::Cp949Codec codec;
     const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
     bool valid = true;
     size_t i = 0;
@@ -217,15 +174,11 @@ bool Cp949ToUnits(const char* text, size_t length, std::wstring* out) {
         } else if (IsLeadByte949(b)) {
             cp = '?';
             bool pair = i + 1 < length && s[i + 1] != 0;
-            char utf32[8];
-            size_t produced = 0;
             if (!pair) {
                 valid = false;
             } else if (UserDefined949ToUnicode(b, s[i + 1], &cp)) {
                 used = 2;
-            } else if (cd.ConvertOne(text + i, 2, utf32, sizeof utf32, &produced) &&
-                       produced == 4) {
-                cp = Utf32LeValue(utf32);
+            } else if (codec.Decode(text + i, &cp)) {
                 used = 2;
             } else {
                 valid = false;
@@ -240,7 +193,7 @@ bool Cp949ToUnits(const char* text, size_t length, std::wstring* out) {
 
 bool UnitsToCp949(const WCHAR* units, size_t length, const char* defaultChar,
                   std::string* out) {
-    Iconv cd("CP949", "UTF-32LE");
+    native::Cp949Codec codec;
     std::string fallback = defaultChar != NULL && defaultChar[0] != 0
                                ? std::string(defaultChar, strnlen(defaultChar, 2))
                                : std::string("?");
@@ -248,7 +201,7 @@ bool UnitsToCp949(const WCHAR* units, size_t length, const char* defaultChar,
     for (size_t i = 0; i < length; ++i) {
         unsigned cp = UnitValue(units[i]);
         unsigned char lead, trail;
-        char bytes[8];
+        char bytes[2];
         size_t produced = 0;
         if (cp < 0x80 || cp == 0x80) {
             *out += (char)cp;
@@ -258,9 +211,7 @@ bool UnitsToCp949(const WCHAR* units, size_t length, const char* defaultChar,
             *out += (char)lead;
             *out += (char)trail;
         } else {
-            char utf32[4] = {(char)(cp & 0xFF), (char)((cp >> 8) & 0xFF),
-                             (char)((cp >> 16) & 0xFF), (char)((cp >> 24) & 0xFF)};
-            if (!IsSurrogate(cp) && cd.ConvertOne(utf32, 4, bytes, sizeof bytes, &produced)) {
+            if (!IsSurrogate(cp) && codec.Encode(cp, bytes, &produced)) {
                 out->append(bytes, produced);
             } else {
                 *out += fallback;

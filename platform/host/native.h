@@ -1,0 +1,91 @@
+// The host backend's one way to the PC it runs on: its file system, clock and
+// code page 949. native_posix.cpp serves Linux; native_win32.cpp serves a
+// Windows PC, where the model terminal of the PC tools runs on the PC's own
+// Win32 underneath.
+//
+// Plain types only: native_win32.cpp includes the real <windows.h>, which may
+// not meet the backend's own declarations of the same names. Paths are UTF-8
+// with '/' between components. Calls that can fail answer a Win32 error code
+// (0 for none); a missing file or folder is ERROR_FILE_NOT_FOUND (2) or
+// ERROR_PATH_NOT_FOUND (3), and the caller tells which the device reports.
+#ifndef HAILWATCH_HOST_NATIVE_H
+#define HAILWATCH_HOST_NATIVE_H
+
+#include <stddef.h>
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+namespace host {
+namespace native {
+
+// ---- files -------------------------------------------------------------------
+struct FileInfo {
+    bool folder;
+    bool readOnly;
+    unsigned long long size;       // 0 for a folder
+    unsigned long long writeTime;  // FILETIME ticks: 100 ns since 1601-01-01
+    unsigned long long accessTime;
+};
+
+unsigned Stat(const std::string& path, FileInfo* info);
+bool Exists(const std::string& path);
+// The hidden, system and archive bits (0x2, 0x4, 0x20) the file carries.
+unsigned ExtendedBits(const std::string& path);
+// Sets the read-only bit and the extended bits together.
+unsigned StoreAttributes(const std::string& path, bool readOnly, unsigned extendedBits);
+// Whether both paths reach one file (spelling, links).
+bool SameFile(const std::string& a, const std::string& b);
+// Whether a stream from OpenStream holds the file open. Windows' own file
+// system refuses to delete or overwrite such a file by itself; the POSIX side
+// keeps count.
+bool IsHeldOpen(const std::string& path);
+
+unsigned RemoveFile(const std::string& path);
+unsigned MakeFolder(const std::string& path);
+unsigned RemoveFolder(const std::string& path);
+// Writes `to` with the bytes and times of `from`; a half-written `to` is
+// removed. Attributes are not copied.
+unsigned CopyData(const std::string& from, const FileInfo& fromInfo, const std::string& to);
+// The names in a folder, "." and ".." left out; false if it cannot be read.
+bool ListNames(const std::string& folder, std::vector<std::string>* names);
+std::string CurrentFolder();
+
+// The Windows C library's fopen: `mode` is the letter, '+' and 'b' (no 'b':
+// text mode). NULL with *error set on failure.
+FILE* OpenStream(const std::string& path, const std::string& mode, unsigned* error);
+
+// ---- clock -------------------------------------------------------------------
+unsigned MonotonicMilliseconds();
+void Wait(unsigned milliseconds);
+struct LocalTime {
+    int year, month, dayOfWeek, day, hour, minute, second, milliseconds;
+};
+void Now(LocalTime* out);
+
+// ---- code page 949 -----------------------------------------------------------
+// One conversion call's codec, opened at the first character that needs it
+// (most text is ASCII).
+class Cp949Codec {
+public:
+    Cp949Codec();
+    ~Cp949Codec();
+    // A lead and trail byte to a code point; false if the pair has no character.
+    bool Decode(const char pair[2], unsigned* codePoint);
+    // A code point to one or two bytes, never a look-alike; false if 949 has none.
+    bool Encode(unsigned codePoint, char bytes[2], size_t* produced);
+
+private:
+    Cp949Codec(const Cp949Codec&);
+    Cp949Codec& operator=(const Cp949Codec&);
+    void* toUnicode_;
+    void* fromUnicode_;
+    bool triedTo_;
+    bool triedFrom_;
+};
+
+} // namespace native
+} // namespace host
+
+#endif
