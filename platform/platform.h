@@ -3,11 +3,14 @@
  * On Windows builds it is the real <windows.h>; on a desktop Windows build
  * (mingw-w64, run under Wine) a few calls are adapted to the CE calling
  * conventions the core uses. Elsewhere it declares the same subset under the
- * same Win32 names, implemented by the host backend in platform/host/. */
+ * same Win32 names, implemented by the host backend in platform/host/. The
+ * PC tools' model terminal uses the host backend on Windows too
+ * (HAILWATCH_HOST_BACKEND), so a Windows PC runs the terminal's code on the
+ * same model as Linux does. */
 #ifndef HAILWATCH_PLATFORM_H
 #define HAILWATCH_PLATFORM_H
 
-#ifdef _WIN32
+#if defined(_WIN32) && !defined(HAILWATCH_HOST_BACKEND)
 #ifndef UNICODE
 #define UNICODE
 #endif

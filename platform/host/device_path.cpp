@@ -71,10 +71,7 @@ bool EqualIgnoringAsciiCase(const char* a, const std::string& b) {
 
 // The name under which `component` exists in `folder`, or false.
 bool FindSpelling(const std::string& folder, const std::string& component, std::string* found) {
-    if (native::Exists(folder + "/" + component)) {
-        *found = component;
-        return true;
-    }
+    if (native::SpellingOnDisk(folder, component, found)) return true;
     std::vector<std::string> names;
     if (!native::ListNames(folder, &names)) return false;
     bool any = false;

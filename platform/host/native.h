@@ -31,6 +31,10 @@ struct FileInfo {
 
 unsigned Stat(const std::string& path, FileInfo* info);
 bool Exists(const std::string& path);
+// The spelling on disk of `name` in `folder` when the PC's file system holds
+// that very name: the name itself on Linux, where names keep their case; on
+// Windows, which ignores case, the entry the name reaches. False otherwise.
+bool SpellingOnDisk(const std::string& folder, const std::string& name, std::string* spelling);
 // The hidden, system and archive bits (0x2, 0x4, 0x20) the file carries.
 unsigned ExtendedBits(const std::string& path);
 // Sets the read-only bit and the extended bits together.
@@ -84,6 +88,25 @@ private:
     bool triedTo_;
     bool triedFrom_;
 };
+
+#ifdef _WIN32
+// ---- CryptoAPI of a Windows PC (crypto_native.cpp passes the calls on) ---------
+// Handles are the PC's own; false leaves the reason in LastError().
+namespace crypto {
+bool AcquireContext(size_t* provider, const wchar_t* container, const wchar_t* providerName, unsigned type,
+                    unsigned flags);
+bool ReleaseContext(size_t provider, unsigned flags);
+bool ImportKey(size_t provider, const unsigned char* data, unsigned length, size_t unwrapKey, unsigned flags,
+               size_t* key);
+bool DestroyKey(size_t key);
+bool CreateHash(size_t provider, unsigned algorithm, size_t key, unsigned flags, size_t* hash);
+bool HashData(size_t hash, const unsigned char* data, unsigned length, unsigned flags);
+bool VerifySignature(size_t hash, const unsigned char* signature, unsigned length, size_t key,
+                     const wchar_t* description, unsigned flags);
+bool DestroyHash(size_t hash);
+unsigned LastError();
+} // namespace crypto
+#endif
 
 } // namespace native
 } // namespace host

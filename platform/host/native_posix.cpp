@@ -143,6 +143,12 @@ bool Exists(const std::string& path) {
     return stat(path.c_str(), &st) == 0;
 }
 
+bool SpellingOnDisk(const std::string& folder, const std::string& name, std::string* spelling) {
+    if (!Exists(folder + "/" + name)) return false;
+    *spelling = name;
+    return true;
+}
+
 unsigned ExtendedBits(const std::string& path) {
     char value[16];
     ssize_t length = getxattr(path.c_str(), kAttributeName, value, sizeof value - 1);

@@ -48,6 +48,8 @@ pkg_device "$work/device"
 cd "$work/device" || exit 1
 out="$("$root/usr/bin/hailpatch" check package)"
 pkg_expect_check $? "$out"
+out="$("$root/usr/bin/hailpatch" try --device . package)"
+pkg_expect_try $? "$out"
 out="$("$root/usr/bin/hailog" --number 434 ResidentFlash/Log)" || pkg_fail "hailog: exit $?"
 pkg_expect_listing "$out"
 echo "deb: ${debs[0]##*/} installs hailpatch, hailog and their pages; both run from it"

@@ -2,7 +2,7 @@
 # The zip of a Windows build, unpacked: its name carries the project's
 # version and the build's width, it holds the tools and README.txt, and
 # hailpatch.exe (and hailog.exe, required once the build makes it) run from
-# it under Wine.
+# it under Wine, hailpatch.exe's check and try giving the Linux report.
 #
 #   zip_tools_run_under_wine.sh BUILD_DIR NAME VERSION WITH_HAILOG(0|1)
 #   (NAME: hailwatch-tools-VERSION-win32, or -win64 for the 64-bit build)
@@ -30,7 +30,9 @@ for exe in "${exes[@]}"; do
   [[ "$(wine_run "$dir/$exe.exe" --version)" == "$exe $version" ]] || pkg_fail "$exe.exe --version"
 done
 out="$(wine_run "$dir/hailpatch.exe" check package)"
-pkg_expect_windows_check "${PIPESTATUS[0]}" "$out"
+pkg_expect_check "${PIPESTATUS[0]}" "$out"
+out="$(wine_run "$dir/hailpatch.exe" try --device . package)"
+pkg_expect_try "${PIPESTATUS[0]}" "$out"
 if [[ "$with_hailog" == 1 ]]; then
   out="$(wine_run "$dir/hailog.exe" --number 434 'ResidentFlash\Log')" || pkg_fail "hailog.exe: exit $?"
   pkg_expect_listing "$out"

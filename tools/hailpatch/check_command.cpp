@@ -21,13 +21,9 @@ int RunCheck(const fs::path& package, const fs::path& device, const fs::path& pu
     }
     PrintReport(report, std::cout);
     int status = report.Status();
-#ifndef _WIN32
     if (!publicKey.empty()) {
         status = std::max(status, ReportSignature(package, publicKey));
     }
-#else
-    (void)publicKey;
-#endif
     return status;
 }
 

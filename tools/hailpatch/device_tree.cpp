@@ -1,17 +1,14 @@
 #include "device_tree.h"
 
-#include <sys/xattr.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <system_error>
 
+#include "pc_files.h"
+
 namespace hailpatch {
 
 namespace {
-
-// Where the host backend keeps the hidden, system and archive bits.
-const char kAttributeName[] = "user.hailwatch.attrib";
 
 std::uint64_t HashFile(const fs::path& file, bool* ok)
 {
@@ -25,25 +22,6 @@ std::uint64_t HashFile(const fs::path& file, bool* ok)
     }
     *ok = !in.bad();
     return hash;
-}
-
-void CopyAttribute(const fs::path& from, const fs::path& to)
-{
-    char value[64];
-    ssize_t size = getxattr(from.c_str(), kAttributeName, value, sizeof(value));
-    if (size >= 0) {
-        setxattr(to.c_str(), kAttributeName, value, static_cast<size_t>(size), 0);
-    }
-}
-
-// Without write permission an ordinary user may not set the attribute, so a
-// read-only file gets it before its permissions.
-void CopyFileAttribute(const fs::path& from, const fs::path& to)
-{
-    std::error_code ec;
-    fs::permissions(to, fs::perms::owner_write, fs::perm_options::add, ec);
-    CopyAttribute(from, to);
-    fs::permissions(to, fs::status(from, ec).permissions(), ec);
 }
 
 std::string DevicePath(const std::string& relative)
@@ -124,7 +102,7 @@ bool CopyTree(const fs::path& from, const fs::path& to, std::string* error)
             folders.emplace_back(it->path(), target);
         } else {
             fs::copy_file(it->path(), target, fs::copy_options::overwrite_existing, ec);
-            CopyFileAttribute(it->path(), target);
+            CopyAttributeBits(it->path(), target);
         }
         if (ec) {
             *error = it->path().string() + ": cannot be copied: " + ec.message();
@@ -137,7 +115,7 @@ bool CopyTree(const fs::path& from, const fs::path& to, std::string* error)
     }
     // Folders get their permissions last: a read-only one must first be filled.
     for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
-        CopyAttribute(folder->first, folder->second);
+        CopyAttributeBits(folder->first, folder->second);
         fs::permissions(folder->second, fs::status(folder->first, ec).permissions(), ec);
     }
     return true;
@@ -180,13 +158,10 @@ TempFolder::~TempFolder()
 
 bool TempFolder::Make(const std::string& tag, std::string* error)
 {
-    std::error_code ec;
-    std::string pattern = (fs::temp_directory_path(ec) / ("hailpatch-" + tag + "-XXXXXX")).string();
-    if (ec || mkdtemp(pattern.data()) == nullptr) {
+    if (!MakeTemporaryFolder(tag, &path_)) {
         *error = "cannot make a temporary folder";
         return false;
     }
-    path_ = pattern;
     return true;
 }
 

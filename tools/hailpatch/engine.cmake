@@ -1,14 +1,26 @@
 # The hailpatch engine: everything of the tool but its command line, linked
-# by the tool, its tests and the fuzz build. Linux only (the host backend).
+# by the tool, its tests and the fuzz build. It runs the terminal's core on
+# the host backend, on Linux and on a Windows PC alike.
 set(hailpatch_engine_dir ${CMAKE_CURRENT_LIST_DIR})
 add_library(hailpatch_engine STATIC)
-foreach(source package_check list_walk check_report package_files native_text_posix device_tree
+foreach(source package_check list_walk check_report package_files device_tree
                startup_run package_plan line_journal model_terminal check_run check_findings
                package_outcome)
   target_sources(hailpatch_engine PRIVATE ${hailpatch_engine_dir}/${source}.cpp)
 endforeach()
 target_include_directories(hailpatch_engine PUBLIC ${hailpatch_engine_dir} ${PROJECT_SOURCE_DIR})
-target_link_libraries(hailpatch_engine PUBLIC hailwatch_core)
+if(WIN32)
+  # The files that call the PC's own Win32 are built apart from the host
+  # backend's renamed names (platform/CMakeLists.txt).
+  add_library(hailpatch_pc OBJECT ${hailpatch_engine_dir}/native_text_win32.cpp
+                                  ${hailpatch_engine_dir}/pc_files_win32.cpp)
+  target_sources(hailpatch_engine PRIVATE $<TARGET_OBJECTS:hailpatch_pc>)
+  target_link_libraries(hailpatch_engine PUBLIC hailwatch_core_model shell32)
+else()
+  target_sources(hailpatch_engine PRIVATE ${hailpatch_engine_dir}/native_text_posix.cpp
+                                          ${hailpatch_engine_dir}/pc_files_posix.cpp)
+  target_link_libraries(hailpatch_engine PUBLIC hailwatch_core)
+endif()
 # The journal sees each line of the list run: the interpreter's calls of the
 # line rules and the calls of the interpreter (the start-up's, and try's
 # --list) are wrapped at link time, so the core runs unchanged and knows nothing of it.

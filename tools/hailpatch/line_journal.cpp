@@ -1,11 +1,10 @@
 #include "line_journal.h"
 
-#include <sys/stat.h>
-
 #include <memory>
 #include <system_error>
 
 #include "model_terminal.h"
+#include "pc_files.h"
 #include "platform/host/host_control.h"
 
 namespace hailpatch {
@@ -79,16 +78,16 @@ StatTree StatDeviceTree(const fs::path& root)
     std::error_code ec;
     for (fs::recursive_directory_iterator it(root, ec); !ec && it != fs::recursive_directory_iterator();
          it.increment(ec)) {
-        struct stat st;
-        if (lstat(it->path().c_str(), &st) != 0) {
+        PcStamp stamp;
+        if (!ReadStamp(it->path(), &stamp)) {
             continue;
         }
         StatEntry entry;
-        entry.folder = S_ISDIR(st.st_mode);
-        entry.size = entry.folder ? 0 : static_cast<std::uintmax_t>(st.st_size);
-        entry.modified = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
-        entry.statusChanged = st.st_ctim.tv_sec * 1000000000LL + st.st_ctim.tv_nsec;
-        entry.inode = st.st_ino;
+        entry.folder = stamp.folder;
+        entry.size = stamp.size;
+        entry.modified = stamp.modified;
+        entry.statusChanged = stamp.statusChanged;
+        entry.inode = stamp.identity;
         tree[DevicePathOf(it->path().lexically_relative(root))] = entry;
     }
     return tree;

@@ -7,10 +7,10 @@
 //   hailpatch keygen -o NAME
 //   hailpatch sign PKG --key KEY
 //
-// All three run the terminal's own start-up on the host backend (Linux);
-// `check` runs it on a stock terminal or a copy of DEV. The Windows build has
-// `check` only, and there it reads the list without running it. Exit
-// statuses are in the help of each verb.
+// All three run the terminal's own start-up on the host backend, on Linux and
+// on Windows alike; `check` runs it on a stock terminal or a copy of DEV. The
+// Windows build has `check` and `try`: making and signing need OpenSSL, which
+// it does not carry. Exit statuses are in the help of each verb.
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -32,9 +32,7 @@ const char kExamples[] =
     "  hailpatch make --from old/Hailnet --to new/Hailnet -o pkg   # build the package\n"
 #endif
     "  hailpatch check pkg                                         # what the terminal will do with it"
-#ifndef _WIN32
     "\n  hailpatch try --device DEV pkg --stays Hailnet              # the start-up, on a copy of DEV"
-#endif
     ;
 
 const char kCheckStatuses[] =
@@ -69,16 +67,13 @@ void AddCheck(CLI::App& app, Choices* choices)
         "what will go wrong");
     check->add_option("PKG", choices->package, "the package folder (what goes to \\SDMMC\\AirUpdate)")
         ->required();
-#ifndef _WIN32
     check->add_option("--device", choices->device, "run it on a copy of this device folder "
         "(DEV/ResidentFlash, DEV/SDMMC) rather than on a stock terminal");
     check->add_option("--key", choices->key, "also check the package's signature as a terminal "
         "holding this public key (NAME.pub) would: verdict 2 if it refuses the package");
-#endif
     check->footer(kCheckStatuses);
 }
 
-#ifndef _WIN32
 void AddTry(CLI::App& app, Choices* choices)
 {
     CLI::App* tried = app.add_subcommand("try", "Runs the terminal's start-up with the package on "
@@ -102,6 +97,7 @@ void AddTry(CLI::App& app, Choices* choices)
     tried->footer(kTryStatuses);
 }
 
+#ifndef _WIN32
 void AddMake(CLI::App& app, Choices* choices)
 {
     CLI::App* made = app.add_subcommand("make", "Builds a package that turns the install folder "
@@ -153,13 +149,13 @@ int Dispatch(const CLI::App& app, Choices* choices)
         return RunCheck(PathOfArgument(choices->package),
                         choices->device.empty() ? fs::path() : PathOfArgument(choices->device), key);
     }
-#ifndef _WIN32
     if (app.got_subcommand("try")) {
         choices->tried.device = PathOfArgument(choices->device);
         choices->tried.package = PathOfArgument(choices->package);
         choices->tried.publicKey = key;
         return RunTry(choices->tried);
     }
+#ifndef _WIN32
     if (app.got_subcommand("keygen")) {
         return RunKeygen(PathOfArgument(choices->output));
     }
@@ -189,8 +185,8 @@ int main(int argc, char** argv)
                                      kExamples, ""});
     Choices choices;
     AddCheck(app, &choices);
-#ifndef _WIN32
     AddTry(app, &choices);
+#ifndef _WIN32
     AddMake(app, &choices);
     AddKeygen(app, &choices);
     AddSign(app, &choices);

@@ -5,12 +5,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "list_walk.h"
-#ifndef _WIN32
 #include "check_findings.h"
 #include "check_run.h"
+#include "list_walk.h"
 #include "model_terminal.h"
-#endif
 #include "native_text.h"
 #include "package_files.h"
 #include "patch/PatchLine.h"
@@ -188,7 +186,6 @@ int CheckReport::Status() const
     return Worst() == Severity::Warning ? kStatusWarnings : kStatusWillNotWork;
 }
 
-#ifndef _WIN32
 namespace {
 
 // The windows the model terminal has running; a KILL line's title is added.
@@ -243,17 +240,6 @@ bool RunPackage(const PackageContents& contents, const fs::path& package, const 
     report->ran = true;
     return true;
 }
-#else
-// The host backend the start-up runs on is POSIX: on Windows only the list's
-// reading is done, and the verdict never says clean.
-bool RunPackage(const PackageContents&, const fs::path&, const fs::path&, const ListWalk&,
-                CheckReport* report, std::string*)
-{
-    report->findings.push_back({Severity::Warning, "package: the start-up was not run (this Windows "
-        "build reads the list only): run hailpatch check on Linux for what the terminal does"});
-    return true;
-}
-#endif
 
 bool CheckPackage(const fs::path& package, const fs::path& device, CheckReport* report,
                   std::string* error)
@@ -262,11 +248,9 @@ bool CheckPackage(const fs::path& package, const fs::path& device, CheckReport* 
     if (!ReadPackage(package, &contents, error)) {
         return false;
     }
-#ifndef _WIN32
     if (!device.empty() && !ValidateDevice(device, error)) {
         return false;
     }
-#endif
     ListWalk walk(report);
     report->hasList = !contents.list.empty();
     report->stock = device.empty();

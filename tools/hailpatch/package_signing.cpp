@@ -158,27 +158,4 @@ bool SignPackage(const fs::path& package, const fs::path& keyFile, std::string* 
            WriteFile(package / kSignatureFile, signature, error);
 }
 
-bool CheckSignature(const fs::path& package, const fs::path& publicKey, bool* applies,
-                    std::vector<std::string>* refusal, std::string* error)
-{
-    std::error_code ec;
-    if (!fs::is_regular_file(publicKey, ec)) {
-        *error = DisplayName(publicKey) + ": no such key file";
-        return false;
-    }
-    TempFolder device;
-    fs::path hailnet;
-    if (!device.Make("check", error)) return false;
-    hailnet = device.Path() / "ResidentFlash" / "Hailnet";
-    fs::create_directories(hailnet, ec);
-    fs::copy_file(publicKey, hailnet / "update.pub", ec);
-    if (ec) {
-        *error = DisplayName(publicKey) + ": cannot be copied: " + ec.message();
-        return false;
-    }
-    if (!CopyTree(package, device.Path() / "SDMMC" / "AirUpdate", error)) return false;
-    *applies = RunSignatureCheck(device.Path(), refusal);
-    return true;
-}
-
 } // namespace hailpatch

@@ -1,5 +1,4 @@
-// `hailpatch keygen`, `sign`, and the signature part of `check --key` and
-// `make --sign`.
+// `hailpatch keygen` and `sign`.
 #include <iostream>
 
 #include "commands.h"
@@ -34,28 +33,6 @@ int RunSign(const fs::path& package, const fs::path& key)
     std::cout << "signed: " << DisplayName(package / kManifestFile) << ", "
               << DisplayName(package / kSignatureFile) << "\n";
     return kStatusClean;
-}
-
-int ReportSignature(const fs::path& package, const fs::path& publicKey)
-{
-    bool applies = false;
-    std::vector<std::string> refusal;
-    std::string error;
-    if (!CheckSignature(package, publicKey, &applies, &refusal, &error)) {
-        Complain(error);
-        return kStatusBadInput;
-    }
-    if (applies) {
-        std::cout << "signature: good; a terminal holding " << DisplayName(publicKey)
-                  << " applies the package\n";
-        return kStatusClean;
-    }
-    std::cout << "signature: a terminal holding " << DisplayName(publicKey)
-              << " refuses the package and leaves it whole:\n";
-    for (const std::string& line : refusal) {
-        std::cout << "  " << line << "\n";
-    }
-    return kStatusWillNotWork;
 }
 
 } // namespace hailpatch

@@ -1,0 +1,242 @@
+// The PC underneath the host backend, on a Windows PC: the PC's own Win32.
+//
+// This is the one file of the backend that sees the real <windows.h>; the
+// backend's own Win32 names are renamed on Windows builds (model_names.h), so
+// the two never meet. Windows keeps every attribute bit itself, and its file
+// system refuses to delete or overwrite a file a stream holds open, so no
+// count of open streams is kept here.
+#ifndef UNICODE
+#define UNICODE
+#endif
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <stdio.h>
+#include <wchar.h>
+
+#include <algorithm>
+
+#include "platform/host/native.h"
+
+namespace host {
+namespace native {
+
+namespace {
+
+const unsigned kExtendedBits = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+
+std::wstring Wide(const std::string& utf8) {
+    if (utf8.empty()) return std::wstring();
+    int count = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), NULL, 0);
+    std::wstring out((size_t)(count > 0 ? count : 0), L'\0');
+    if (count > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), &out[0], count);
+    return out;
+}
+
+std::string Narrow(const wchar_t* wide) {
+    int count = WideCharToMultiByte(CP_UTF8, 0, wide, -1, NULL, 0, NULL, NULL);
+    if (count <= 1) return std::string();
+    std::string out((size_t)count, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, &out[0], count, NULL, NULL);
+    out.resize((size_t)count - 1);
+    return out;
+}
+
+unsigned long long Ticks(const FILETIME& time) {
+    return ((unsigned long long)time.dwHighDateTime << 32) | time.dwLowDateTime;
+}
+
+unsigned ErrorOr(BOOL ok) { return ok ? 0 : (unsigned)GetLastError(); }
+
+bool IdentityOf(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
+    HANDLE file = CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BOOL ok = GetFileInformationByHandle(file, info);
+    CloseHandle(file);
+    return ok != FALSE;
+}
+
+} // namespace
+
+unsigned Stat(const std::string& path, FileInfo* info) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return (unsigned)GetLastError();
+    info->folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    info->readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+    info->size = info->folder ? 0 : ((unsigned long long)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+    info->writeTime = Ticks(data.ftLastWriteTime);
+    info->accessTime = Ticks(data.ftLastAccessTime);
+    return 0;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool SpellingOnDisk(const std::string& folder, const std::string& name, std::string* spelling) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Wide(folder + "/" + name).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    *spelling = Narrow(found.cFileName);
+    return true;
+}
+
+unsigned ExtendedBits(const std::string& path) {
+    DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES ? 0 : (unsigned)(attributes & kExtendedBits);
+}
+
+unsigned StoreAttributes(const std::string& path, bool readOnly, unsigned extendedBits) {
+    DWORD bits = (extendedBits & kExtendedBits) | (readOnly ? FILE_ATTRIBUTE_READONLY : 0);
+    return ErrorOr(SetFileAttributesW(Wide(path).c_str(), bits != 0 ? bits : FILE_ATTRIBUTE_NORMAL));
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    BY_HANDLE_FILE_INFORMATION first, second;
+    return IdentityOf(a, &first) && IdentityOf(b, &second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+
+bool IsHeldOpen(const std::string&) { return false; }
+
+unsigned RemoveFile(const std::string& path) { return ErrorOr(DeleteFileW(Wide(path).c_str())); }
+
+unsigned MakeFolder(const std::string& path) { return ErrorOr(CreateDirectoryW(Wide(path).c_str(), NULL)); }
+
+unsigned RemoveFolder(const std::string& path) { return ErrorOr(RemoveDirectoryW(Wide(path).c_str())); }
+
+// CopyFileW brings the source's attributes along; the caller sets them as the
+// device would, so they are cleared first.
+unsigned CopyData(const std::string& from, const FileInfo&, const std::string& to) {
+    std::wstring target = Wide(to);
+    if (!CopyFileW(Wide(from).c_str(), target.c_str(), FALSE)) {
+        unsigned error = (unsigned)GetLastError();
+        DeleteFileW(target.c_str());
+        return error;
+    }
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return 0;
+}
+
+bool ListNames(const std::string& folder, std::vector<std::string>* names) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Wide(folder + "/*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    do {
+        if (wcscmp(found.cFileName, L".") != 0 && wcscmp(found.cFileName, L"..") != 0)
+            names->push_back(Narrow(found.cFileName));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return true;
+}
+
+std::string CurrentFolder() {
+    wchar_t buffer[MAX_PATH + 1];
+    DWORD length = GetCurrentDirectoryW(MAX_PATH + 1, buffer);
+    if (length == 0 || length > MAX_PATH) return ".";
+    std::string out = Narrow(buffer);
+    std::replace(out.begin(), out.end(), '\\', '/');
+    return out;
+}
+
+// The C library's text mode is the device's own: no wrapping needed.
+FILE* OpenStream(const std::string& path, const std::string& mode, unsigned* error) {
+    std::wstring wideMode = Wide(mode);
+    if (mode.find('b') == std::string::npos) wideMode += L't';
+    FILE* stream = _wfopen(Wide(path).c_str(), wideMode.c_str());
+    if (stream == NULL) *error = (unsigned)GetLastError();
+    return stream;
+}
+
+// ---- clock -------------------------------------------------------------------
+
+unsigned MonotonicMilliseconds() { return (unsigned)GetTickCount(); }
+
+void Wait(unsigned milliseconds) { Sleep(milliseconds); }
+
+void Now(LocalTime* out) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    out->year = now.wYear;
+    out->month = now.wMonth;
+    out->dayOfWeek = now.wDayOfWeek;
+    out->day = now.wDay;
+    out->hour = now.wHour;
+    out->minute = now.wMinute;
+    out->second = now.wSecond;
+    out->milliseconds = now.wMilliseconds;
+}
+
+// ---- code page 949, through the PC's own table --------------------------------
+
+Cp949Codec::Cp949Codec() : toUnicode_(NULL), fromUnicode_(NULL), triedTo_(false), triedFrom_(false) {}
+
+Cp949Codec::~Cp949Codec() {}
+
+bool Cp949Codec::Decode(const char pair[2], unsigned* codePoint) {
+    wchar_t units[2];
+    int count = MultiByteToWideChar(949, MB_ERR_INVALID_CHARS, pair, 2, units, 2);
+    if (count != 1) return false;
+    *codePoint = units[0];
+    return true;
+}
+
+bool Cp949Codec::Encode(unsigned codePoint, char bytes[2], size_t* produced) {
+    if (codePoint > 0xFFFF) return false;
+    wchar_t unit = (wchar_t)codePoint;
+    BOOL usedDefault = FALSE;
+    int count = WideCharToMultiByte(949, WC_NO_BEST_FIT_CHARS, &unit, 1, bytes, 2, NULL, &usedDefault);
+    if (count <= 0 || usedDefault) return false;
+    *produced = (size_t)count;
+    return true;
+}
+
+// ---- CryptoAPI ---------------------------------------------------------------
+
+namespace crypto {
+
+bool AcquireContext(size_t* provider, const wchar_t* container, const wchar_t* providerName, unsigned type,
+                    unsigned flags) {
+    HCRYPTPROV handle = 0;
+    if (!CryptAcquireContextW(&handle, container, providerName, type, flags)) return false;
+    *provider = (size_t)handle;
+    return true;
+}
+
+bool ReleaseContext(size_t provider, unsigned flags) { return CryptReleaseContext((HCRYPTPROV)provider, flags) != 0; }
+
+bool ImportKey(size_t provider, const unsigned char* data, unsigned length, size_t unwrapKey, unsigned flags,
+               size_t* key) {
+    HCRYPTKEY handle = 0;
+    if (!CryptImportKey((HCRYPTPROV)provider, data, length, (HCRYPTKEY)unwrapKey, flags, &handle)) return false;
+    *key = (size_t)handle;
+    return true;
+}
+
+bool DestroyKey(size_t key) { return CryptDestroyKey((HCRYPTKEY)key) != 0; }
+
+bool CreateHash(size_t provider, unsigned algorithm, size_t key, unsigned flags, size_t* hash) {
+    HCRYPTHASH handle = 0;
+    if (!CryptCreateHash((HCRYPTPROV)provider, algorithm, (HCRYPTKEY)key, flags, &handle)) return false;
+    *hash = (size_t)handle;
+    return true;
+}
+
+bool HashData(size_t hash, const unsigned char* data, unsigned length, unsigned flags) {
+    return CryptHashData((HCRYPTHASH)hash, data, length, flags) != 0;
+}
+
+bool VerifySignature(size_t hash, const unsigned char* signature, unsigned length, size_t key,
+                     const wchar_t* description, unsigned flags) {
+    return CryptVerifySignatureW((HCRYPTHASH)hash, signature, length, (HCRYPTKEY)key, description, flags) != 0;
+}
+
+bool DestroyHash(size_t hash) { return CryptDestroyHash((HCRYPTHASH)hash) != 0; }
+
+unsigned LastError() { return (unsigned)GetLastError(); }
+
+} // namespace crypto
+
+} // namespace native
+} // namespace host

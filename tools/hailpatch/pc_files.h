@@ -1,0 +1,33 @@
+// What the hailpatch engine needs of the PC's own file system beyond
+// std::filesystem: a file's change stamps, the attribute bits the host
+// backend keeps, and a fresh temporary folder. pc_files_posix.cpp serves
+// Linux, pc_files_win32.cpp a Windows PC.
+#ifndef HAILPATCH_PC_FILES_H
+#define HAILPATCH_PC_FILES_H
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace hailpatch {
+
+namespace fs = std::filesystem;
+
+// Enough to tell that a line changed a file, even to the same size and time.
+struct PcStamp {
+    bool folder = false;
+    std::uintmax_t size = 0;
+    std::int64_t modified = 0;
+    std::int64_t statusChanged = 0;
+    std::uint64_t identity = 0;
+};
+
+bool ReadStamp(const fs::path& path, PcStamp* stamp);
+// The read-only, hidden, system and archive bits of `from`, given to `to`.
+void CopyAttributeBits(const fs::path& from, const fs::path& to);
+// A new, empty folder under the PC's temporary folder, named after `tag`.
+bool MakeTemporaryFolder(const std::string& tag, fs::path* folder);
+
+} // namespace hailpatch
+
+#endif

@@ -1,0 +1,61 @@
+// The PC's own file system, on Linux: the host backend keeps the hidden,
+// system and archive bits in an extended attribute and the read-only bit in
+// the owner's write permission.
+#include "pc_files.h"
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+
+#include <system_error>
+
+namespace hailpatch {
+
+namespace {
+
+const char kAttributeName[] = "user.hailwatch.attrib";
+
+std::int64_t Nanoseconds(const struct timespec& t) { return t.tv_sec * 1000000000LL + t.tv_nsec; }
+
+} // namespace
+
+bool ReadStamp(const fs::path& path, PcStamp* stamp)
+{
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) {
+        return false;
+    }
+    stamp->folder = S_ISDIR(st.st_mode);
+    stamp->size = stamp->folder ? 0 : static_cast<std::uintmax_t>(st.st_size);
+    stamp->modified = Nanoseconds(st.st_mtim);
+    stamp->statusChanged = Nanoseconds(st.st_ctim);
+    stamp->identity = st.st_ino;
+    return true;
+}
+
+// Without write permission an ordinary user may not set the attribute, so a
+// read-only file gets it before its permissions.
+void CopyAttributeBits(const fs::path& from, const fs::path& to)
+{
+    std::error_code ec;
+    fs::permissions(to, fs::perms::owner_write, fs::perm_options::add, ec);
+    char value[64];
+    ssize_t size = getxattr(from.c_str(), kAttributeName, value, sizeof(value));
+    if (size >= 0) {
+        setxattr(to.c_str(), kAttributeName, value, static_cast<size_t>(size), 0);
+    }
+    fs::permissions(to, fs::status(from, ec).permissions(), ec);
+}
+
+bool MakeTemporaryFolder(const std::string& tag, fs::path* folder)
+{
+    std::error_code ec;
+    std::string pattern = (fs::temp_directory_path(ec) / ("hailpatch-" + tag + "-XXXXXX")).string();
+    if (ec || mkdtemp(pattern.data()) == nullptr) {
+        return false;
+    }
+    *folder = pattern;
+    return true;
+}
+
+} // namespace hailpatch
