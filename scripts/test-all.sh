@@ -217,6 +217,7 @@ main() {
   report_conformance "$host_dir" host "conformance, host backend"
   report_conformance "$asan_dir" host "conformance, host backend (asan)"
   report_conformance "$wine_dir" wine "conformance, $wine_label"
+  report_conformance "$wine_dir" "host on Windows" "conformance, host backend on Windows (hailpatch.exe's model), $wine_label"
 
   say "summary"
   cat "$summary_file"

@@ -2,9 +2,20 @@
 //
 // This is the one file of the backend that sees the real <windows.h>; the
 // backend's own Win32 names are renamed on Windows builds (model_names.h), so
-// the two never meet. Windows keeps every attribute bit itself, and its file
-// system refuses to delete or overwrite a file a stream holds open, so no
-// count of open streams is kept here.
+// the two never meet. A stream of the C library holds its file without
+// sharing deletion, which tells whether a file is held open.
+//
+// Attributes: Windows marks every new file for archiving, and Wine reports
+// the archive bit on every file and keeps neither read-only nor archive on a
+// folder. The bits the terminal's code sets are therefore also kept here, for
+// the path they were set on, and answered from here; a file or folder this
+// process never set bits on answers the PC's own, the archive bit on a file
+// aside (it says nothing there).
+//
+// Paths are handed over whole, in the "\\?\" form: without it Win32 would
+// trim trailing dots and spaces from every name on the way, where the device
+// trims only as its path rules say (device_path.cpp has done that already),
+// so "Hailnet..", a name the device keeps, would reach "Hailnet".
 #ifndef UNICODE
 #define UNICODE
 #endif
@@ -15,6 +26,7 @@
 #include <wchar.h>
 
 #include <algorithm>
+#include <map>
 
 #include "platform/host/native.h"
 
@@ -25,12 +37,23 @@ namespace {
 
 const unsigned kExtendedBits = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
-std::wstring Wide(const std::string& utf8) {
+std::wstring Widen(const std::string& utf8) {
     if (utf8.empty()) return std::wstring();
     int count = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), NULL, 0);
     std::wstring out((size_t)(count > 0 ? count : 0), L'\0');
     if (count > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), &out[0], count);
     return out;
+}
+
+// The path as Win32 takes it literally: backslashes, and "\\?\" before a
+// drive-letter path ("\\?\UNC\" before a network one).
+std::wstring Wide(const std::string& utf8) {
+    std::wstring path = Widen(utf8);
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') return L"\\\\?\\" + path;
+    if (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\' && path.compare(0, 4, L"\\\\?\\") != 0)
+        return L"\\\\?\\UNC" + path.substr(1);
+    return path;
 }
 
 std::string Narrow(const wchar_t* wide) {
@@ -41,6 +64,8 @@ std::string Narrow(const wchar_t* wide) {
     out.resize((size_t)count - 1);
     return out;
 }
+
+char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c; }
 
 unsigned long long Ticks(const FILETIME& time) {
     return ((unsigned long long)time.dwHighDateTime << 32) | time.dwLowDateTime;
@@ -57,13 +82,34 @@ bool IdentityOf(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
     return ok != FALSE;
 }
 
+struct SetBits {
+    bool readOnly;
+    unsigned extended;
+};
+
+std::map<std::string, SetBits>& BitsSet() {
+    static std::map<std::string, SetBits> bits;
+    return bits;
+}
+
+const SetBits* BitsSetOn(const std::string& path) {
+    std::map<std::string, SetBits>::const_iterator it = BitsSet().find(path);
+    return it == BitsSet().end() ? NULL : &it->second;
+}
+
+unsigned Forgetting(const std::string& path, unsigned error) {
+    if (error == 0) BitsSet().erase(path);
+    return error;
+}
+
 } // namespace
 
 unsigned Stat(const std::string& path, FileInfo* info) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return (unsigned)GetLastError();
     info->folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    info->readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+    const SetBits* set = BitsSetOn(path);
+    info->readOnly = set != NULL ? set->readOnly : (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
     info->size = info->folder ? 0 : ((unsigned long long)data.nFileSizeHigh << 32) | data.nFileSizeLow;
     info->writeTime = Ticks(data.ftLastWriteTime);
     info->accessTime = Ticks(data.ftLastAccessTime);
@@ -77,18 +123,33 @@ bool SpellingOnDisk(const std::string& folder, const std::string& name, std::str
     HANDLE search = FindFirstFileW(Wide(folder + "/" + name).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return false;
     FindClose(search);
-    *spelling = Narrow(found.cFileName);
+    // Only the name itself, letter case aside: Windows may also answer for
+    // a short name or a name without its trailing dots.
+    std::string name8 = Narrow(found.cFileName);
+    if (name8.size() != name.size()) return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (FoldAscii(name8[i]) != FoldAscii(name[i])) return false;
+    }
+    *spelling = name8;
     return true;
 }
 
 unsigned ExtendedBits(const std::string& path) {
+    const SetBits* set = BitsSetOn(path);
+    if (set != NULL) return set->extended;
     DWORD attributes = GetFileAttributesW(Wide(path).c_str());
-    return attributes == INVALID_FILE_ATTRIBUTES ? 0 : (unsigned)(attributes & kExtendedBits);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) attributes &= ~(DWORD)FILE_ATTRIBUTE_ARCHIVE;
+    return (unsigned)(attributes & kExtendedBits);
 }
 
 unsigned StoreAttributes(const std::string& path, bool readOnly, unsigned extendedBits) {
     DWORD bits = (extendedBits & kExtendedBits) | (readOnly ? FILE_ATTRIBUTE_READONLY : 0);
-    return ErrorOr(SetFileAttributesW(Wide(path).c_str(), bits != 0 ? bits : FILE_ATTRIBUTE_NORMAL));
+    if (!SetFileAttributesW(Wide(path).c_str(), bits != 0 ? bits : FILE_ATTRIBUTE_NORMAL))
+        return (unsigned)GetLastError();
+    SetBits set = {readOnly, extendedBits & kExtendedBits};
+    BitsSet()[path] = set;
+    return 0;
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -98,13 +159,25 @@ bool SameFile(const std::string& a, const std::string& b) {
            first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
 }
 
-bool IsHeldOpen(const std::string&) { return false; }
+// A stream of the C library does not share deletion: asking for it fails
+// while one is open.
+bool IsHeldOpen(const std::string& path) {
+    HANDLE file = CreateFileW(Wide(path).c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return false;
+    }
+    return GetLastError() == ERROR_SHARING_VIOLATION;
+}
 
-unsigned RemoveFile(const std::string& path) { return ErrorOr(DeleteFileW(Wide(path).c_str())); }
+unsigned RemoveFile(const std::string& path) { return Forgetting(path, ErrorOr(DeleteFileW(Wide(path).c_str()))); }
 
 unsigned MakeFolder(const std::string& path) { return ErrorOr(CreateDirectoryW(Wide(path).c_str(), NULL)); }
 
-unsigned RemoveFolder(const std::string& path) { return ErrorOr(RemoveDirectoryW(Wide(path).c_str())); }
+unsigned RemoveFolder(const std::string& path) {
+    return Forgetting(path, ErrorOr(RemoveDirectoryW(Wide(path).c_str())));
+}
 
 // CopyFileW brings the source's attributes along; the caller sets them as the
 // device would, so they are cleared first.
@@ -116,7 +189,7 @@ unsigned CopyData(const std::string& from, const FileInfo&, const std::string& t
         return error;
     }
     SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return 0;
+    return Forgetting(to, 0);
 }
 
 bool ListNames(const std::string& folder, std::vector<std::string>* names) {
@@ -142,10 +215,12 @@ std::string CurrentFolder() {
 
 // The C library's text mode is the device's own: no wrapping needed.
 FILE* OpenStream(const std::string& path, const std::string& mode, unsigned* error) {
-    std::wstring wideMode = Wide(mode);
+    std::wstring wideMode = Widen(mode);
     if (mode.find('b') == std::string::npos) wideMode += L't';
+    bool creates = mode[0] != 'r' && !Exists(path);
     FILE* stream = _wfopen(Wide(path).c_str(), wideMode.c_str());
     if (stream == NULL) *error = (unsigned)GetLastError();
+    else if (creates) BitsSet().erase(path);
     return stream;
 }
 

@@ -1,11 +1,13 @@
-// The host build: the backend's simulated device, a temporary device root and
-// the virtual clock. The other process is a simulated program, which records
+// The host backend's build, on Linux and (as the model terminal of
+// hailpatch.exe) on Windows: the backend's simulated device, a temporary
+// device root and the virtual clock. The other process is a simulated program, which records
 // what its window receives in the backend's trace.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <filesystem>
+#include <random>
 #include <string>
 
 #include "platform/host/host_control.h"
@@ -52,7 +54,11 @@ bool WaitTrace(Match match, DWORD timeoutMs)
 Backend CurrentBackend() { return kHostBackend; }
 
 bool ReadWindowShape(HWND, WindowShape*) { return false; }
+#ifdef _WIN32
+const char* BackendName() { return "host on Windows"; }
+#else
 const char* BackendName() { return "host"; }
+#endif
 
 void PrepareGroup()
 {
@@ -111,17 +117,31 @@ bool PrepareQuietImage(const std::wstring& devicePath) { return WriteImage(devic
 // the overwrite itself, whoever runs it.
 bool RunningAsUnixRoot() { return false; }
 
+// A new folder under the PC's temporary folder; empty if none could be made.
+std::filesystem::path MakeDeviceRoot()
+{
+    std::error_code error;
+    std::filesystem::path base = std::filesystem::temp_directory_path(error);
+    std::random_device seed;
+    std::mt19937 random(seed());
+    for (int attempt = 0; !error && attempt < 100; ++attempt) {
+        std::filesystem::path candidate = base / ("hailwatch-conformance-" + std::to_string(random()));
+        if (std::filesystem::create_directory(candidate, error))
+            return candidate;
+    }
+    return std::filesystem::path();
+}
+
 } // namespace conformance
 
 int main(int argc, char** argv)
 {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "hailwatch-conformance-XXXXXX").string();
-    if (mkdtemp(&pattern[0]) == NULL) {
-        perror("mkdtemp");
+    std::filesystem::path pattern = conformance::MakeDeviceRoot();
+    if (pattern.empty()) {
+        fprintf(stderr, "cannot make a device root\n");
         return 2;
     }
-    host::SetDeviceRoot(pattern);
+    host::SetDeviceRoot(pattern.string());
     conformance::RunCaseGroups(argc > 1 ? argv[1] : NULL);
     int exitCode = conformance::PrintSummary();
     std::error_code ignored;
