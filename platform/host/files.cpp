@@ -28,7 +28,6 @@ using host::native::FileInfo;
 namespace {
 
 const DWORD kExtendedBits = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
-const DWORD kSettableBits = FILE_ATTRIBUTE_READONLY | kExtendedBits;
 
 // ---- injected faults -------------------------------------------------------
 
