@@ -34,13 +34,6 @@ namespace native {
 
 namespace {
 
-const unsigned kFileNotFound = 2;
-const unsigned kPathNotFound = 3;
-const unsigned kAccessDenied = 5;
-const unsigned kNotEnoughMemory = 8;
-const unsigned kWriteFault = 29;
-const unsigned kAlreadyExists = 183;
-const unsigned kDirNotEmpty = 145;
 const unsigned kDiskFull = 112;
 const unsigned kFilenameTooLong = 206;
 const char kAttributeName[] = "user.hailwatch.attrib";
@@ -48,15 +41,15 @@ const unsigned kExtendedBits = 0x2 | 0x4 | 0x20;
 
 unsigned ErrorFromErrno(int error) {
     switch (error) {
-    case ENOENT: return kFileNotFound;
-    case ENOTDIR: return kPathNotFound;
-    case EEXIST: return kAlreadyExists;
-    case ENOTEMPTY: return kDirNotEmpty;
+    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case EEXIST: return ERROR_ALREADY_EXISTS;
+    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
     case ENOSPC: return kDiskFull;
     case ENAMETOOLONG: return kFilenameTooLong;
-    case EIO: return kWriteFault;
-    case ENOMEM: return kNotEnoughMemory;
-    default: return kAccessDenied;
+    case EIO: return ERROR_WRITE_FAULT;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    default: return ERROR_ACCESS_DENIED;
     }
 }
 
@@ -190,12 +183,12 @@ unsigned RemoveFile(const std::string& path) {
 
 unsigned MakeFolder(const std::string& path) {
     if (mkdir(path.c_str(), 0777) == 0) return 0;
-    return errno == ENOENT || errno == ENOTDIR ? kPathNotFound : ErrorFromErrno(errno);
+    return errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno);
 }
 
 unsigned RemoveFolder(const std::string& path) {
     if (rmdir(path.c_str()) == 0) return 0;
-    return errno == EEXIST || errno == ENOTEMPTY ? kDirNotEmpty : ErrorFromErrno(errno);
+    return errno == EEXIST || errno == ENOTEMPTY ? ERROR_DIR_NOT_EMPTY : ErrorFromErrno(errno);
 }
 
 unsigned CopyData(const std::string& source, const FileInfo& sourceInfo, const std::string& destination) {
@@ -253,7 +246,7 @@ FILE* OpenStream(const std::string& path, const std::string& mode, unsigned* err
     FILE* stream = host::detail::WrapStream(native, nativeMode.c_str(), text, Release, context);
     if (stream == NULL) {
         delete context;
-        *error = kNotEnoughMemory;
+        *error = ERROR_NOT_ENOUGH_MEMORY;
         return NULL;
     }
     ++HeldFiles()[identity];

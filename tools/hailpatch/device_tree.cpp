@@ -113,10 +113,9 @@ bool CopyTree(const fs::path& from, const fs::path& to, std::string* error)
         *error = from.string() + ": cannot be read: " + ec.message();
         return false;
     }
-    // Folders get their permissions last: a read-only one must first be filled.
+    // Folders get their attributes last: a read-only one must first be filled.
     for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
         CopyAttributeBits(folder->first, folder->second);
-        fs::permissions(folder->second, fs::status(folder->first, ec).permissions(), ec);
     }
     return true;
 }

@@ -4,7 +4,6 @@
 #include <system_error>
 
 #include "model_terminal.h"
-#include "pc_files.h"
 #include "platform/host/host_control.h"
 
 namespace hailpatch {
@@ -66,29 +65,16 @@ JournalMark MarkNow(JournalMark::Kind kind)
 
 } // namespace
 
-bool StatEntry::operator==(const StatEntry& other) const
-{
-    return folder == other.folder && size == other.size && modified == other.modified &&
-           statusChanged == other.statusChanged && inode == other.inode;
-}
-
 StatTree StatDeviceTree(const fs::path& root)
 {
     StatTree tree;
     std::error_code ec;
     for (fs::recursive_directory_iterator it(root, ec); !ec && it != fs::recursive_directory_iterator();
          it.increment(ec)) {
-        PcStamp stamp;
-        if (!ReadStamp(it->path(), &stamp)) {
-            continue;
-        }
         StatEntry entry;
-        entry.folder = stamp.folder;
-        entry.size = stamp.size;
-        entry.modified = stamp.modified;
-        entry.statusChanged = stamp.statusChanged;
-        entry.inode = stamp.identity;
-        tree[DevicePathOf(it->path().lexically_relative(root))] = entry;
+        if (ReadStamp(it->path(), &entry)) {
+            tree[DevicePathOf(it->path().lexically_relative(root))] = entry;
+        }
     }
     return tree;
 }

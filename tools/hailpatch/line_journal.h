@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "patch/PatchLine.h"
+#include "pc_files.h"
 
 namespace hailpatch {
 
@@ -20,14 +21,7 @@ namespace fs = std::filesystem;
 
 // Enough of a file's status to see that it changed, cheap enough to take at
 // every line of a real terminal's tree.
-struct StatEntry {
-    bool folder = false;
-    std::uintmax_t size = 0;
-    std::int64_t modified = 0;
-    std::int64_t statusChanged = 0;
-    std::uint64_t inode = 0;
-    bool operator==(const StatEntry& other) const;
-};
+using StatEntry = PcStamp;
 // Device paths ("\ResidentFlash\Hailnet\a.dll") as the host names them.
 using StatTree = std::map<std::string, StatEntry>;
 

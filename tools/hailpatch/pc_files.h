@@ -20,6 +20,11 @@ struct PcStamp {
     std::int64_t modified = 0;
     std::int64_t statusChanged = 0;
     std::uint64_t identity = 0;
+    bool operator==(const PcStamp& other) const
+    {
+        return folder == other.folder && size == other.size && modified == other.modified &&
+               statusChanged == other.statusChanged && identity == other.identity;
+    }
 };
 
 bool ReadStamp(const fs::path& path, PcStamp* stamp);
