@@ -13,6 +13,7 @@ cd "$(dirname "$0")/.."
 source scripts/lib/install.sh
 
 requirements_of() {
+  local part
   case "$1" in
     host) printf '%s\n' "${HOST_REQUIREMENTS[@]}" "${PACKAGE_REQUIREMENTS[@]}" ;;
     win32) printf '%s\n' "${WIN32_REQUIREMENTS[@]}" "${PACKAGE_REQUIREMENTS[@]}" ;;
