@@ -11,6 +11,8 @@
 static const char* const kInfo = "<I>";
 static const int kDestroyPosts = 3;
 static const DWORD kDestroyPauseMs = 1000;
+/* The supervisor's own window class: one window of it exists, its own. */
+static const WCHAR* const kSupervisorClass = L"HAILWATCH";
 
 /* Reads a count as atoi does, but saturated, so that no text has an
  * undefined value. */
@@ -67,13 +69,26 @@ void CPatchList::SLEEP(const char* milliseconds)
     WriteLog("%s %s[%d] Sleep[%d]\r\n", kInfo, "CPatchList::SLEEP", 688, count);
 }
 
+/* A list that names the supervisor's own title would end the supervisor in
+ * the middle of its start, and the applications the update closes would
+ * stay closed until the next power-up: its own window is never posted to. */
+static int IsSupervisorWindow(HWND window, const char* windowTitle)
+{
+    if (window != FindWindowW(kSupervisorClass, NULL)) {
+        return 0;
+    }
+    WriteLog("%s %s[%d] %s 윈도우는 Hailwatch 자신이므로 종료하지 않습니다.\r\n", kInfo,
+             "CPatchList::KILL", 713, windowTitle);
+    return 1;
+}
+
 void CPatchList::KILL(const char* windowTitle)
 {
     CWideCopy title(windowTitle);
     /* WM_DESTROY rather than WM_CLOSE: the siblings end on it without asking. */
     for (int post = 0; post < kDestroyPosts; ++post) {
         HWND window = FindWindowW(NULL, title.Units());
-        if (window == NULL) {
+        if (window == NULL || IsSupervisorWindow(window, windowTitle)) {
             break;
         }
         PostMessageW(window, WM_DESTROY, 0, 0);

@@ -1,5 +1,6 @@
-/* The progress record of a patch list: two slots beside the package, each a
- * whole record with its own check, the newer valid one in force. */
+/* The progress record of a patch list: two slots in the flash store, each a
+ * whole record with its own check, the newer valid one in force, both held
+ * open while the list runs. */
 #include "patch/ListProgress.h"
 
 #include <stdio.h>
@@ -7,7 +8,15 @@
 
 #include "patch/PathText.h"
 
-static const char* const kSlotSuffix[2] = { ".resume-a", ".resume-b" };
+static const char* const kSlotPath[2] = {
+    "\\ResidentFlash\\Hailnet\\update.resume-a",
+    "\\ResidentFlash\\Hailnet\\update.resume-b",
+};
+/* The slots' folder, the install folder, made if a terminal lacks it (the
+ * bulk move would make it all the same). */
+static const char* const kSlotFolder = "\\ResidentFlash\\Hailnet";
+/* Where earlier versions kept the slots: beside the package on the card. */
+static const char* const kCardSlotSuffix[2] = { ".resume-a", ".resume-b" };
 /* "HLRP" in the file's byte order. */
 static const DWORD kMagic = 0x50524C48;
 static const DWORD kVersion = 1;
@@ -100,24 +109,20 @@ static void TakeRecord(const unsigned char* bytes, ListProgress* progress)
     }
 }
 
-static int FormSlotPaths(const char* folder, ListProgress* progress)
+static void FormSlotPaths(ListProgress* progress)
 {
     for (int slot = 0; slot < 2; ++slot) {
-        if (strlen(folder) + strlen(kSlotSuffix[slot]) >= LIST_PROGRESS_PATH_SIZE) {
-            return 0;
-        }
-        sprintf(progress->slotPath[slot], "%s%s", folder, kSlotSuffix[slot]);
+        strcpy(progress->slotPath[slot], kSlotPath[slot]);
     }
-    return 1;
 }
 
-int LoadListProgress(const char* folder, const char* listPath, ListProgress* progress)
+int LoadListProgress(const char* listPath, ListProgress* progress)
 {
     memset(progress, 0, sizeof(*progress));
     progress->nextLine = 1;
     progress->newestSlot = -1;
-    if (!FormSlotPaths(folder, progress) ||
-        !MeasureList(listPath, &progress->listBytes, &progress->listCrc)) {
+    FormSlotPaths(progress);
+    if (!MeasureList(listPath, &progress->listBytes, &progress->listCrc)) {
         return -1;
     }
     progress->writable = 1;
@@ -240,6 +245,75 @@ static void FormRecord(const ListProgress* progress, DWORD sequence, unsigned ch
     PutWord(bytes, WORD_CHECK, UpdateCrc(0xFFFFFFFFu, bytes, WORD_CHECK * 4) ^ 0xFFFFFFFFu);
 }
 
+/* A slot is the record's when it is a file: a missing one is made empty
+ * (it holds no valid record), a read-only one made writable, an empty
+ * folder removed. Anything else keeps the path from the record. */
+static int MakeSlotFile(const char* path)
+{
+    CWideCopy wide(path);
+    DWORD attributes = GetFileAttributesW(wide.Units());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        if (!RemoveDirectoryW(wide.Units())) {
+            return 0;
+        }
+        attributes = INVALID_FILE_ATTRIBUTES;
+    }
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        FILE* made = fopen(path, "wb");
+        if (made == NULL) {
+            CWideCopy folder(kSlotFolder);
+            CreateDirectoryW(folder.Units(), NULL);
+            made = fopen(path, "wb");
+        }
+        return made != NULL && fclose(made) == 0;
+    }
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        SetFileAttributesW(wide.Units(), FILE_ATTRIBUTE_NORMAL);
+    }
+    return 1;
+}
+
+int HoldListProgress(ListProgress* progress)
+{
+    for (int slot = 0; slot < 2; ++slot) {
+        progress->held[slot] = NULL;
+    }
+    for (int slot = 0; slot < 2; ++slot) {
+        if (!MakeSlotFile(progress->slotPath[slot])) {
+            ReleaseListProgress(progress);
+            return 0;
+        }
+        /* An open file is neither deleted nor overwritten on the terminal:
+         * this, not a rule of the interpreter, keeps every line off it. */
+        progress->held[slot] = fopen(progress->slotPath[slot], "rb");
+        if (progress->held[slot] == NULL) {
+            ReleaseListProgress(progress);
+            return 0;
+        }
+    }
+    return 1;
+}
+
+void ReleaseListProgress(ListProgress* progress)
+{
+    for (int slot = 0; slot < 2; ++slot) {
+        if (progress->held[slot] != NULL) {
+            fclose(progress->held[slot]);
+            progress->held[slot] = NULL;
+        }
+    }
+}
+
+static int WriteSlot(const char* path, const unsigned char* bytes, size_t count)
+{
+    FILE* file = fopen(path, "wb");
+    int written = file != NULL && fwrite(bytes, 1, count, file) == count;
+    if (file != NULL && fclose(file) != 0) {
+        written = 0;
+    }
+    return written;
+}
+
 int SaveListProgress(ListProgress* progress)
 {
     if (!progress->writable) {
@@ -250,12 +324,13 @@ int SaveListProgress(ListProgress* progress)
     DWORD sequence = progress->sequence + 1;
     unsigned char bytes[RECORD_WORDS * 4];
     FormRecord(progress, sequence, bytes);
-    FILE* file = fopen(progress->slotPath[slot], "wb");
-    int written = file != NULL && fwrite(bytes, 1, sizeof(bytes), file) == sizeof(bytes);
-    if (file != NULL && fclose(file) != 0) {
-        written = 0;
+    if (progress->held[slot] != NULL) {
+        fclose(progress->held[slot]);
+        progress->held[slot] = NULL;
     }
-    if (!written) {
+    int written = WriteSlot(progress->slotPath[slot], bytes, sizeof(bytes));
+    progress->held[slot] = fopen(progress->slotPath[slot], "rb");
+    if (!written || progress->held[slot] == NULL) {
         progress->writable = 0;
         return 0;
     }
@@ -264,16 +339,22 @@ int SaveListProgress(ListProgress* progress)
     return 1;
 }
 
+static void DeleteIfThere(const char* path)
+{
+    CWideCopy wide(path);
+    if (GetFileAttributesW(wide.Units()) != INVALID_FILE_ATTRIBUTES) {
+        DeleteFileW(wide.Units());
+    }
+}
+
 void ForgetListProgress(const char* folder)
 {
-    ListProgress paths;
-    if (!FormSlotPaths(folder, &paths)) {
-        return;
-    }
     for (int slot = 0; slot < 2; ++slot) {
-        CWideCopy path(paths.slotPath[slot]);
-        if (GetFileAttributesW(path.Units()) != INVALID_FILE_ATTRIBUTES) {
-            DeleteFileW(path.Units());
+        DeleteIfThere(kSlotPath[slot]);
+        char cardSlot[LIST_PROGRESS_PATH_SIZE];
+        if (strlen(folder) + strlen(kCardSlotSuffix[slot]) < sizeof(cardSlot)) {
+            sprintf(cardSlot, "%s%s", folder, kCardSlotSuffix[slot]);
+            DeleteIfThere(cardSlot);
         }
     }
 }

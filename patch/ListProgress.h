@@ -1,9 +1,14 @@
 /* How far the first pass of one patch list has got, kept from one start to
  * the next so that no line of the list takes effect twice.
  *
- * The record lies beside the package folder, never in it (the bulk move
- * takes every top-level file of the package), in two slots written in turn:
- * folder + ".resume-a" and folder + ".resume-b". Each slot holds a whole
+ * The record is the supervisor's own, kept in the built-in flash store beside
+ * the fleet's key, never on the card (whoever holds the card could forge it,
+ * and a list that cleans the card would take it along): two slots written in
+ * turn, \ResidentFlash\Hailnet\update.resume-a and -b. While the list runs
+ * both slots are held open, so that no line of it, under any spelling, can
+ * delete or overwrite them, nor remove a folder that holds them; a slot
+ * path that cannot be made a file of the record's (a folder stands there)
+ * stops the list from running at all. Each slot holds a whole
  * record with a sequence number and a CRC-32 of its own bytes; the newest
  * slot whose check holds is the record, so a cut while one slot is written
  * leaves the other one, the previous record, in force. A record names the
@@ -15,6 +20,8 @@
  * later version (see docs/update-resume.md). */
 #ifndef HAILWATCH_LISTPROGRESS_H
 #define HAILWATCH_LISTPROGRESS_H
+
+#include <stdio.h>
 
 #include "platform/platform.h"
 
@@ -50,14 +57,20 @@ struct ListProgress {
     int writable;          /* 0 once a slot could not be written */
     int overflowed;        /* a failure found no room in `retry` this start */
     char slotPath[2][LIST_PROGRESS_PATH_SIZE];
+    FILE* held[2];         /* each slot open while lines run, NULL otherwise */
 };
 
-/* Reads the newest valid record beside `folder` and ties `progress` to the
- * list at `listPath`. Answers 1 when the record belongs to this very list
- * (the start resumes), 0 when the list starts from its first line, and -1
- * when the list's bytes or the slots' paths cannot be had: the list then
- * runs whole and nothing is recorded. */
-int LoadListProgress(const char* folder, const char* listPath, ListProgress* progress);
+/* Reads the newest valid record and ties `progress` to the list at
+ * `listPath`. Answers 1 when the record belongs to this very list (the start
+ * resumes), 0 when the list starts from its first line, and -1 when the
+ * list's bytes cannot be had. */
+int LoadListProgress(const char* listPath, ListProgress* progress);
+
+/* Makes both slots files of the record's and holds them open until
+ * ReleaseListProgress; answers 0 (holding nothing) when a slot cannot be
+ * made one, for a folder or anything else that stands at its path. */
+int HoldListProgress(ListProgress* progress);
+void ReleaseListProgress(ListProgress* progress);
 
 /* Whether the line is still to be run: not reached yet, or a copy that
  * failed before. */
@@ -71,10 +84,12 @@ int NoteLineRun(ListProgress* progress, DWORD line, int isCopy, int succeeded);
  * record changed. */
 int NoteListEnd(ListProgress* progress, DWORD lastLine);
 
-/* Writes the record into the older slot; answers 1 once it is closed. */
+/* Writes the record into the older slot, which is let go for the write and
+ * held again after it; answers 1 once it is closed and held. */
 int SaveListProgress(ListProgress* progress);
 
-/* Deletes both slots beside `folder`, once its list is gone. */
+/* Deletes both slots once the list is gone, and the slots that earlier
+ * versions kept on the card beside `folder`. */
 void ForgetListProgress(const char* folder);
 
 #endif

@@ -69,30 +69,33 @@ static void ReportNoRecord(const char* path)
     WriteLog("%s %s[%d] %s 진행 기록을 남길 수 없습니다.\r\n", kInfo, kSearchName, 591, path);
 }
 
-/* The record of this list, or NULL when none can be kept: the list then
- * runs whole, as it always did. */
-static ListProgress* StartProgress(const char* folder, const char* path,
-                                   ListProgress* progress)
+/* Ties the record to this list and holds it; 0, after saying so, when no
+ * record can be kept: the list then does not run at all, since a line run
+ * without a record could run again once later lines depend on it. */
+static int StartProgress(const char* path, ListProgress* progress)
 {
-    int loaded = LoadListProgress(folder, path, progress);
-    if (loaded < 0) {
+    int loaded = LoadListProgress(path, progress);
+    if (loaded < 0 || !HoldListProgress(progress)) {
         ReportNoRecord(path);
-        return NULL;
+        return 0;
     }
     if (loaded == 1) {
         WriteLog("%s %s[%d] %s %d번째 줄부터 이어서 실행합니다.\r\n", kInfo, kSearchName, 590,
                  path, (int)FirstDueLine(*progress));
     }
-    return progress;
+    return 1;
 }
 
 /* Saved after every line that changed it, so that a cut never runs a line
- * again once a later one has run. */
-static void SaveProgress(ListProgress* progress, const char* path)
+ * again once a later one has run; 0, after saying so, when it could not be:
+ * the list then stops where it is, as a cut would stop it. */
+static int SaveProgress(ListProgress* progress, const char* path)
 {
-    if (progress->writable && !SaveListProgress(progress)) {
-        ReportNoRecord(path);
+    if (SaveListProgress(progress)) {
+        return 1;
     }
+    ReportNoRecord(path);
+    return 0;
 }
 
 /* Reads the list front to back and runs the lines of `pass` still due; a
@@ -115,12 +118,13 @@ static int RunLines(FILE* list, const char* folder, const char* path, int pass,
         if (succeeded == 0) {
             result = 0;
         }
-        if (progress != NULL && NoteLineRun(progress, reader.number, isCopy, succeeded)) {
-            SaveProgress(progress, path);
+        if (progress != NULL && NoteLineRun(progress, reader.number, isCopy, succeeded) &&
+            !SaveProgress(progress, path)) {
+            return 0;
         }
     }
-    if (progress != NULL && NoteListEnd(progress, reader.number)) {
-        SaveProgress(progress, path);
+    if (progress != NULL && NoteListEnd(progress, reader.number) && !SaveProgress(progress, path)) {
+        return 0;
     }
     return result;
 }
@@ -134,9 +138,17 @@ static int RunPatchList(const char* folder, int pass, int keepProgress)
                  path[0] != 0 ? path : folder);
         return IsUnreadableList(path) ? 0 : 1;
     }
+    if (!keepProgress) {
+        int result = RunLines(list, folder, path, pass, NULL);
+        fclose(list);
+        return result;
+    }
     ListProgress progress;
-    ListProgress* kept = keepProgress ? StartProgress(folder, path, &progress) : NULL;
-    int result = RunLines(list, folder, path, pass, kept);
+    int result = 0;
+    if (StartProgress(path, &progress)) {
+        result = RunLines(list, folder, path, pass, &progress);
+        ReleaseListProgress(&progress);
+    }
     fclose(list);
     return result;
 }

@@ -59,7 +59,7 @@ $got"
   e2e_fail "the first start did not refill both folders"
 [[ -f "$package/patch_list.txt" && -f "$package/night.tbl" && -f "$package/settings.ini" ]] ||
   e2e_fail "the kept package lost files it must keep"
-ls "$E2E_DEV/SDMMC"/AirUpdate.resume-* >/dev/null 2>&1 || e2e_fail "no progress record beside the kept package"
+ls "$E2E_DEV/ResidentFlash/Hailnet"/update.resume-* >/dev/null 2>&1 || e2e_fail "no progress record beside the kept package"
 sv_expect_none_closed
 
 # The cause of the failed copy is removed; the terminal starts again.
@@ -97,5 +97,5 @@ $(tail -n +$(($(wc -l <<<"$first") + 1)) <<<"$got")"
   e2e_fail "the second start did not install the rest of the package"
 [[ ! -e "$package/patch_list.txt" && ! -e "$package/settings.ini" ]] ||
   e2e_fail "the second start left the list or a file in the package"
-! ls "$E2E_DEV/SDMMC"/AirUpdate.resume-* >/dev/null 2>&1 || e2e_fail "the progress record outlived the list"
+! ls "$E2E_DEV/ResidentFlash/Hailnet"/update.resume-* >/dev/null 2>&1 || e2e_fail "the progress record outlived the list"
 e2e_pass

@@ -66,7 +66,8 @@ void InjectFaults(const fs::path& list)
 
 // "closes Title" or "stays Title": a program running now, whose window
 // closes on WM_DESTROY or ignores it. "image \Path\To.exe Title": a program
-// that starts when that image is run.
+// that starts when that image is run. "supervisor": the supervisor's own
+// window (class HAILWATCH, title Hailwatch), which closes on WM_DESTROY.
 void StartWindows(const fs::path& list)
 {
     int index = 0;
@@ -81,6 +82,10 @@ void StartWindows(const fs::path& list)
         host::ProgramSetup program;
         program.title = host::Widen(Unbracketed(RestAfter(in)));
         program.ignoreDestroy = behaviour == "stays";
+        if (behaviour == "supervisor") {
+            program.title = L"Hailwatch";
+            program.className = L"HAILWATCH";
+        }
         host::RegisterProgram(image, program);
         if (behaviour != "image") {
             host::StartProgram(image);

@@ -7,7 +7,8 @@
 //   faults.txt           "Operation count error [pathsubstring]" lines
 //   windows.txt          "closes Title", "stays Title": running programs;
 //                        "image \Path.exe Title": one that RUN can start;
-//                        "[ Title ]" for a title with spaces at its ends
+//                        "[ Title ]" for a title with spaces at its ends;
+//                        "supervisor": the supervisor's own window
 //   run.txt              calls to make, one a line (default: startup)
 //   expected.log         log lines, UTF-8, with their "MM:SS [K] " prefix
 //   after.txt            the final tree (see ListTree)

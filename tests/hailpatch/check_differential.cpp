@@ -211,7 +211,7 @@ std::string CompareEffects(const fs::path& package)
     setup.staying = titles;
     RunStartup(setup);
     // The list's progress record is the supervisor's own, not an effect.
-    auto own = [](const std::string& path) { return path.rfind("\\SDMMC\\AirUpdate.resume-", 0) == 0; };
+    auto own = [](const std::string& path) { return path.rfind("\\ResidentFlash\\Hailnet\\update.resume-", 0) == 0; };
     std::set<std::string> seen;
     for (const auto& [path, entry] : StatDeviceTree(tried.Root())) {
         if (!own(path)) {

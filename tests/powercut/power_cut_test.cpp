@@ -10,10 +10,10 @@
 // The start that resumes is cut as well: for a sample of first cuts, the
 // next start is cut after each of its own file calls (and torn writes), and
 // the terminal started again from there. Three packages: a realistic one, one
-// whose list removes and refills folders, and the same kept for a copy that
-// fails at every start.
+// whose list removes and refills folders, the same that also empties the
+// card's top level, and the refill kept for a copy that fails at every start.
 //
-// The list's progress record beside the package is left out of the trees
+// The list's progress record is left out of the trees
 // compared (its bytes count the writes made), but not of the trees a start
 // is made from, and it must be gone once the list is.
 //
@@ -121,12 +121,19 @@ std::vector<CutPoint> CutPointsOf(const std::vector<FileCall>& calls)
     return points;
 }
 
-const char kRecordPrefix[] = "\\SDMMC\\AirUpdate.resume-";
+// The record in the flash store, and where earlier versions kept it.
+const char* const kRecordPrefixes[] = {"\\ResidentFlash\\Hailnet\\update.resume-",
+                                       "\\SDMMC\\AirUpdate.resume-"};
 const char kList[] = "\\SDMMC\\AirUpdate\\patch_list.txt";
 
 bool IsRecord(const std::string& path)
 {
-    return path.rfind(kRecordPrefix, 0) == 0;
+    for (const char* prefix : kRecordPrefixes) {
+        if (path.rfind(prefix, 0) == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // The tree as the terminal's owner sees it: without the progress record.
@@ -436,9 +443,11 @@ int Run(bool signedPackage)
     bool ready = true;
     const Package realistic = Prepared(RealisticPackage(), signedPackage, &ready);
     const Package refill = Prepared(RefillPackage(), signedPackage, &ready);
+    const Package cleaning = Prepared(CardCleaningPackage(), signedPackage, &ready);
     const Package kept = Prepared(KeptRefillPackage(), signedPackage, &ready);
     bool complete = ready && CutPackage("a realistic package", realistic, 1, &tally) &&
                     CutPackage("a list that refills folders", refill, 4, &tally) &&
+                    CutPackage("a refill that also cleans the card", cleaning, 4, &tally) &&
                     CutPackage("the refill kept for a failed copy", kept, 4, &tally);
     fs::remove_all(root);
     if (!complete) {

@@ -147,6 +147,19 @@ Package RefillPackage()
     return Refill(false);
 }
 
+Package CardCleaningPackage()
+{
+    Package package = Refill(false);
+    std::string& list = package.device.at(std::string(kPackage) + "patch_list.txt").content;
+    // After the map's copies: the card's own top level goes, photos and all.
+    size_t after = list.find("RMDIR(\\ResidentFlash\\Hailnet\\Sound)");
+    list.insert(after, "RMDIR(\\SDMMC)\r\n");
+    for (int i = 0; i < 40; ++i) {
+        AddFile(&package.device, "\\SDMMC\\photo" + std::to_string(i) + ".jpg", Content("photo", i + 1));
+    }
+    return package;
+}
+
 Package KeptRefillPackage()
 {
     return Refill(true);

@@ -22,7 +22,11 @@ Package RealisticPackage();
 // Replaces a map folder and a folder of read-only sounds the usual way:
 // remove it, make it again, copy the new files in.
 Package RefillPackage();
-// The same with one more copy that fails at every start (its destination
+// The same refill whose list also empties the card's top level after the
+// map's copies (the card holds photos there): a list must never take away
+// what keeps it from running a line twice.
+Package CardCleaningPackage();
+// The refill with one more copy that fails at every start (its destination
 // folder is never made): the package is kept, and the folders must keep
 // their new files however often the terminal starts.
 Package KeptRefillPackage();

@@ -1,6 +1,7 @@
 // The list's progress record over several starts where a golden case does
-// not fit: more failed copies than the record names one by one, and a new
-// package placed over a half-applied one.
+// not fit: more failed copies than the record names one by one, a new
+// package placed over a half-applied one, and folders standing where the
+// record belongs.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -20,8 +21,8 @@ namespace fs = std::filesystem;
 
 const char kPackage[] = "\\SDMMC\\AirUpdate\\";
 const char kInstall[] = "\\ResidentFlash\\Hailnet\\";
-const char kRecordA[] = "\\SDMMC\\AirUpdate.resume-a";
-const char kRecordB[] = "\\SDMMC\\AirUpdate.resume-b";
+const char kRecordA[] = "\\ResidentFlash\\Hailnet\\update.resume-a";
+const char kRecordB[] = "\\ResidentFlash\\Hailnet\\update.resume-b";
 
 class ListProgressTest : public ::testing::Test {
 protected:
@@ -129,6 +130,39 @@ TEST_F(ListProgressTest, ANewListOverAHalfAppliedOneStartsFromItsFirstLine)
     EXPECT_FALSE(Exists(std::string(kInstall) + "old.dll"));
     EXPECT_EQ("b", Read(std::string(kInstall) + "b.dll"));
     EXPECT_FALSE(Exists(kRecordA) || Exists(kRecordB));
+}
+
+// A folder where the record belongs: an empty one is the terminal's to
+// clear; one that holds anything keeps the list from running at all (a list
+// run without its record could run a line again after a cut), and the
+// package stays whole for the next start. Records earlier versions left on
+// the card go once the list is done.
+TEST_F(ListProgressTest, AFolderAtTheRecordsPathNeverLetsTheListRunWithoutIt)
+{
+    host::SetDeviceRoot(root_.string());
+    Put(std::string(kInstall) + "Map\\road.dat", "old road");
+    Put(std::string(kPackage) + "Map\\road.dat", "new road");
+    Put(std::string(kPackage) + "patch_list.txt", "RMDIR(\\ResidentFlash\\Hailnet\\Map)\r\n"
+                                                  "MKDIR(\\ResidentFlash\\Hailnet\\Map)\r\n"
+                                                  "CP(Map/road.dat)(\\ResidentFlash\\Hailnet)\r\n");
+    fs::create_directories(host::NativePath(kRecordA));
+    Put(std::string(kRecordB) + "\\held.txt", "someone's");
+    Put("\\SDMMC\\AirUpdate.resume-a", "an earlier version's record");
+
+    std::string refused = Start();
+    EXPECT_NE(std::string::npos, refused.find("[591]")) << refused;
+    EXPECT_EQ(std::string::npos, refused.find("RMDIR[774]")) << refused;
+    EXPECT_EQ("old road", Read(std::string(kInstall) + "Map\\road.dat"));
+    EXPECT_EQ("new road", Read(std::string(kPackage) + "Map\\road.dat"));
+    EXPECT_TRUE(Exists(std::string(kPackage) + "patch_list.txt"));
+
+    fs::remove_all(host::NativePath(kRecordB));
+    fs::create_directories(host::NativePath(kRecordB));
+    std::string applied = Start();
+    EXPECT_EQ(std::string::npos, applied.find("[591]")) << applied;
+    EXPECT_EQ("new road", Read(std::string(kInstall) + "Map\\road.dat"));
+    EXPECT_FALSE(Exists(kRecordA) || Exists(kRecordB));
+    EXPECT_FALSE(Exists("\\SDMMC\\AirUpdate.resume-a"));
 }
 
 } // namespace

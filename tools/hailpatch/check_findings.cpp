@@ -99,7 +99,7 @@ std::vector<std::string> FilesIn(const StatTree& tree, const std::string& folder
 {
     std::vector<std::string> files;
     for (const auto& [path, entry] : tree) {
-        if (!entry.folder && SamePath(Parent(path), folder)) {
+        if (!entry.folder && !IsOwnFile(path) && SamePath(Parent(path), folder)) {
             files.push_back(path);
         }
     }
@@ -413,7 +413,7 @@ void JudgeRun(const CheckRun& run, CheckReport* report)
         const StartRun& next = run.starts[1];
         for (const std::string& line : DescribeChanges(next.before, next.after)) {
             if (line.find("\\ResidentFlash\\Log\\hailwatch-") == std::string::npos &&
-                line.find("\\SDMMC\\AirUpdate.resume-") == std::string::npos) {
+                line.find("\\ResidentFlash\\Hailnet\\update.resume-") == std::string::npos) {
                 report->nextStart.push_back(line);
             }
         }

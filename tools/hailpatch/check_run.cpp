@@ -10,7 +10,9 @@ namespace {
 
 // The supervisor's own files: its log, and the record of how far the list
 // has got, kept beside the package.
-const char* const kOwnFiles[] = {"\\ResidentFlash\\Log\\hailwatch-", "\\SDMMC\\AirUpdate.resume-"};
+const char* const kOwnFiles[] = {"\\ResidentFlash\\Log\\hailwatch-", "\\ResidentFlash\\Hailnet\\update.resume-"};
+
+} // namespace
 
 bool IsOwnFile(const std::string& path)
 {
@@ -21,6 +23,8 @@ bool IsOwnFile(const std::string& path)
     }
     return false;
 }
+
+namespace {
 
 std::vector<std::string> Slice(const std::vector<std::string>& lines, size_t from, size_t to)
 {

@@ -69,6 +69,9 @@ struct CutLoss {
 bool SweepCuts(const fs::path& device, const fs::path& package, const std::vector<std::string>& titles,
                const std::vector<int>& lines, std::vector<CutLoss>* losses, std::string* error);
 
+// The supervisor's own files: its log and the list's progress record.
+bool IsOwnFile(const std::string& path);
+
 // Changes between two looks at the device, in path order, the supervisor's
 // own files (its log, the list's progress record) left out.
 std::vector<Change> DiffStatTrees(const StatTree& before, const StatTree& after);
