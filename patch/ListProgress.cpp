@@ -353,7 +353,8 @@ void ForgetListProgress(const char* folder)
         DeleteIfThere(kSlotPath[slot]);
         char cardSlot[LIST_PROGRESS_PATH_SIZE];
         if (strlen(folder) + strlen(kCardSlotSuffix[slot]) < sizeof(cardSlot)) {
-            sprintf(cardSlot, "%s%s", folder, kCardSlotSuffix[slot]);
+            strcpy(cardSlot, folder);
+            strcat(cardSlot, kCardSlotSuffix[slot]);
             DeleteIfThere(cardSlot);
         }
     }

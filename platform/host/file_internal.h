@@ -28,6 +28,25 @@ bool PrepareFileCall(const char* operation, LPCWSTR devicePath, std::string* nat
 bool StatExisting(const std::string& nativePath, native::FileInfo* info);
 DWORD AttributesOf(const std::string& nativePath, const native::FileInfo& info);
 
+// ---- power (power.cpp) ------------------------------------------------------
+// False, with ERROR_NOT_READY set, once the power is cut.
+bool HasPower();
+void ResetPower();
+
+// ---- the change journal (journal.cpp) ----------------------------------------
+// Each runs right before a file call changes `nativePath`, and notes what
+// stands there while a journal is kept. RemoveFileNoted and ReplaceNoted
+// move the old file into the stash rather than delete it.
+unsigned RemoveFileNoted(const std::string& nativePath);
+void NoteReplace(const std::string& nativePath, const char* operation);
+void NoteCreate(const std::string& nativePath, const char* operation);
+void NoteFolderRemoval(const std::string& nativePath);
+void NoteAttributes(const std::string& nativePath, DWORD attributes);
+void NoteStream(const std::string& nativePath, const char* mode);
+// The change just noted was not made after all (the call failed before it
+// changed anything): its note goes.
+void ForgetNote();
+
 // ---- searches (file_search.cpp) --------------------------------------------
 void ResetSearches();
 

@@ -12,6 +12,7 @@
 
 #include "platform/host/backend_internal.h"
 #include "platform/host/file_internal.h"
+#include "platform/host/host_control.h"
 
 namespace {
 
@@ -63,7 +64,10 @@ extern "C" FILE* HostFopen(const char* path, const char* mode) {
         return NULL;
     }
     unsigned error = ERROR_SUCCESS;
+    size_t noted = host::JournalLength();
+    host::detail::NoteStream(native, mode);
     FILE* stream = host::native::OpenStream(native, NativeMode(mode), &error);
+    if (stream == NULL && host::JournalLength() > noted) host::detail::ForgetNote();
     if (stream == NULL)
         SetLastError(host::detail::IsMissing(error) ? host::detail::MissingError(native) : error);
     return stream;

@@ -197,6 +197,7 @@ extern "C" HANDLE WINAPI FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data
 }
 
 extern "C" BOOL WINAPI FindNextFileW(HANDLE handle, LPWIN32_FIND_DATAW data) {
+    if (!host::detail::HasPower()) return FALSE;
     Search* search = FindSearch(handle);
     if (search == NULL) return Fail(ERROR_INVALID_HANDLE);
     if (data == NULL) return Fail(ERROR_INVALID_PARAMETER);

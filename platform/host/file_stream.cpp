@@ -10,6 +10,7 @@
 #include <sys/types.h>
 
 #include "platform/host/file_internal.h"
+#include "platform/host/host_control.h"
 
 namespace {
 
@@ -83,6 +84,8 @@ ssize_t Read(void* cookie, char* out, size_t size) {
 // Answers the bytes of `data` taken, 0 on an error (glibc's rule for cookies).
 ssize_t Write(void* cookie, const char* data, size_t size) {
     Stream* stream = static_cast<Stream*>(cookie);
+    // What a stream still holds when the power goes never reaches the file.
+    if (!host::PowerIsOn()) return 0;
     if (!stream->text) return (ssize_t)fwrite(data, 1, size, stream->native);
     for (size_t i = 0; i < size; ++i) {
         if (data[i] == '\n' && fputc('\r', stream->native) == EOF) return 0;

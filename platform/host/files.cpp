@@ -76,6 +76,7 @@ DWORD MissingError(const std::string& nativePath) {
 bool PrepareFileCall(const char* operation, LPCWSTR devicePath, std::string* nativePath,
                      LPCWSTR callPath) {
     DWORD error = ERROR_SUCCESS;
+    if (!HasPower()) return false;
     std::string matched = Utf16ToUtf8(callPath != NULL ? callPath : devicePath);
     if (!ResolveDevicePath(devicePath, nativePath, &error) ||
         ConsumeFault(operation, matched, *nativePath, &error)) {
@@ -165,6 +166,7 @@ bool ConsumeFault(const char* operation, const std::string& nativePath, DWORD* e
 
 void ResetFiles() {
     Faults().clear();
+    ResetPower();
     ResetSearches();
 }
 
@@ -176,6 +178,7 @@ extern "C" DWORD WINAPI GetFileAttributesW(LPCWSTR path) {
     std::string native;
     DWORD error = ERROR_SUCCESS;
     FileInfo info;
+    if (!host::detail::HasPower()) return INVALID_FILE_ATTRIBUTES;
     if (!host::detail::ResolveDevicePath(path, &native, &error)) {
         // Wine's answer for a network path; the other calls give 3.
         SetLastError(host::detail::IsNetworkPath(path) ? ERROR_BAD_DEV_TYPE : error);
@@ -191,8 +194,11 @@ extern "C" BOOL WINAPI SetFileAttributesW(LPCWSTR path, DWORD attributes) {
     if (!PrepareFileCall("SetFileAttributesW", path, &native) || !StatExisting(native, &info)) return FALSE;
     // FILE_ATTRIBUTE_NORMAL carries no bit of its own; the directory bit
     // cannot be changed.
+    size_t noted = host::JournalLength();
+    host::detail::NoteAttributes(native, attributes);
     DWORD error = host::native::StoreAttributes(native, (attributes & FILE_ATTRIBUTE_READONLY) != 0,
                                                 attributes & kExtendedBits);
+    if (error != ERROR_SUCCESS && host::JournalLength() > noted) host::detail::ForgetNote();
     return error == ERROR_SUCCESS ? TRUE : Fail(error);
 }
 
@@ -202,7 +208,7 @@ extern "C" BOOL WINAPI DeleteFileW(LPCWSTR path) {
     if (!PrepareFileCall("DeleteFileW", path, &native) || !StatExisting(native, &info)) return FALSE;
     if (host::native::IsHeldOpen(native)) return Fail(ERROR_SHARING_VIOLATION);
     if (info.folder || info.readOnly) return Fail(ERROR_ACCESS_DENIED);
-    DWORD error = host::native::RemoveFile(native);
+    DWORD error = host::detail::RemoveFileNoted(native);
     return error == ERROR_SUCCESS ? TRUE : Fail(error);
 }
 
@@ -215,7 +221,10 @@ extern "C" BOOL WINAPI CopyFileW(LPCWSTR source, LPCWSTR destination, BOOL failI
     if (!StatExisting(from, &sourceInfo)) return FALSE;
     if (sourceInfo.folder) return Fail(ERROR_ACCESS_DENIED);
     error = DestinationProblem(from, to, failIfExists);
-    if (error == ERROR_SUCCESS) error = CopyFileData(from, sourceInfo, to);
+    if (error == ERROR_SUCCESS) {
+        host::detail::NoteReplace(to, "CopyFileW");
+        error = CopyFileData(from, sourceInfo, to);
+    }
     if (error != ERROR_SUCCESS) return Fail(error);
     CopyAttributes(from, sourceInfo, to);
     return TRUE;
@@ -225,7 +234,9 @@ extern "C" BOOL WINAPI CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
     std::string native;
     if (!PrepareFileCall("CreateDirectoryW", path, &native)) return FALSE;
     if (host::native::Exists(native)) return Fail(ERROR_ALREADY_EXISTS);
+    host::detail::NoteCreate(native, "CreateDirectoryW");
     DWORD error = host::native::MakeFolder(native);
+    if (error != ERROR_SUCCESS) host::detail::ForgetNote();
     return error == ERROR_SUCCESS ? TRUE : Fail(host::detail::IsMissing(error) ? ERROR_PATH_NOT_FOUND : error);
 }
 
@@ -235,6 +246,8 @@ extern "C" BOOL WINAPI RemoveDirectoryW(LPCWSTR path) {
     if (!PrepareFileCall("RemoveDirectoryW", path, &native) || !StatExisting(native, &info)) return FALSE;
     if (!info.folder) return Fail(ERROR_DIRECTORY);
     if (native == host::DeviceRoot() || info.readOnly) return Fail(ERROR_ACCESS_DENIED);
+    host::detail::NoteFolderRemoval(native);
     DWORD error = host::native::RemoveFolder(native);
+    if (error != ERROR_SUCCESS) host::detail::ForgetNote();
     return error == ERROR_SUCCESS ? TRUE : Fail(error);
 }

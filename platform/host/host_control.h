@@ -110,6 +110,50 @@ const std::vector<std::wstring>& DebugOutput();
 void FailNext(const std::string& operation, int count, DWORD error,
               const std::string& pathContains = std::string());
 
+// ---- power ----------------------------------------------------------------
+// From CutPower until Reset, every file call fails with ERROR_NOT_READY (21)
+// without touching the device, as on a terminal whose power has gone; on
+// Linux a stream open at that moment also loses what it still holds.
+void CutPower();
+bool PowerIsOn();
+
+// ---- change journal --------------------------------------------------------
+// While a journal is kept, every change the file calls make to the device (a
+// file copied over, deleted, opened for writing or given other attributes; a
+// folder made or removed) is noted right before it is made, with what stood
+// at its path, so that the device can be put back to any earlier point. The
+// old bytes go to `stashFolder`, a native folder outside the device root on
+// the same file system: moved there when the change replaces or deletes the
+// file, copied when a stream rewrites it in place. With an empty
+// `stashFolder` the changes are only noted and cannot be undone. Reset keeps
+// the journal; KeepJournal again, or DropJournal, forgets it.
+struct PathState {
+    bool exists = false;
+    bool folder = false;
+    DWORD attributes = 0;             // as GetFileAttributesW answers
+    unsigned long long size = 0;      // files
+    unsigned long long hash = 0;      // of a file's bytes (64-bit FNV-1a)
+};
+bool operator==(const PathState& a, const PathState& b);
+inline bool operator!=(const PathState& a, const PathState& b) { return !(a == b); }
+struct JournalEntry {
+    std::string devicePath;           // UTF-8, "\ResidentFlash\Hailnet\a.dll", spelled as on disk
+    PathState before;
+    std::string operation;            // the file call: "CopyFileW", "fopen", ...
+};
+void KeepJournal(const std::string& stashFolder);
+void DropJournal();
+bool IsJournalKept();
+size_t JournalLength();
+const JournalEntry& JournalAt(size_t index);
+// Undoes the newest changes, newest first, until `length` are left.
+void UndoJournal(size_t length);
+// What stands at a device path (UTF-8) now; the bytes hashed for a file.
+PathState StateOf(const std::string& devicePathUtf8);
+// Cuts a file to its first `keep` bytes, as a copy or a write that the power
+// cut short leaves it; noted like any other change.
+bool TearFile(const std::string& devicePathUtf8, unsigned long long keep);
+
 // ---- other processes' objects --------------------------------------------
 // Marks a mutex name as held by another process, so CreateMutexW of it
 // reports ERROR_ALREADY_EXISTS.

@@ -47,6 +47,11 @@ bool SameFile(const std::string& a, const std::string& b);
 bool IsHeldOpen(const std::string& path);
 
 unsigned RemoveFile(const std::string& path);
+// Moves a file or folder to another name on the same file system, with its
+// bytes, times and attributes; the target must not exist.
+unsigned Rename(const std::string& from, const std::string& to);
+// Cuts a file to its first `size` bytes.
+unsigned Truncate(const std::string& path, unsigned long long size);
 unsigned MakeFolder(const std::string& path);
 unsigned RemoveFolder(const std::string& path);
 // Writes `to` with the bytes and times of `from`; a half-written `to` is

@@ -181,6 +181,14 @@ unsigned RemoveFile(const std::string& path) {
     return unlink(path.c_str()) == 0 ? 0 : ErrorFromErrno(errno);
 }
 
+unsigned Rename(const std::string& from, const std::string& to) {
+    return rename(from.c_str(), to.c_str()) == 0 ? 0 : ErrorFromErrno(errno);
+}
+
+unsigned Truncate(const std::string& path, unsigned long long size) {
+    return truncate(path.c_str(), (off_t)size) == 0 ? 0 : ErrorFromErrno(errno);
+}
+
 unsigned MakeFolder(const std::string& path) {
     if (mkdir(path.c_str(), 0777) == 0) return 0;
     return errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno);

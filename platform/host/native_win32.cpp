@@ -173,6 +173,30 @@ bool IsHeldOpen(const std::string& path) {
 
 unsigned RemoveFile(const std::string& path) { return Forgetting(path, ErrorOr(DeleteFileW(Wide(path).c_str()))); }
 
+// The bits the backend set on a path go with it.
+unsigned Rename(const std::string& from, const std::string& to) {
+    if (!MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), 0)) return (unsigned)GetLastError();
+    std::map<std::string, SetBits>::iterator set = BitsSet().find(from);
+    BitsSet().erase(to);
+    if (set != BitsSet().end()) {
+        BitsSet()[to] = set->second;
+        BitsSet().erase(set);
+    }
+    return 0;
+}
+
+unsigned Truncate(const std::string& path, unsigned long long size) {
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return (unsigned)GetLastError();
+    LARGE_INTEGER at;
+    at.QuadPart = (LONGLONG)size;
+    BOOL done = SetFilePointerEx(file, at, NULL, FILE_BEGIN) && SetEndOfFile(file);
+    unsigned error = done ? 0 : (unsigned)GetLastError();
+    CloseHandle(file);
+    return error;
+}
+
 unsigned MakeFolder(const std::string& path) { return ErrorOr(CreateDirectoryW(Wide(path).c_str(), NULL)); }
 
 unsigned RemoveFolder(const std::string& path) {

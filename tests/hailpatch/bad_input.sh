@@ -23,9 +23,6 @@ hp_expect_one_error_line "missing package" "missing-package: no such folder"
 echo x >plain-file
 hp_run check plain-file; hp_expect_status 3 "a file as package"
 hp_expect_one_error_line "a file as package" "plain-file: not a folder"
-mkdir -p list-is-folder/patch_list.txt
-hp_run check list-is-folder; hp_expect_status 3 "list is a folder"
-hp_expect_one_error_line "list is a folder" "the patch list is a folder"
 mkdir dangling && ln -s nowhere dangling/patch_list.txt
 hp_run check dangling; hp_expect_status 3 "unreadable list"
 hp_expect_one_error_line "unreadable list" "patch_list.txt: cannot be read"

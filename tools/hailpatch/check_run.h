@@ -1,80 +1,91 @@
-// The package run through the terminal's own start-up on a model terminal,
-// twice, each command line's changes, log and pauses kept apart: what check
-// reports is what this run did.
+// The package run through the terminal's own start-up on one model terminal:
+// the first start step by step, the next start, and a power cut at every
+// change of the first start and of the start that resumes after each. What
+// check reports is what these runs did; each change belongs to the step that
+// made it, so every finding can name its line.
 #ifndef HAILPATCH_CHECK_RUN_H
 #define HAILPATCH_CHECK_RUN_H
 
+#include <cstddef>
 #include <filesystem>
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
-#include "device_tree.h"
-#include "line_journal.h"
+#include "cut_sweep.h"
+#include "device_tracker.h"
+#include "invariants.h"
+#include "start_trace.h"
 
 namespace hailpatch {
 
 namespace fs = std::filesystem;
 
-struct Change {
-    enum What { Added, Removed, Changed };
-    What what = Added;
-    std::string path;       // device path, UTF-8
-    bool folder = false;
-    std::uintmax_t size = 0;
+// A path changed over a run: what stood there first and at the end.
+struct PathChange {
+    std::string path;
+    host::PathState before;
+    host::PathState after;
 };
 
-// "removed \ResidentFlash\Hailnet\a.dll (5 bytes)".
-std::string DescribeChange(const Change& change);
+// "added   \path (5 bytes)", "removed \path\" for a folder, "changed ...".
+std::string DescribeChange(const PathChange& change);
 
-// One line of the list as the interpreter took it, and what it did.
-struct LineRun {
-    JournalMark mark;              // the line and its resolved paths
-    std::vector<Change> changes;
-    std::vector<std::string> log;  // UTF-8
-    unsigned long long sleptMs = 0;
-    StatTree before;
-    StatTree after;
+// The changes of journal entries [from, to), one per path, in path order.
+std::vector<PathChange> ChangesBetween(const DeviceTracker& tracker, std::size_t from, std::size_t to);
+
+// What a run left that must never be: found after the first start, the next,
+// and after every cut that did not take up the uninterrupted course.
+struct Breaches {
+    std::vector<std::string> lostFiles;       // "\SDMMC\AirUpdate\a.dll: <how>"
+    std::vector<std::string> missingImages;   // watched executables that are no file
+    std::set<std::string> folderImages;       // ... of them a folder now
+    std::vector<std::string> removedRoots;    // protected folders gone
 };
 
-struct StartRun {
-    bool listRan = false;
-    std::vector<LineRun> lines;
-    std::vector<Change> afterList;     // the bulk move and the staging step
-    std::vector<std::string> log;      // the whole start's log
-    std::vector<std::string> messages; // posted to programs
-    unsigned long long blockedMs = 0;
-    Tree before;                       // hashed, the whole device
-    Tree after;
+// A file left at the package's top level after a start.
+struct LeftFile {
+    std::string name;
+    bool collides = false;   // a folder of its name stands in the install folder
+};
+
+struct CutBreach {
+    std::string cut;       // where the power failed
+    Breaches breaches;
 };
 
 struct CheckRun {
-    std::vector<StartRun> starts;      // the first start and the next one
+    StartTrace first;
+    StartTrace second;
+    std::vector<std::vector<PathChange>> stepChanges;  // per step of the first start
+    std::vector<PathChange> afterList;                 // the bulk move and the staging step
+    std::vector<PathChange> nextStart;                 // the second start's
+    std::vector<LeftFile> leftInPackage;               // top-level files after the first start
+    std::vector<std::string> unmoved;                  // subfolder files nothing moved
+    Breaches afterFirst;
+    Breaches afterSecond;
+    std::vector<CutBreach> cuts;
+    SweepCounts counts;
+    bool completedBySecond = false;    // the second start finished the package
+    bool keyed = false;
+    std::vector<std::string> roots;    // the folders no package may remove or empty
+    // The update.pub the first start installed: "" when it installed none,
+    // else "valid <digest>" or "invalid".
+    std::string installedKey;
 };
 
-// Runs two starts on the model terminal at `root`, with a program that
-// ignores WM_DESTROY for each title (so every pause is counted at its
-// longest). False with `error` when the tree cannot be read.
-bool RunOnModel(const fs::path& root, const std::vector<std::string>& titles, CheckRun* run,
-                std::string* error);
-
-// A start cut by a power failure right after a line, then two whole starts:
-// the package's files that ended in neither place.
-struct CutLoss {
-    int line = 0;
-    std::vector<std::string> lost;   // device paths in the package
+struct RunOptions {
+    fs::path device;                   // empty: a stock terminal
+    fs::path package;
+    fs::path publicKey;                // put on the terminal as update.pub
+    std::vector<std::string> titles;   // windows running besides the watched ones
+    bool sweep = true;
+    std::function<void(std::size_t, std::size_t)> progress;
 };
 
-// One fresh model terminal (a copy of `device`, or a stock one, with the
-// package) per line in `lines`; the losses of every cut that lost a file.
-bool SweepCuts(const fs::path& device, const fs::path& package, const std::vector<std::string>& titles,
-               const std::vector<int>& lines, std::vector<CutLoss>* losses, std::string* error);
-
-// The supervisor's own files: its log and the list's progress record.
-bool IsOwnFile(const std::string& path);
-
-// Changes between two looks at the device, in path order, the supervisor's
-// own files (its log, the list's progress record) left out.
-std::vector<Change> DiffStatTrees(const StatTree& before, const StatTree& after);
+// False with one line in `error` when the model terminal cannot be made.
+bool RunPackageOnModel(const RunOptions& options, CheckRun* run, std::string* error);
 
 } // namespace hailpatch
 

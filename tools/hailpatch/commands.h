@@ -11,10 +11,13 @@ namespace hailpatch {
 
 namespace fs = std::filesystem;
 
-// `device` empty: a stock terminal. With `publicKey` not empty, also the
-// signature check of a terminal that holds that key (Linux only).
-int RunCheck(const fs::path& package, const fs::path& device,
-             const fs::path& publicKey = fs::path());
+struct CheckCommand {
+    fs::path package;
+    fs::path device;      // empty: a stock terminal
+    fs::path publicKey;   // the terminal holds it as update.pub
+    bool json = false;    // one JSON object rather than the report
+};
+int RunCheck(const CheckCommand& command);
 
 struct TryOptions {
     fs::path device;
@@ -41,9 +44,6 @@ int RunMake(const MakeOptions& options);
 int RunKeygen(const fs::path& name);
 // Writes the package's manifest and signature.
 int RunSign(const fs::path& package, const fs::path& key);
-// What a terminal holding `publicKey` does with the package: 0 applies it,
-// 2 refuses it, 3 bad input.
-int ReportSignature(const fs::path& package, const fs::path& publicKey);
 
 // Writes "hailpatch: TEXT" on standard error.
 void Complain(const std::string& text);

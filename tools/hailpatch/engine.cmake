@@ -4,11 +4,16 @@
 set(hailpatch_engine_dir ${CMAKE_CURRENT_LIST_DIR})
 add_library(hailpatch_engine STATIC)
 foreach(source package_check list_walk check_report package_files device_tree
-               startup_run package_plan line_journal model_terminal check_run check_findings
-               package_outcome)
+               startup_run package_plan model_terminal core_hooks start_trace device_tracker
+               cut_sweep invariants own_files check_run check_findings)
   target_sources(hailpatch_engine PRIVATE ${hailpatch_engine_dir}/${source}.cpp)
 endforeach()
 target_include_directories(hailpatch_engine PUBLIC ${hailpatch_engine_dir} ${PROJECT_SOURCE_DIR})
+# nlohmann-json (Debian nlohmann-json3-dev, header-only) for `check --json`,
+# copied into the build tree so the Windows build sees no other Linux header.
+find_path(HAILPATCH_JSON_DIR nlohmann/json.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+file(COPY ${HAILPATCH_JSON_DIR}/nlohmann DESTINATION ${CMAKE_CURRENT_BINARY_DIR}/json)
+target_include_directories(hailpatch_engine SYSTEM PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/json)
 if(WIN32)
   # The files that call the PC's own Win32 are built apart from the host
   # backend's renamed names (platform/CMakeLists.txt).
@@ -21,10 +26,14 @@ else()
                                           ${hailpatch_engine_dir}/pc_files_posix.cpp)
   target_link_libraries(hailpatch_engine PUBLIC hailwatch_core)
 endif()
-# The journal sees each line of the list run: the interpreter's calls of the
-# line rules and the calls of the interpreter (the start-up's, and try's
-# --list) are wrapped at link time, so the core runs unchanged and knows nothing of it.
+# The start is watched step by step: the interpreter's calls of the line
+# rules, the calls of the interpreter (the start-up's, and try's --list), the
+# copies, the folder deletions, the package test and the signature check are
+# wrapped at link time (core_hooks.cpp), so the core runs unchanged and knows
+# nothing of it.
 foreach(call _Z17ClassifyPatchLinePKcPciiP9PatchLine _ZN10CPatchList20SearchPatchListFilesEPKci
-             _ZN10CPatchList16RunPatchListOnceEPKc)
+             _ZN10CPatchList16RunPatchListOnceEPKc _ZN10CPatchList2CPEPKcS1_i
+             _ZN10CPatchList12DeleteFolderEPKc _ZN10CPatchList13IsFolderFilesEPKci
+             _Z19VerifySignedPackagePKcS0_S0_)
   target_link_options(hailpatch_engine INTERFACE "LINKER:--wrap=${call}")
 endforeach()

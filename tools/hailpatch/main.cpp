@@ -36,9 +36,10 @@ const char kExamples[] =
     ;
 
 const char kCheckStatuses[] =
-    "Exit status: 0 clean, 1 warnings only, 2 the package destroys or loses files, runs again at "
-    "every start, blocks every start too long or will not apply, 3 bad input (a missing folder, "
-    "an unreadable file, a list that is a folder, DEV that is no device folder).";
+    "Exit status: 0 clean, 1 warnings only, 2 the package destroys or loses files, breaks later "
+    "updates, runs again at the next start, blocks the start-up too long or will not apply "
+    "(the verdict printed is this status), 3 bad input (a missing folder, an unreadable file, "
+    "DEV that is no device folder).";
 const char kTryStatuses[] =
     "Exit status: 0 the package was applied and the next start leaves it be, 2 the next start "
     "would apply it again (or it is never applied) or a file of the package was lost over the "
@@ -58,6 +59,7 @@ struct Choices {
     std::string to;
     std::string output;
     std::string signingKey;
+    bool json = false;
 };
 
 void AddCheck(CLI::App& app, Choices* choices)
@@ -69,8 +71,10 @@ void AddCheck(CLI::App& app, Choices* choices)
         ->required();
     check->add_option("--device", choices->device, "run it on a copy of this device folder "
         "(DEV/ResidentFlash, DEV/SDMMC) rather than on a stock terminal");
-    check->add_option("--key", choices->key, "also check the package's signature as a terminal "
-        "holding this public key (NAME.pub) would: verdict 2 if it refuses the package");
+    check->add_option("--key", choices->key, "run it on a terminal holding this public key (NAME.pub) "
+        "as its update.pub, as a keyed terminal takes the package: verdict 2 if it refuses it");
+    check->add_flag("--json", choices->json, "write one JSON object: every line with its number and "
+        "effects, the findings with their lines and files, and the verdict");
     check->footer(kCheckStatuses);
 }
 
@@ -146,8 +150,12 @@ int Dispatch(const CLI::App& app, Choices* choices)
 {
     fs::path key = choices->key.empty() ? fs::path() : PathOfArgument(choices->key);
     if (app.got_subcommand("check")) {
-        return RunCheck(PathOfArgument(choices->package),
-                        choices->device.empty() ? fs::path() : PathOfArgument(choices->device), key);
+        CheckCommand command;
+        command.package = PathOfArgument(choices->package);
+        command.device = choices->device.empty() ? fs::path() : PathOfArgument(choices->device);
+        command.publicKey = key;
+        command.json = choices->json;
+        return RunCheck(command);
     }
     if (app.got_subcommand("try")) {
         choices->tried.device = PathOfArgument(choices->device);

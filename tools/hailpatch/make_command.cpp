@@ -7,7 +7,9 @@
 
 #include "commands.h"
 #include "device_tree.h"
+#include "model_terminal.h"
 #include "native_text.h"
+#include "own_files.h"
 #include "package_check.h"
 #include "package_signing.h"
 #include "package_plan.h"
@@ -62,7 +64,16 @@ std::vector<std::string> CompareWithNew(const fs::path& result, const fs::path& 
     if (!SnapshotTree(result, &got, error) || !SnapshotTree(expected, &wanted, error)) {
         return differences;
     }
+    // The supervisor's own files are the terminal's, never a package's.
+    auto own = [](const std::string& relative) {
+        std::string device = "\\ResidentFlash\\Hailnet\\" + relative;
+        std::replace(device.begin(), device.end(), '/', '\\');
+        return !OwnFileRole(device).empty();
+    };
     for (const auto& [path, entry] : wanted) {
+        if (own(path)) {
+            continue;
+        }
         auto it = got.find(path);
         if (it == got.end()) {
             differences.push_back("missing " + path);
@@ -72,20 +83,29 @@ std::vector<std::string> CompareWithNew(const fs::path& result, const fs::path& 
         }
     }
     for (const auto& [path, entry] : got) {
-        if (wanted.count(path) == 0) {
+        if (wanted.count(path) == 0 && !own(path)) {
             differences.push_back("extra   " + path);
         }
     }
     return differences;
 }
 
-// Runs the start-up with the package on a device whose install folder is a
-// copy of OLD; answers the differences from NEW and what the package left.
-bool ProvePackage(const MakeOptions& options, std::vector<std::string>* problems, std::string* error)
+// A copy of OLD as a terminal's device, holding `publicKey` as update.pub
+// when one is given.
+bool MakeDevice(const MakeOptions& options, const fs::path& publicKey, TempFolder* device, std::string* error)
+{
+    return device->Make("make-device", error) &&
+           CopyTree(options.from, device->Path() / "ResidentFlash" / "Hailnet", error) &&
+           (publicKey.empty() || PlaceKey(publicKey, device->Path(), error));
+}
+
+// Runs the start-up with the package on a copy of OLD; answers the
+// differences from NEW and what the package left.
+bool ProvePackage(const MakeOptions& options, const fs::path& publicKey, std::vector<std::string>* problems,
+                  std::string* error)
 {
     TempFolder device;
-    if (!device.Make("make", error) ||
-        !CopyTree(options.from, device.Path() / "ResidentFlash" / "Hailnet", error) ||
+    if (!MakeDevice(options, publicKey, &device, error) ||
         !CopyTree(options.output, device.Path() / "SDMMC" / "AirUpdate", error)) {
         return false;
     }
@@ -116,25 +136,21 @@ void PrintPlan(const PackagePlan& plan)
               << " at the top level for the bulk move)\n";
 }
 
-// Signed last, once proven, so the manifest lists exactly what was proven;
-// then the terminal's own check of the signature on a fresh device.
-int SignMadePackage(const MakeOptions& options)
+// The public key a terminal holds to check a package signed with `key`: the
+// one in OLD, or NAME.pub beside NAME.key.
+fs::path ProvingKey(const MakeOptions& options)
 {
-    std::string error;
-    if (!SignPackage(options.output, options.signingKey, &error)) {
-        Complain(error);
-        return kStatusWillNotWork;
-    }
-    fs::path publicKey = options.signingKey;
-    publicKey.replace_extension(".pub");
     std::error_code ec;
-    if (!fs::exists(publicKey, ec)) {
-        std::cout << "signed with " << DisplayName(options.signingKey) << "; no "
-                  << DisplayName(publicKey) << " beside it to check the signature with\n";
-        return kStatusClean;
+    fs::path installed = options.from / "update.pub";
+    if (fs::is_regular_file(installed, ec)) {
+        return installed;
     }
-    int status = ReportSignature(options.output, publicKey);
-    return status == kStatusClean ? kStatusClean : kStatusWillNotWork;
+    if (options.signingKey.empty()) {
+        return fs::path();
+    }
+    fs::path beside = options.signingKey;
+    beside.replace_extension(".pub");
+    return fs::is_regular_file(beside, ec) ? beside : fs::path();
 }
 
 } // namespace
@@ -194,22 +210,35 @@ int RunMake(const MakeOptions& options)
 int CheckAndProve(const MakeOptions& options)
 {
     std::string error;
+    // Signed first, so that the package proven is the one a keyed terminal
+    // takes, its signature checked by the terminal's own code.
+    if (!options.signingKey.empty() && !SignPackage(options.output, options.signingKey, &error)) {
+        Complain(error);
+        return kStatusWillNotWork;
+    }
+    fs::path publicKey = ProvingKey(options);
     TempFolder device;
-    if (!device.Make("make-device", &error) ||
-        !CopyTree(options.from, device.Path() / "ResidentFlash" / "Hailnet", &error)) {
+    if (!MakeDevice(options, fs::path(), &device, &error)) {
         Complain(error);
         return kStatusBadInput;
     }
+    CheckOptions check;
+    check.package = options.output;
+    check.device = device.Path();
+    check.publicKey = publicKey;
     CheckReport report;
-    if (!CheckPackage(options.output, device.Path(), &report, &error) || report.Status() != kStatusClean) {
+    if (!CheckPackage(check, &report, &error) || report.Status() != kStatusClean) {
         PrintReport(report, std::cout);
         Complain(error.empty() ? "the package made does not check clean (see above)" : error);
         return kStatusWillNotWork;
     }
     std::cout << "check: clean\n";
+    if (report.keyed) {
+        std::cout << "signature: " << report.signature << "\n";
+    }
 
     std::vector<std::string> problems;
-    if (!ProvePackage(options, &problems, &error)) {
+    if (!ProvePackage(options, publicKey, &problems, &error)) {
         Complain(error);
         return kStatusWillNotWork;
     }
@@ -224,7 +253,11 @@ int CheckAndProve(const MakeOptions& options)
     }
     std::cout << "tried on a copy of " << DisplayName(options.from) << ": the install folder equals "
               << DisplayName(options.to) << " byte for byte, names spelled as in it\n";
-    return options.signingKey.empty() ? kStatusClean : SignMadePackage(options);
+    if (!options.signingKey.empty() && publicKey.empty()) {
+        std::cout << "signed with " << DisplayName(options.signingKey) << "; no public key beside it to "
+                  << "check the signature with\n";
+    }
+    return kStatusClean;
 }
 
 } // namespace hailpatch

@@ -65,13 +65,28 @@ bool PlacePackage(const fs::path& package, const fs::path& device, std::string* 
     return CopyTree(staging.Path(), update, error);
 }
 
-bool ModelTerminal::Make(const fs::path& device, const fs::path& package, std::string* error)
+bool PlaceKey(const fs::path& publicKey, const fs::path& device, std::string* error)
 {
-    if (!folder_.Make("terminal", error)) {
+    std::error_code ec;
+    fs::path hailnet = device / "ResidentFlash" / "Hailnet";
+    fs::create_directories(hailnet, ec);
+    fs::copy_file(publicKey, hailnet / "update.pub", fs::copy_options::overwrite_existing, ec);
+    if (ec) {
+        *error = DisplayName(publicKey) + ": cannot be put on the device: " + ec.message();
+    }
+    return !ec;
+}
+
+bool ModelTerminal::Make(const fs::path& device, const fs::path& package, const fs::path& publicKey,
+                         std::string* error)
+{
+    std::error_code ec;
+    if (!folder_.Make("terminal", error) || !fs::create_directory(Stash(), ec)) {
         return false;
     }
     bool made = device.empty() ? MakeStockTerminal(Root(), error) : CopyTree(device, Root(), error);
-    return made && PlacePackage(package, Root(), error);
+    return made && (publicKey.empty() || PlaceKey(publicKey, Root(), error)) &&
+           PlacePackage(package, Root(), error);
 }
 
 std::string ResolveDevicePath(const std::string& path949)

@@ -22,14 +22,21 @@ extern const char* const kWatchedImages[4];
 class ModelTerminal {
 public:
     // A copy of `device` (a folder with ResidentFlash and SDMMC), or, when it
-    // is empty, a stock terminal; then the package on its card. False with
+    // is empty, a stock terminal; then the package on its card and, when
+    // `publicKey` is given, that key as the terminal's update.pub. False with
     // one line in `error` when it cannot be made.
-    bool Make(const fs::path& device, const fs::path& package, std::string* error);
-    const fs::path& Root() const { return folder_.Path(); }
+    bool Make(const fs::path& device, const fs::path& package, const fs::path& publicKey,
+              std::string* error);
+    // The device root, and beside it the change journal's stash.
+    fs::path Root() const { return folder_.Path() / "device"; }
+    fs::path Stash() const { return folder_.Path() / "stash"; }
 
 private:
     TempFolder folder_;
 };
+
+// Puts `publicKey` on `device` as \ResidentFlash\Hailnet\update.pub.
+bool PlaceKey(const fs::path& publicKey, const fs::path& device, std::string* error);
 
 // Checks that a folder is a device folder, before anything is copied.
 bool ValidateDevice(const fs::path& device, std::string* error);

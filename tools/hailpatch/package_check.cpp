@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <system_error>
 
 #include "check_findings.h"
 #include "check_run.h"
@@ -68,7 +69,7 @@ size_t TextAfterNul(const std::string& bytes)
 bool CheckEncoding(const std::string& bytes, CheckReport* report)
 {
     auto add = [report](Severity severity, const std::string& text) {
-        report->findings.push_back({severity, "patch_list.txt: " + text});
+        report->Add(severity, "patch_list.txt: " + text);
     };
     size_t nuls = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\0'));
     // UTF-16 has a NUL in every other byte of ASCII text; a stray NUL is
@@ -124,8 +125,8 @@ bool WalkList(const fs::path& list, bool checkBytes, ListWalk* walk, CheckReport
         if (bad != std::string::npos) {
             char byte[8];
             std::snprintf(byte, sizeof(byte), "0x%02X", static_cast<unsigned char>(raw[bad]));
-            report->findings.push_back({Severity::Warning, LineLabel(number) + ": byte " + byte +
-                " is not code page 949 text (saved as UTF-8?); the terminal takes it byte for byte"});
+            report->Add(Severity::Warning, LineLabel(number) + ": byte " + byte +
+                " is not code page 949 text (saved as UTF-8?); the terminal takes it byte for byte", number);
         }
         walk->Line(number, isTail != 0, startSkipped, raw);
     }
@@ -140,62 +141,65 @@ bool WalkList(const fs::path& list, bool checkBytes, ListWalk* walk, CheckReport
 
 // ---- the files of the package ----------------------------------------------
 
+// A name an engineer meant for the list: the terminal runs only
+// patch_list.txt and moves this one into the install folder as a file.
+bool LooksLikeAList(const std::string& name)
+{
+    std::string letters;
+    for (char c : FoldCase(name)) {
+        if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
+            letters += c;
+        }
+    }
+    return FoldCase(name) != "patch_list.txt" && letters.find("patchlist") != std::string::npos;
+}
+
 // What the package's files alone decide, before anything runs.
 void CheckFiles(const PackageContents& contents, CheckReport* report)
 {
+    if (contents.listIsFolder) {
+        report->Add(Severity::Warning, "patch_list.txt: a folder, not a list: the terminal runs no list and "
+                    "moves the top-level files; the folder's files are never installed");
+    }
     int topLevel = 0;
     for (const PackageFile& file : contents.files) {
         if (IsSignatureFile(file)) {
             continue;  // a signed package's own bookkeeping stays on the card
         }
         topLevel += file.topLevel ? 1 : 0;
+        if (file.topLevel && LooksLikeAList(file.shown)) {
+            report->Add(Severity::Warning, file.shown + ": a patch list under another name: the terminal runs "
+                        "only patch_list.txt, and moves this file into the install folder as it is");
+        }
         if (!file.representable) {
-            report->findings.push_back({file.topLevel ? Severity::RunsAgain : Severity::Warning, file.shown +
+            report->Add(file.topLevel ? Severity::RunsAgain : Severity::Warning, file.shown +
                 ": code page 949 cannot hold its name, so " + (file.topLevel ? "it is never moved, and "
                 "the call, modem and meter applications are closed at every start" :
-                "no line can name it: never installed")});
+                "no line can name it: never installed"));
         } else if (file.topLevel && FoldCase(file.name949) == kOwnImage) {
             report->leftAlone = true;
-            report->findings.push_back({Severity::NotApplied, file.shown +
+            report->Add(Severity::NotApplied, file.shown +
                 ": a package holding the supervisor's own exe is left alone whole: neither its "
-                "list nor its files are used"});
+                "list nor its files are used");
         }
     }
     if (topLevel == 0) {
-        report->findings.push_back({Severity::NotApplied,
-            "package: no file at its top level, so the terminal does nothing with it"});
+        report->Add(Severity::NotApplied,
+            "package: no file at its top level, so the terminal does nothing with it");
     }
 }
 
 } // namespace
 
-Severity CheckReport::Worst() const
-{
-    Severity worst = Severity::Warning;
-    for (const Finding& finding : findings) {
-        worst = finding.severity > worst ? finding.severity : worst;
-    }
-    return worst;
-}
-
-int CheckReport::Status() const
-{
-    if (findings.empty()) {
-        return kStatusClean;
-    }
-    return Worst() == Severity::Warning ? kStatusWarnings : kStatusWillNotWork;
-}
-
 namespace {
 
-// The windows the model terminal has running; a KILL line's title is added.
-const char* const kRunningTitles[] = {"Hailnet", "Hailwire", "Hailfare", "Hailtrack"};
-
-std::vector<std::string> RunningTitles(const ListWalk& walk)
+// The windows a KILL line names run on the model terminal too; the
+// supervisor's own window is always there.
+std::vector<std::string> KillTitles(const ListWalk& walk)
 {
-    std::vector<std::string> titles(std::begin(kRunningTitles), std::end(kRunningTitles));
+    std::vector<std::string> titles;
     for (const std::string& title : walk.KillTitles()) {
-        if (std::find(titles.begin(), titles.end(), title) == titles.end()) {
+        if (FoldCase(title) != "hailwatch" && std::find(titles.begin(), titles.end(), title) == titles.end()) {
             titles.push_back(title);
         }
     }
@@ -217,43 +221,48 @@ void DropRepeatedLeftovers(const PackageContents& contents, CheckReport* report)
     }
 }
 
-} // namespace
-
 // The package through the terminal's own start-up, on the model terminal.
-bool RunPackage(const PackageContents& contents, const fs::path& package, const fs::path& device,
-                const ListWalk& walk, CheckReport* report, std::string* error)
+bool RunPackage(const PackageContents& contents, const CheckOptions& options, const ListWalk& walk,
+                CheckReport* report, std::string* error)
 {
-    ModelTerminal terminal;
-    CheckRun run;
-    std::vector<std::string> titles = RunningTitles(walk);
-    if (!terminal.Make(device, package, error) || !RunOnModel(terminal.Root(), titles, &run, error)) {
+    RunOptions run;
+    run.device = options.device;
+    run.package = options.package;
+    run.publicKey = options.publicKey;
+    run.titles = KillTitles(walk);
+    run.progress = options.progress;
+    // A package left alone never runs: the one start shows that.
+    run.sweep = !report->leftAlone;
+    CheckRun result;
+    if (!RunPackageOnModel(run, &result, error)) {
         return false;
     }
-    JudgeRun(run, report);
-    // A cut start runs its list again from the top at the next start.
-    std::vector<CutLoss> losses;
-    if (!SweepCuts(device, package, titles, LinesToCut(run), &losses, error)) {
-        return false;
-    }
-    JudgeCuts(losses, report);
+    JudgeRun(result, report);
     DropRepeatedLeftovers(contents, report);
     report->ran = true;
     return true;
 }
 
-bool CheckPackage(const fs::path& package, const fs::path& device, CheckReport* report,
-                  std::string* error)
+} // namespace
+
+bool CheckPackage(const CheckOptions& options, CheckReport* report, std::string* error)
 {
     PackageContents contents;
-    if (!ReadPackage(package, &contents, error)) {
+    if (!ReadPackage(options.package, &contents, error)) {
         return false;
     }
-    if (!device.empty() && !ValidateDevice(device, error)) {
+    if (!options.device.empty() && !ValidateDevice(options.device, error)) {
+        return false;
+    }
+    std::error_code ec;
+    if (!options.publicKey.empty() && !fs::is_regular_file(options.publicKey, ec)) {
+        *error = DisplayName(options.publicKey) + ": no such key file";
         return false;
     }
     ListWalk walk(report);
     report->hasList = !contents.list.empty();
-    report->stock = device.empty();
+    report->listFolder = contents.listIsFolder;
+    report->stock = options.device.empty();
     if (report->hasList) {
         std::string bytes;
         if (!ReadBytes(contents.list, &bytes, error)) {
@@ -265,7 +274,7 @@ bool CheckPackage(const fs::path& package, const fs::path& device, CheckReport* 
         }
     }
     CheckFiles(contents, report);
-    return RunPackage(contents, package, device, walk, report, error);
+    return RunPackage(contents, options, walk, report, error);
 }
 
 } // namespace hailpatch

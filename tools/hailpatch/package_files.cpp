@@ -34,8 +34,7 @@ bool RelativeName949(const fs::path& relative, std::string* out)
     return true;
 }
 
-bool AddEntry(const fs::path& root, const fs::directory_entry& entry,
-              PackageContents* contents, std::string* error)
+void AddEntry(const fs::path& root, const fs::directory_entry& entry, PackageContents* contents)
 {
     std::error_code ec;
     fs::path relative = entry.path().lexically_relative(root);
@@ -45,11 +44,12 @@ bool AddEntry(const fs::path& root, const fs::directory_entry& entry,
         if (representable) {
             contents->folders.push_back(name949);
         }
-        if (relative == kListName || FoldCase(relative.string()) == kListName) {
-            *error = DisplayName(entry.path()) + ": the patch list is a folder, not a file";
-            return false;
+        // The terminal finds no list there (it cannot open a folder) and
+        // carries on without one.
+        if (FoldCase(relative.string()) == kListName) {
+            contents->listIsFolder = true;
         }
-        return true;
+        return;
     }
     PackageFile file;
     file.native = entry.path();
@@ -61,7 +61,6 @@ bool AddEntry(const fs::path& root, const fs::directory_entry& entry,
         contents->list = entry.path();
     }
     contents->files.push_back(file);
-    return true;
 }
 
 } // namespace
@@ -102,9 +101,7 @@ bool ReadPackage(const fs::path& folder, PackageContents* contents, std::string*
     }
     fs::recursive_directory_iterator it(folder, ec);
     for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (!AddEntry(folder, *it, contents, error)) {
-            return false;
-        }
+        AddEntry(folder, *it, contents);
     }
     if (ec) {
         *error = DisplayName(folder) + ": cannot be read: " + ec.message();

@@ -23,11 +23,11 @@ struct PackageContents {
     std::vector<PackageFile> files;  // sorted by shown name
     std::vector<std::string> folders; // relative 949 names of the subfolders
     fs::path list;                   // the patch list, empty when there is none
+    bool listIsFolder = false;       // a folder stands where the list belongs
 };
 
 // Reads the tree under `folder`. False, with one line in `error`, when the
-// folder is missing, is no folder, cannot be read, or holds a folder where
-// the list should be.
+// folder is missing, is no folder or cannot be read.
 bool ReadPackage(const fs::path& folder, PackageContents* contents, std::string* error);
 
 // The manifest and signature of a signed package (Signature\manifest.txt

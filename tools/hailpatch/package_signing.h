@@ -23,13 +23,6 @@ extern const char kSignatureFile[];
 // cannot take, an unreadable file or key. The key itself goes nowhere.
 bool SignPackage(const fs::path& package, const fs::path& keyFile, std::string* error);
 
-// Runs the terminal's check of the package on a scratch device holding the
-// public key `publicKey` (nothing installed yet, as on a terminal that has
-// never seen the package). `refusal` gets the terminal's log line when it
-// refuses. False with `error` set when the check could not be made.
-bool CheckSignature(const fs::path& package, const fs::path& publicKey, bool* applies,
-                    std::vector<std::string>* refusal, std::string* error);
-
 } // namespace hailpatch
 
 #endif

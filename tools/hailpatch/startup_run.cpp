@@ -47,6 +47,25 @@ void StartPrograms(const std::vector<std::string>& titles, bool ignoreDestroy, i
     }
 }
 
+void StartSupervisor()
+{
+    host::ProgramSetup supervisor;
+    supervisor.title = L"Hailwatch";
+    supervisor.className = L"HAILWATCH";
+    host::RegisterProgram("\\Running\\Hailwatch.exe", supervisor);
+    host::StartProgram("\\Running\\Hailwatch.exe");
+}
+
+bool SupervisorClosed()
+{
+    for (const host::TraceEntry& entry : host::Trace()) {
+        if (entry.message == WM_DESTROY && entry.className == L"HAILWATCH") {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The echo carries one byte of 949 text per unit.
 std::vector<std::string> DecodeLog()
 {
@@ -88,6 +107,9 @@ StartupOutcome RunStartup(const StartupSetup& setup)
     host::CaptureDebugOutput(true);
     EchoLog();
     int index = 0;
+    if (setup.supervisor) {
+        StartSupervisor();
+    }
     StartPrograms(setup.closing, false, &index);
     StartPrograms(setup.staying, true, &index);
     host::ClearTrace();
@@ -104,6 +126,7 @@ StartupOutcome RunStartup(const StartupSetup& setup)
     outcome.messages = DescribeMessages(startTick);
     outcome.started = host::StartedImages();
     outcome.blockedMs = host::SleptMilliseconds() - sleptBefore;
+    outcome.supervisorClosed = SupervisorClosed();
     return outcome;
 }
 

@@ -19,12 +19,16 @@ struct StartupSetup {
     int pass = 0;
     std::vector<std::string> closing;
     std::vector<std::string> staying;
+    // The supervisor's own window (class HAILWATCH, title Hailwatch), which
+    // ends on WM_DESTROY as the supervisor does.
+    bool supervisor = true;
 };
 
 struct StartupOutcome {
     std::vector<std::string> log;       // decoded to UTF-8, without line ends
     std::vector<std::string> messages;  // "+ms WM_DESTROY posted to [title]"
     std::vector<std::string> started;   // images of programs started
+    bool supervisorClosed = false;      // WM_DESTROY reached the supervisor's window
     unsigned long long blockedMs = 0;
     int listResult = 1;                 // with listOnly
 };

@@ -1,16 +1,19 @@
 // `hailpatch try`: the terminal's start-up with a package, on a copy of a
-// device folder, then a second start to see whether the package stays done.
+// device folder (or on it), then a second start: what each did, and whether
+// the second took the package up again.
+#include <algorithm>
 #include <iostream>
 #include <system_error>
 
+#include "check_report.h"
+#include "check_run.h"
 #include "commands.h"
-#include "device_tree.h"
+#include "invariants.h"
 #include "model_terminal.h"
 #include "native_text.h"
-#include "package_check.h"
 #include "package_files.h"
-#include "package_outcome.h"
-#include "startup_run.h"
+#include "platform/host/host_control.h"
+#include "start_trace.h"
 
 namespace hailpatch {
 
@@ -29,17 +32,6 @@ bool ValidateTry(const TryOptions& options, std::string* error)
     return ValidateDevice(options.device, error) && ReadPackage(options.package, &contents, error);
 }
 
-// The terminal takes signed packages only once it holds the fleet's key.
-bool PlaceKey(const fs::path& publicKey, const fs::path& device, std::string* error)
-{
-    std::error_code ec;
-    fs::path hailnet = device / "ResidentFlash" / "Hailnet";
-    fs::create_directories(hailnet, ec);
-    fs::copy_file(publicKey, hailnet / "update.pub", fs::copy_options::overwrite_existing, ec);
-    if (ec) *error = DisplayName(publicKey) + ": cannot be put on the device: " + ec.message();
-    return !ec;
-}
-
 void PrintSection(const std::string& title, const std::vector<std::string>& lines)
 {
     std::cout << "== " << title << "\n";
@@ -53,95 +45,106 @@ std::string FormatBlocked(unsigned long long ms)
     return std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) + " s";
 }
 
-// One start, printed; the changes are measured against `before`. With
-// `refused`, tells whether a terminal holding the fleet's key refused the
-// package.
-bool ShowStart(const std::string& name, const StartupSetup& setup, Tree* before, Tree* after,
-               std::string* error, bool* refused = nullptr)
+// One start, printed with its changes.
+void ShowStart(const std::string& name, const StartupSetup& setup, const StartTrace& start,
+               const DeviceTracker& tracker)
 {
-    if (!SnapshotTree(setup.root, before, error)) {
-        return false;
-    }
-    StartupOutcome outcome = RunStartup(setup);
-    if (!SnapshotTree(setup.root, after, error)) {
-        return false;
-    }
-    PrintSection(name + ": log", outcome.log);
-    for (const std::string& line : outcome.log) {
-        if (refused != nullptr && line.find("<E> VerifyPackage[") != std::string::npos) *refused = true;
-    }
-    PrintSection(name + ": messages to programs", outcome.messages);
-    if (!outcome.started.empty()) {
-        PrintSection(name + ": programs started", outcome.started);
+    PrintSection(name + ": log", start.outcome.log);
+    PrintSection(name + ": messages to programs", start.outcome.messages);
+    if (!start.outcome.started.empty()) {
+        PrintSection(name + ": programs started", start.outcome.started);
     }
     if (setup.listOnly) {
-        std::cout << "patch list result: " << outcome.listResult << "\n";
+        std::cout << "patch list result: " << start.outcome.listResult << "\n";
     }
-    std::cout << "== " << name << ": blocked " << FormatBlocked(outcome.blockedMs) << "\n";
-    std::vector<std::string> changes = DescribeChanges(*before, *after);
+    std::cout << "== " << name << ": blocked " << FormatBlocked(start.outcome.blockedMs) << "\n";
+    std::vector<std::string> changes;
+    for (const PathChange& change : ChangesBetween(tracker, start.journalBegin, start.journalEnd)) {
+        changes.push_back(DescribeChange(change));
+    }
     if (changes.empty()) {
         changes.push_back("(nothing changed)");
     }
     PrintSection(name + ": changes", changes);
-    return true;
 }
 
-// Whether the next start would take up the package again, and why.
-bool AppliesAgain(const fs::path& device, std::string* why)
+// Why the next start takes the package up again, read from what it did.
+std::string WhyAgain(const StartTrace& first, const StartTrace& second, const std::vector<std::string>& left)
 {
-    fs::path update = device / "SDMMC" / "AirUpdate";
-    std::vector<std::string> left;
-    bool list = false;
-    std::error_code ec;
-    for (fs::directory_iterator it(update, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        if (it->is_directory(ec)) {
-            continue;
-        }
-        std::string name = DisplayName(it->path().filename());
-        if (FoldCase(name) == "hailwatch.exe") {
-            *why = "never: the package holds Hailwatch.exe and is left alone at every start";
-            return true;
-        }
-        if (FoldCase(name) == "patch_list.txt") {
-            list = true;
-        } else {
-            left.push_back(name);
-        }
+    if (first.Refused()) {
+        return "never: the terminal holds update.pub and refuses the package (the <E> line above); it stays "
+               "whole";
     }
-    if (!list && left.empty()) {
-        *why = "no: the package left no file at its top level";
-        return false;
+    if (!first.TookPackage()) {
+        return "never: the start took nothing of the package (no list, no file at its top level)";
     }
-    // Only the kept list is left: the next start runs it all again.
-    *why = "yes:";
-    if (list) {
-        *why += " the list was kept (a CP failed or it could not be read or deleted);";
+    if (!second.TookPackage()) {
+        return "no: the package left no file at its top level";
+    }
+    std::string why = "yes:";
+    for (const Step& step : second.steps) {
+        if (step.kind == Step::ListOpened) {
+            why += " the list was kept (a CP failed or it could not be read or deleted);";
+            break;
+        }
     }
     if (!left.empty()) {
-        *why += " files left in the package:";
+        why += " files left in the package:";
         for (const std::string& name : left) {
-            *why += " " + name;
+            why += " " + name;
         }
     }
-    return true;
+    return why;
+}
+
+std::vector<std::string> TopLevelFiles()
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(host::NativePath(kUpdateFolder), ec); !ec && it != fs::directory_iterator();
+         it.increment(ec)) {
+        std::string name = it->path().filename().u8string();
+        if (!it->is_directory(ec) && FoldCase(name) != "patch_list.txt") {
+            names.push_back(name);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 // What became of the package's files over both starts; true when one was
 // lost (in neither place).
-bool ReportPackageFiles(const Tree& before, const Tree& after)
+bool ReportPackageFiles(const Invariants& facts, const DeviceTracker& tracker)
 {
-    std::vector<std::string> lost = LostPackageFiles(before, after);
+    std::vector<std::string> lost = facts.LostFiles(tracker);
     for (const std::string& path : lost) {
         std::cout << "lost " << path << ": neither installed nor still in the package\n";
     }
-    std::vector<std::string> left = UnmovedSubfolderFiles(before, after);
-    if (!left.empty()) {
-        std::cout << "== left in the package's subfolders, moved by nothing:\n";
-        for (const std::string& path : left) {
-            std::cout << path << "\n";
+    std::vector<std::string> left;
+    for (const CardFile& file : facts.Package()) {
+        bool touched = false;
+        tracker.Now(file.path, &touched);
+        if (!file.topLevel && !touched && !IsSignatureName(file.path.substr(std::string(kUpdateFolder).size() + 1))) {
+            left.push_back(file.path);
         }
     }
+    if (!left.empty()) {
+        PrintSection("left in the package's subfolders, moved by nothing:", left);
+    }
     return !lost.empty();
+}
+
+bool PrepareDevice(const TryOptions& options, TempFolder* copy, fs::path* device, std::string* error)
+{
+    *device = options.device;
+    if (!options.inPlace) {
+        if (!copy->Make("device", error) || !CopyTree(options.device, copy->Path(), error)) {
+            return false;
+        }
+        *device = copy->Path();
+    }
+    return (options.publicKey.empty() || PlaceKey(options.publicKey, *device, error)) &&
+           PlacePackage(options.package, *device, error);
 }
 
 } // namespace
@@ -149,21 +152,9 @@ bool ReportPackageFiles(const Tree& before, const Tree& after)
 int RunTry(const TryOptions& options)
 {
     std::string error;
-    if (!ValidateTry(options, &error)) {
-        Complain(error);
-        return kStatusBadInput;
-    }
     TempFolder copy;
-    fs::path device = options.device;
-    if (!options.inPlace) {
-        if (!copy.Make("device", &error) || !CopyTree(options.device, copy.Path(), &error)) {
-            Complain(error);
-            return kStatusBadInput;
-        }
-        device = copy.Path();
-    }
-    if ((!options.publicKey.empty() && !PlaceKey(options.publicKey, device, &error)) ||
-        !PlacePackage(options.package, device, &error)) {
+    fs::path device;
+    if (!ValidateTry(options, &error) || !PrepareDevice(options, &copy, &device, &error)) {
         Complain(error);
         return kStatusBadInput;
     }
@@ -174,32 +165,30 @@ int RunTry(const TryOptions& options)
     setup.pass = options.pass;
     setup.closing = options.closing;
     setup.staying = options.staying;
-    Tree first;
-    Tree afterFirst;
-    bool refused = false;
-    if (!ShowStart(options.listOnly ? "patch list" : "start 1", setup, &first, &afterFirst, &error,
-                   &refused)) {
-        Complain(error);
-        return kStatusBadInput;
-    }
+    host::Reset();
+    host::SetDeviceRoot(fs::absolute(device).string());
+    Invariants facts;
+    facts.Take(device);
+    // The changes are only noted: try never undoes one.
+    host::KeepJournal("");
+    DeviceTracker tracker;
+    StartTrace first = RunTracedStart(setup);
+    tracker.CatchUp();
+    ShowStart(options.listOnly ? "patch list" : "start 1", setup, first, tracker);
     if (options.listOnly) {
+        host::DropJournal();
         return kStatusClean;
     }
-    std::string why;
-    bool again = AppliesAgain(device, &why);
-    if (refused) {
-        again = true;
-        why = "never: the terminal holds update.pub and refuses the package (the <E> line "
-              "above); it stays whole";
-    }
+    std::vector<std::string> left = TopLevelFiles();
+    // Whether the package applies again is what the next start does with it.
+    StartTrace second = RunTracedStart(setup);
+    tracker.CatchUp();
+    std::string why = WhyAgain(first, second, left);
     std::cout << "== next start applies the package again: " << why << "\n";
-    Tree second;
-    Tree last;
-    if (!ShowStart("start 2", setup, &second, &last, &error)) {
-        Complain(error);
-        return kStatusBadInput;
-    }
-    bool lost = ReportPackageFiles(first, last);
+    ShowStart("start 2", setup, second, tracker);
+    bool lost = ReportPackageFiles(facts, tracker);
+    host::DropJournal();
+    bool again = why.rfind("no:", 0) != 0;
     return again || lost ? kStatusWillNotWork : kStatusClean;
 }
 

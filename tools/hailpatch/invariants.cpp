@@ -1,0 +1,158 @@
+#include "invariants.h"
+
+#include <set>
+#include <system_error>
+
+#include "model_terminal.h"
+
+namespace hailpatch {
+
+namespace {
+
+const char* const kRootFolders[] = {"\\", "\\SDMMC", "\\ResidentFlash", "\\ResidentFlash\\Hailnet",
+                                    "\\SDMMC\\AirUpdate"};
+
+std::string DevicePathOf(const fs::path& relative)
+{
+    std::string path;
+    for (const fs::path& part : relative) {
+        path += "\\" + part.u8string();
+    }
+    return path.empty() ? "\\" : path;
+}
+
+bool IsFile(const host::PathState& state)
+{
+    return state.exists && !state.folder;
+}
+
+bool IsSameListName(const std::string& name)
+{
+    std::string folded = name;
+    for (char& c : folded) {
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    return folded == "patch_list.txt";
+}
+
+} // namespace
+
+bool Invariants::InPackage(const std::string& path)
+{
+    std::string prefix = std::string(kUpdateFolder) + "\\";
+    if (path.size() <= prefix.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        char a = path[i];
+        char b = prefix[i];
+        if ((a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) != (b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// One walk of the device: the package's files with their bytes hashed, and
+// the files elsewhere of the same sizes, so that a package file already on
+// the terminal before the start is known to be there.
+void Invariants::Take(const fs::path& root)
+{
+    std::set<unsigned long long> sizes;
+    std::vector<std::string> others;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(root, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        std::string path = DevicePathOf(it->path().lexically_relative(root));
+        if (it->is_directory(ec) || IsBookkeeping(path)) {
+            continue;
+        }
+        if (InPackage(path)) {
+            // The list is read and deleted, never installed.
+            if (path.size() == std::string(kUpdateFolder).size() + 15 &&
+                IsSameListName(path.substr(std::string(kUpdateFolder).size() + 1))) {
+                continue;
+            }
+            CardFile file;
+            file.path = path;
+            file.state = host::StateOf(path);
+            file.topLevel = path.find('\\', std::string(kUpdateFolder).size() + 1) == std::string::npos;
+            sizes.insert(file.state.size);
+            package_.push_back(file);
+        } else {
+            others.push_back(path);
+        }
+    }
+    for (const std::string& path : others) {
+        std::error_code sizeError;
+        if (sizes.count(fs::file_size(host::NativePath(path), sizeError)) != 0) {
+            twins_.emplace(host::StateOf(path).hash, path);
+        }
+    }
+    for (const char* image : kWatchedImages) {
+        std::string path = std::string(kInstallFolder) + "\\" + image;
+        if (IsFile(host::StateOf(path))) {
+            images_.push_back(path);
+        }
+    }
+    for (const char* folder : kRootFolders) {
+        host::PathState state = host::StateOf(folder);
+        if (std::string(folder) == "\\" || (state.exists && state.folder)) {
+            roots_.push_back(folder);
+        }
+    }
+}
+
+std::vector<std::string> Invariants::LostFiles(const DeviceTracker& tracker) const
+{
+    std::set<unsigned long long> outside;
+    for (const auto& [path, state] : tracker.Touched()) {
+        if (IsFile(state) && !InPackage(path)) {
+            outside.insert(state.hash);
+        }
+    }
+    std::vector<std::string> lost;
+    for (const CardFile& file : package_) {
+        bool touched = false;
+        host::PathState now = tracker.Now(file.path, &touched);
+        if (!touched || (IsFile(now) && now.hash == file.state.hash) || outside.count(file.state.hash) != 0) {
+            continue;
+        }
+        bool twin = false;
+        auto [from, to] = twins_.equal_range(file.state.hash);
+        for (auto it = from; it != to && !twin; ++it) {
+            bool changed = false;
+            tracker.Now(it->second, &changed);
+            twin = !changed;
+        }
+        if (!twin) {
+            lost.push_back(file.path);
+        }
+    }
+    return lost;
+}
+
+std::vector<std::string> Invariants::MissingImages() const
+{
+    std::vector<std::string> missing;
+    for (const std::string& image : images_) {
+        if (!IsFile(host::StateOf(image))) {
+            missing.push_back(image);
+        }
+    }
+    return missing;
+}
+
+std::vector<std::string> Invariants::RemovedRoots() const
+{
+    std::vector<std::string> removed;
+    for (const std::string& folder : roots_) {
+        host::PathState state = host::StateOf(folder);
+        if (folder != "\\" && !(state.exists && state.folder)) {
+            removed.push_back(folder);
+        }
+    }
+    return removed;
+}
+
+} // namespace hailpatch
