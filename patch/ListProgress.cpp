@@ -33,13 +33,24 @@ enum RecordWord {
 static const size_t kReadWords = 256;
 static const size_t kListChunk = 512;
 
+/* CRC-32 (IEEE) a byte at a time through a table of the 256 bytes' remainders,
+ * made on first use: a list is measured at every start. */
 static DWORD UpdateCrc(DWORD crc, const unsigned char* bytes, size_t count)
 {
-    for (size_t i = 0; i < count; ++i) {
-        crc ^= bytes[i];
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc >> 1) ^ ((crc & 1) != 0 ? 0xEDB88320u : 0u);
+    static DWORD table[256];
+    static int made = 0;
+    if (!made) {
+        for (DWORD n = 0; n < 256; ++n) {
+            DWORD value = n;
+            for (int bit = 0; bit < 8; ++bit) {
+                value = (value >> 1) ^ ((value & 1) != 0 ? 0xEDB88320u : 0u);
+            }
+            table[n] = value;
         }
+        made = 1;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        crc = (crc >> 8) ^ table[(crc ^ bytes[i]) & 0xFF];
     }
     return crc;
 }

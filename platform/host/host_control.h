@@ -148,8 +148,9 @@ size_t JournalLength();
 const JournalEntry& JournalAt(size_t index);
 // Undoes the newest changes, newest first, until `length` are left.
 void UndoJournal(size_t length);
-// What stands at a device path (UTF-8) now; the bytes hashed for a file.
-PathState StateOf(const std::string& devicePathUtf8);
+// What stands at a device path (UTF-8) now; the bytes hashed for a file
+// unless `hashBytes` is false (the hash is then 0).
+PathState StateOf(const std::string& devicePathUtf8, bool hashBytes = true);
 // Cuts a file to its first `keep` bytes, as a copy or a write that the power
 // cut short leaves it; noted like any other change.
 bool TearFile(const std::string& devicePathUtf8, unsigned long long keep);

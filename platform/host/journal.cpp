@@ -69,7 +69,7 @@ unsigned long long HashBytes(const std::string& nativePath) {
     return hash;
 }
 
-PathState StateAt(const std::string& nativePath) {
+PathState StateAt(const std::string& nativePath, bool hashBytes = true) {
     PathState state;
     FileInfo info;
     if (host::native::Stat(nativePath, &info) != ERROR_SUCCESS) return state;
@@ -78,7 +78,7 @@ PathState StateAt(const std::string& nativePath) {
     state.attributes = host::detail::AttributesOf(nativePath, info);
     if (!info.folder) {
         state.size = info.size;
-        state.hash = HashBytes(nativePath);
+        state.hash = hashBytes ? HashBytes(nativePath) : 0;
     }
     return state;
 }
@@ -202,11 +202,11 @@ void UndoJournal(size_t length) {
     }
 }
 
-PathState StateOf(const std::string& devicePathUtf8) {
+PathState StateOf(const std::string& devicePathUtf8, bool hashBytes) {
     std::string nativePath;
     std::wstring units = detail::Utf8ToUtf16(devicePathUtf8);
     if (!detail::ResolveDevicePath(units.c_str(), &nativePath)) return PathState();
-    return StateAt(nativePath);
+    return StateAt(nativePath, hashBytes);
 }
 
 bool TearFile(const std::string& devicePathUtf8, unsigned long long keep) {

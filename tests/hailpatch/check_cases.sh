@@ -9,7 +9,8 @@
 #
 # A case is cases/NAME/: package/ (the package; missing means an empty one),
 # device/ when the check runs on a copy of that terminal rather than a stock
-# one, expected.txt (standard output) and expected-status. Both builds run
+# one, read-only.txt naming files (relative to the case) to make read-only,
+# expected.txt (standard output) and expected-status. Both builds run
 # the terminal's code on the same model, so the Windows build must print the
 # same bytes and give the same status. HAILWATCH_GOLDEN_UPDATE=1 rewrites them
 # from the run (host only), for review with git diff.
@@ -52,6 +53,10 @@ for case_dir in "$cases"/*/; do
   mkdir -p "$dir/package"
   [[ -d "$case_dir/package" ]] && cp -a "$case_dir/package/." "$dir/package/"
   [[ -d "$case_dir/device" ]] && cp -a "$case_dir/device" "$dir/"
+  # git keeps no read-only bit: read-only.txt names the files that have it.
+  if [[ -f "$case_dir/read-only.txt" ]]; then
+    while read -r file; do chmod a-w "$dir/$file"; done <"$case_dir/read-only.txt"
+  fi
   run_check "$dir" >"$dir/out.txt" 2>"$dir/err.txt"
   status=$?
   if [[ "${HAILWATCH_GOLDEN_UPDATE:-}" == 1 && "$mode" == host ]]; then

@@ -26,6 +26,7 @@ const char kRemoveFailed[] = "[764] 결과[0]";
 const char kNoSource[] = "[826]";
 const char kSamePath[] = "[834]";
 const char kCopyFailed[] = "[858] 결과[0]";
+const char kOwnWindow[] = "[713]";
 
 std::string Fold(std::string text)
 {
@@ -246,6 +247,12 @@ void RunJudge::JudgeOperation(const Step& step, const std::vector<std::string>& 
         }
         break;
     }
+    case PATCH_COMMAND_KILL:
+        if (Has(log, kOwnWindow)) {
+            report_->Add(Severity::Warning, label + "KILL " + host::Cp949ToUtf8(step.field) + " names the "
+                         "supervisor's own window, which it never closes: the line does nothing", step.number);
+        }
+        break;
     case PATCH_COMMAND_SLEEP:
         sleepMs_ += slept;
         if (slept > kLongSleepMs) {

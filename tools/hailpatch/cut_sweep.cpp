@@ -1,5 +1,6 @@
 #include "cut_sweep.h"
 
+#include <map>
 #include <set>
 #include <utility>
 
@@ -81,6 +82,7 @@ public:
 private:
     void Explore(int depth, const std::string& cut, const std::vector<const StartTrace*>& earlier);
     bool Rejoins(const Step& step);
+    std::string Record();
     std::string Describe(const StartTrace& start, std::size_t entry, unsigned long long keep, bool torn) const;
 
     const StartupSetup& setup_;
@@ -88,7 +90,26 @@ private:
     DeviceTracker* tracker_;
     const CutJudge& judge_;
     std::set<std::pair<std::uint64_t, std::string>> seen_;
+    std::map<std::string, std::string> records_;   // the record's view by its files' bytes
 };
+
+// The record as the terminal reads it, from its two slots and the list: the
+// same bytes read the same, so each is read once.
+std::string Sweep::Record()
+{
+    std::string key;
+    for (const char* path : {"\\ResidentFlash\\Hailnet\\update.resume-a", "\\ResidentFlash\\Hailnet\\update.resume-b"}) {
+        host::PathState slot = host::StateOf(path);
+        key += std::to_string(slot.exists) + ":" + std::to_string(slot.hash) + ":" + std::to_string(slot.size) + " ";
+    }
+    host::PathState list = host::StateOf(kListPath, false);
+    key += std::to_string(list.exists) + ":" + std::to_string(list.size);
+    auto known = records_.find(key);
+    if (known == records_.end()) {
+        known = records_.emplace(key, RecordView()).first;
+    }
+    return known->second;
+}
 
 bool Sweep::Rejoins(const Step& step)
 {
@@ -96,7 +117,7 @@ bool Sweep::Rejoins(const Step& step)
     if (point == points_.points.end() || tracker_->Fingerprint() != point->second.fingerprint) {
         return false;
     }
-    if (RecordView() != point->second.record) {
+    if (Record() != point->second.record) {
         return false;
     }
     ++counts.rejoined;
@@ -119,7 +140,7 @@ std::string Sweep::Describe(const StartTrace& start, std::size_t entry, unsigned
 void Sweep::Explore(int depth, const std::string& cut, const std::vector<const StartTrace*>& earlier)
 {
     std::size_t base = tracker_->Length();
-    if (!seen_.insert({tracker_->Fingerprint(), RecordView()}).second) {
+    if (!seen_.insert({tracker_->Fingerprint(), Record()}).second) {
         ++counts.repeated;
         return;
     }

@@ -155,9 +155,9 @@ TempFolder::~TempFolder()
     }
 }
 
-bool TempFolder::Make(const std::string& tag, std::string* error)
+bool TempFolder::Make(const std::string& tag, std::string* error, std::uintmax_t inMemory)
 {
-    if (!MakeTemporaryFolder(tag, &path_)) {
+    if (!MakeTemporaryFolder(tag, &path_, inMemory)) {
         *error = "cannot make a temporary folder";
         return false;
     }

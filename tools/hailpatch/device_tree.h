@@ -41,7 +41,8 @@ class TempFolder {
 public:
     TempFolder() = default;
     ~TempFolder();
-    bool Make(const std::string& tag, std::string* error);
+    // With `inMemory` bytes to hold, in memory where the PC allows.
+    bool Make(const std::string& tag, std::string* error, std::uintmax_t inMemory = 0);
     const fs::path& Path() const { return path_; }
 
 private:

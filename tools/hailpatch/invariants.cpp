@@ -1,5 +1,6 @@
 #include "invariants.h"
 
+#include <algorithm>
 #include <set>
 #include <system_error>
 
@@ -83,6 +84,8 @@ void Invariants::Take(const fs::path& root)
             others.push_back(path);
         }
     }
+    // A PC lists a folder in an order of its own; the report's is the paths'.
+    std::sort(package_.begin(), package_.end(), [](const CardFile& a, const CardFile& b) { return a.path < b.path; });
     for (const std::string& path : others) {
         std::error_code sizeError;
         if (sizes.count(fs::file_size(host::NativePath(path), sizeError)) != 0) {

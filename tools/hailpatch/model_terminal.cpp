@@ -33,6 +33,17 @@ bool MakeStockTerminal(const fs::path& root, std::string* error)
     return !ec;
 }
 
+std::uintmax_t BytesIn(const fs::path& folder)
+{
+    std::uintmax_t bytes = 1;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(folder, ec); !folder.empty() && !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        bytes += it->is_regular_file(ec) ? it->file_size(ec) : 0;
+    }
+    return bytes;
+}
+
 } // namespace
 
 bool ValidateDevice(const fs::path& device, std::string* error)
@@ -81,7 +92,8 @@ bool ModelTerminal::Make(const fs::path& device, const fs::path& package, const 
                          std::string* error)
 {
     std::error_code ec;
-    if (!folder_.Make("terminal", error) || !fs::create_directory(Stash(), ec)) {
+    if (!folder_.Make("terminal", error, BytesIn(device) + BytesIn(package)) ||
+        !fs::create_directory(Stash(), ec)) {
         return false;
     }
     bool made = device.empty() ? MakeStockTerminal(Root(), error) : CopyTree(device, Root(), error);

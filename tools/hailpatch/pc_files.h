@@ -30,8 +30,11 @@ struct PcStamp {
 bool ReadStamp(const fs::path& path, PcStamp* stamp);
 // The read-only, hidden, system and archive bits of `from`, given to `to`.
 void CopyAttributeBits(const fs::path& from, const fs::path& to);
-// A new, empty folder under the PC's temporary folder, named after `tag`.
-bool MakeTemporaryFolder(const std::string& tag, fs::path* folder);
+// A new, empty folder under the PC's temporary folder, named after `tag`;
+// with `inMemory` bytes to hold, in a memory file system where the PC has
+// one with room for them (a model terminal's files are written and undone
+// thousands of times).
+bool MakeTemporaryFolder(const std::string& tag, fs::path* folder, std::uintmax_t inMemory = 0);
 
 } // namespace hailpatch
 

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
+#include <cstdlib>
+
 #include <system_error>
 
 namespace hailpatch {
@@ -47,10 +49,17 @@ void CopyAttributeBits(const fs::path& from, const fs::path& to)
     fs::permissions(to, fs::status(from, ec).permissions(), ec);
 }
 
-bool MakeTemporaryFolder(const std::string& tag, fs::path* folder)
+bool MakeTemporaryFolder(const std::string& tag, fs::path* folder, std::uintmax_t inMemory)
 {
     std::error_code ec;
-    std::string pattern = (fs::temp_directory_path(ec) / ("hailpatch-" + tag + "-XXXXXX")).string();
+    const fs::path memory = "/dev/shm";
+    const std::uintmax_t kSpare = 256u << 20;
+    fs::path base = fs::temp_directory_path(ec);
+    if (inMemory > 0 && std::getenv("TMPDIR") == nullptr && fs::is_directory(memory, ec) &&
+        fs::space(memory, ec).available > 2 * inMemory + kSpare) {
+        base = memory;
+    }
+    std::string pattern = (base / ("hailpatch-" + tag + "-XXXXXX")).string();
     if (ec || mkdtemp(pattern.data()) == nullptr) {
         return false;
     }

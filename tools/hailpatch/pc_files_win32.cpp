@@ -51,7 +51,7 @@ void CopyAttributeBits(const fs::path& from, const fs::path& to)
     }
 }
 
-bool MakeTemporaryFolder(const std::string& tag, fs::path* folder)
+bool MakeTemporaryFolder(const std::string& tag, fs::path* folder, std::uintmax_t)
 {
     std::error_code ec;
     fs::path base = fs::temp_directory_path(ec);

@@ -103,6 +103,12 @@ void TraceObserver::LineRead(int number, bool tail, PatchLine* parsed)
         parsed->kind = PATCH_LINE_TOO_SHORT;
         return;
     }
+    // A line the interpreter passes over leaves no step (a start that
+    // resumes reads every line before the first one due).
+    if (recorded_ && (parsed->kind != PATCH_LINE_COMMAND ||
+                      !IsLineDue(&progress_, static_cast<DWORD>(number), parsed->command == PATCH_COMMAND_CP))) {
+        return;
+    }
     Step& step = Add(Step::Line);
     step.number = number;
     step.tail = tail;
