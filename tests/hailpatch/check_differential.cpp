@@ -82,7 +82,7 @@ std::string MakeLine(Bytes& in)
     // Plain spellings half the time, so that lines meet the same files.
     std::string folder = std::string(in.Pick(kFolders)) + (odd & 1 ? in.Pick(kSuffixes) : "");
     unsigned how = odd & 2 ? in.Next() : 0;
-    unsigned kind = in.Next() % 7;
+    unsigned kind = in.Next() % 8;
     if (kind == 6) {
         // Remove, then refill from the package: an author's idiom.
         std::string file = in.Pick(kFiles);
@@ -100,6 +100,8 @@ std::string MakeLine(Bytes& in)
     case 2: return "RM(" + Spell(folder + "\\" + in.Pick(kFiles), how) + ")";
     case 3: return "CP(" + Spell(in.Pick(kFiles), how) + ")(" + Spell(folder, how >> 2) + ")";
     case 4: return std::string("SLEEP(") + in.Pick(kSleeps) + ")";
+    // The package may bring it back under another letter case.
+    case 7: return "RM(" + Spell("\\ResidentFlash\\Hailnet\\Hailnet.exe", how) + ")";
     default: return std::string("KILL(") + in.Pick(kTitles) + ")";
     }
 }

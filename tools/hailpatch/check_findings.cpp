@@ -389,9 +389,13 @@ void RunJudge::JudgeLeftovers()
     }
 }
 
+// A file some finding already calls destroyed or lost.
 bool RunJudge::Reported(const std::string& path) const
 {
     for (const Finding& finding : report_->findings) {
+        if (finding.severity != Severity::Destroys) {
+            continue;
+        }
         for (const std::string& file : finding.files) {
             if (Fold(file) == Fold(path)) {
                 return true;
