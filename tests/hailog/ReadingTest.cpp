@@ -150,14 +150,14 @@ TEST(HailogFilter, CombinesNumbersFunctionErrorsAndTime)
     EXPECT_TRUE(errors.Accepts(refusal));
 
     Filter window;
-    window.since = kHour + 30 * 60;
-    window.until = kHour + 59 * 60; // up to 09:59:59
+    window.window.since = kHour + 30 * 60;
+    window.window.until = kHour + 59 * 60 + 59; // up to 09:59:59
     EXPECT_FALSE(window.Accepts(restart));
     EXPECT_TRUE(window.Accepts(removal));
     EXPECT_TRUE(window.Accepts(refusal));
     EXPECT_TRUE(window.Accepts(damaged)); // somewhere in its hour
-    window.since = kHour + 3600;
-    window.until.reset();
+    window.window.since = kHour + 3600;
+    window.window.until.reset();
     EXPECT_FALSE(window.Accepts(damaged));
 
     Filter both = numbers;

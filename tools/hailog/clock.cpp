@@ -58,14 +58,15 @@ Seconds ToSeconds(int year, int month, int day, int hour, int minute, int second
 }
 
 // Written digit by digit: a month of logs can hold millions of times.
-std::string FormatTime(Seconds time)
+void AppendTime(std::string& out, Seconds time)
 {
     const Civil c = CivilOf(time);
     if (c.year < 0 || c.year > 9999) {
         char text[48];
         std::snprintf(text, sizeof(text), "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour,
                       c.minute, c.second);
-        return text;
+        out += text;
+        return;
     }
     char text[19];
     const int fields[] = {c.month, c.day, c.hour, c.minute, c.second};
@@ -79,7 +80,14 @@ std::string FormatTime(Seconds time)
         text[5 + 3 * i] = static_cast<char>('0' + fields[i] / 10);
         text[6 + 3 * i] = static_cast<char>('0' + fields[i] % 10);
     }
-    return std::string(text, sizeof(text));
+    out.append(text, sizeof(text));
+}
+
+std::string FormatTime(Seconds time)
+{
+    std::string text;
+    AppendTime(text, time);
+    return text;
 }
 
 std::string FormatMinute(Seconds time)

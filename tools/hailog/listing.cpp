@@ -69,6 +69,7 @@ int List(const ListOptions& options)
         std::vector<LogFile> files;
         if (!FindLogFiles(options.paths, files, problems))
             return kWillNotWork;
+        KeepFilesMeeting(files, options.filter.window);
         if (files.empty() && !options.follow) {
             if (problems.Count() == 0)
                 std::cerr << "hailog: no log files to read\n";

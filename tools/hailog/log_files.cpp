@@ -5,6 +5,8 @@
 #include <iostream>
 #include <set>
 
+#include "lost_clock.h"
+
 namespace fs = std::filesystem;
 
 namespace hailog {
@@ -42,6 +44,21 @@ void AddFolder(const fs::path& path, std::vector<LogFile>& files, Problems& prob
         problems.Warn(folder.string() + ": cannot read the folder: " + error.message());
     else if (files.size() == before)
         problems.Warn(folder.string() + ": no hourly log files (hailwatch-YYYYMMDDHH.log) in it");
+}
+
+// Said once: the files are many, and one line tells what they are.
+void WarnOfTheClockLost(const std::vector<LogFile>& files, Problems& problems)
+{
+    std::vector<const LogFile*> lost;
+    for (const LogFile& file : files)
+        if (IsClockLostHour(file.hour))
+            lost.push_back(&file);
+    if (lost.empty())
+        return;
+    const std::string first = lost.front()->path.filename().string(), last = lost.back()->path.filename().string();
+    problems.Warn(std::to_string(lost.size()) + (lost.size() == 1 ? " file (" + first : " files (" + first + " to " + last) +
+                  ") named at the device's default date: logged while the clock was lost; their lines are kept "
+                  "in file order, out of the period");
 }
 
 } // namespace
@@ -92,7 +109,39 @@ bool FindLogFiles(const std::vector<std::string>& paths, std::vector<LogFile>& f
         if (files[i].hour == files[i - 1].hour)
             problems.Warn(files[i].path.filename().string() + ": found twice (" + files[i - 1].path.string() +
                           ", " + files[i].path.string() + "); both are read, one after the other");
+    WarnOfTheClockLost(files, problems);
     return true;
+}
+
+std::string TerminalOfPaths(const std::vector<std::string>& paths)
+{
+    std::vector<std::string> names;
+    for (const std::string& text : paths) {
+        std::error_code error;
+        fs::path path = fs::absolute(fs::path(text), error).lexically_normal();
+        if (!path.has_filename())
+            path = path.parent_path();
+        if (!fs::is_directory(path, error))
+            path = path.parent_path();
+        if (path.filename() == "Log" && path.parent_path().filename() == "ResidentFlash")
+            path = path.parent_path().parent_path();
+        const std::string name = path == path.root_path() ? std::string() : path.filename().string();
+        if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(name);
+    }
+    std::string joined;
+    for (const std::string& name : names)
+        joined += (joined.empty() ? "" : ", ") + name;
+    return joined;
+}
+
+void KeepFilesMeeting(std::vector<LogFile>& files, const TimeWindow& window)
+{
+    files.erase(std::remove_if(files.begin(), files.end(),
+                               [&](const LogFile& file) {
+                                   return !IsClockLostHour(file.hour) && !window.Meets(file.hour, file.hour + 3599);
+                               }),
+                files.end());
 }
 
 } // namespace hailog

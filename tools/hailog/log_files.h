@@ -10,6 +10,7 @@
 #include "clock.h"
 #include "log_line.h"
 #include "problems.h"
+#include "time_window.h"
 
 namespace hailog {
 
@@ -23,9 +24,19 @@ std::optional<Seconds> HourOfName(const std::string& fileName);
 
 // Every log file the paths name, in hour order, each once. A path is a log
 // file, a Log folder, or a copy of a device (its ResidentFlash/Log is read).
-// A file whose name is not an hour's is reported and left out. Answers
-// false, after saying why, when a path does not exist.
+// A file whose name is not an hour's is reported and left out; files named
+// by a lost clock are reported once. Answers false, after saying why, when a
+// path does not exist.
 bool FindLogFiles(const std::vector<std::string>& paths, std::vector<LogFile>& files, Problems& problems);
+
+// The terminal the paths are the logs of, for a title: the name of the
+// device copy's folder (above ResidentFlash/Log), or of the folder given;
+// the names of several, joined; empty for a drive's root.
+std::string TerminalOfPaths(const std::vector<std::string>& paths);
+
+// Leaves the files whose hour meets the window, and those named by a lost
+// clock, whose time no window can tell.
+void KeepFilesMeeting(std::vector<LogFile>& files, const TimeWindow& window);
 
 } // namespace hailog
 

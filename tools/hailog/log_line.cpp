@@ -80,6 +80,22 @@ LogLine ParseLine(std::string_view utf8, Seconds hour)
     return line;
 }
 
+bool IsRule(const LogLine& line)
+{
+    return line.tag.empty() && line.function.empty() && !line.text.empty() &&
+           line.text.find_first_not_of('#') == std::string::npos;
+}
+
+bool IsStartBanner(const LogLine& line)
+{
+    return line.tag == "<I>" && line.function.empty() && line.text.find("Hailwatch Start") != std::string::npos;
+}
+
+bool IsEndBanner(const LogLine& line)
+{
+    return line.tag == "<I>" && line.function.empty() && line.text.find("Hailwatch End") != std::string::npos;
+}
+
 std::string WithFullTime(const LogLine& line)
 {
     if (!line.Parsed())

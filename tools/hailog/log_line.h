@@ -37,6 +37,12 @@ LogLine ParseLine(std::string_view utf8, Seconds hour);
 // the log's form gets its hour and "??:??".
 std::string WithFullTime(const LogLine& line);
 
+// The lines of the supervisor's banners: a rule of '#' alone (above and
+// below each banner and ignition line), the start banner, the end banner.
+bool IsRule(const LogLine& line);
+bool IsStartBanner(const LogLine& line);
+bool IsEndBanner(const LogLine& line);
+
 } // namespace hailog
 
 #endif

@@ -3,7 +3,9 @@
 //   hailog [list] [--follow] [filters] PATH...   the lines, in hour order
 //   hailog summary [--json] PATH...              what happened, in time order
 //   hailog html PATH... -o day.html              the period on one page
-//   hailog fleet [--json] ROOT...                one line per terminal, most troubled first
+//   hailog fleet [--json] ROOT...                one line per terminal, those needing a visit first
+//
+// Every verb reads through --since and --until (time_window.h).
 //
 // PATH is a log file, a \ResidentFlash\Log folder, or a copy of a whole
 // device (its ResidentFlash/Log folder is read). Exit statuses: 0 everything
@@ -20,6 +22,8 @@
 #include <io.h>
 #endif
 
+#include <tuple>
+
 #include "event_store.h"
 #include "fleet.h"
 #include "listing.h"
@@ -28,6 +32,7 @@
 #include "page.h"
 #include "parallel.h"
 #include "summary_output.h"
+#include "time_window.h"
 
 namespace {
 
@@ -45,6 +50,7 @@ const char kExamples[] =
     "  hailog summary DEV/ResidentFlash/Log       # runs, restarts, ignition, updates, hours with no file\n"
     "  hailog --errors --since \"2024-06-11 06:00\" DEV\n"
     "  hailog html DEV -o day.html                # the period on one page\n"
+    "  hailog html DEV --since \"2024-06-11 18:00\" --until \"2024-06-12 06:00\" -o night.html\n"
     "  hailog fleet --json FLEET                  # one line per terminal, most troubled first";
 
 const char* const kVerbs[] = {"list", "summary", "html", "fleet"};
@@ -73,28 +79,39 @@ struct Inputs {
     std::vector<LogFile> files;
     Problems problems;
     unsigned jobs = DefaultJobs();
+    TimeWindow window;
 };
 
-// Finds the files the paths name; false (after saying why) when there are none.
+// --since and --until as given, read once every verb's are parsed.
+struct WindowText {
+    std::string since, until;
+};
+
+// Finds the files the paths name that meet the window; false (after saying
+// why) when there are none.
 bool FindInputs(Inputs& inputs)
 {
     if (!FindLogFiles(inputs.paths, inputs.files, inputs.problems))
         return false;
+    const bool anyFile = !inputs.files.empty();
+    KeepFilesMeeting(inputs.files, inputs.window);
     if (inputs.files.empty()) {
         // One line for one trouble: say it only if no warning said why.
-        if (inputs.problems.Count() == 0)
+        if (anyFile)
+            std::cerr << "hailog: no log file meets the time window given\n";
+        else if (inputs.problems.Count() == 0)
             std::cerr << "hailog: no log files to read\n";
         return false;
     }
     return true;
 }
 
-// Reads every file once, in hour order, into the store's events.
-void ReadEvents(Inputs& inputs, EventStore& store, bool keepLines)
+// Reads every file once, in hour order, into the sink's events.
+void ReadEvents(Inputs& inputs, EventSink& sink, bool keepLines)
 {
     Progress progress(inputs.files.size(), "files");
     inputs.problems.ClearBeforeWarning(&progress);
-    SummaryReader reader(inputs.files, store, keepLines);
+    SummaryReader reader(inputs.files, sink, ReaderSettings{keepLines, inputs.window});
     ReadInOrder(inputs.files, ReadSettings{inputs.jobs, &progress}, inputs.problems, reader);
     reader.Finish();
     inputs.problems.ClearBeforeWarning(nullptr);
@@ -102,24 +119,25 @@ void ReadEvents(Inputs& inputs, EventStore& store, bool keepLines)
 
 int Status(const Problems& problems) { return problems.Count() > 0 ? kWarnings : kClean; }
 
-int Summarise(Inputs& inputs, bool json)
+// The text takes the events as they are read; JSON needs one time order.
+int Summarise(Inputs& inputs, bool json, bool allRestarts)
 {
     if (!FindInputs(inputs))
         return kWillNotWork;
-    EventStore store;
-    ReadEvents(inputs, store, false);
     if (json) {
+        EventStore store;
+        ReadEvents(inputs, store, false);
         store.Visit([](const Event& event) { WriteJsonLine(event, std::cout); });
     } else {
-        TextSummary text(HoursOf(inputs.files));
-        store.Visit([&](const Event& event) { text.Add(event); });
+        TextSummary text(HoursOf(inputs.files, inputs.window), allRestarts);
+        ReadEvents(inputs, text, false);
         text.Write(std::cout);
     }
     std::cout << std::flush;
     return Status(inputs.problems);
 }
 
-int DrawPage(Inputs& inputs, const std::string& output)
+int DrawPage(Inputs& inputs, const std::string& output, std::string terminal)
 {
     if (!FindInputs(inputs))
         return kWillNotWork;
@@ -128,9 +146,11 @@ int DrawPage(Inputs& inputs, const std::string& output)
         std::cerr << "hailog: " << output << ": cannot be written\n";
         return kWillNotWork;
     }
+    if (terminal.empty())
+        terminal = TerminalOfPaths(inputs.paths);
     EventStore store;
     ReadEvents(inputs, store, true);
-    WritePage(HoursOf(inputs.files), store, out);
+    WritePage(HoursOf(inputs.files, inputs.window), store, terminal, out);
     out.close();
     if (!out) {
         std::cerr << "hailog: " << output << ": writing failed\n";
@@ -146,6 +166,43 @@ void AddPaths(CLI::App& verb, std::vector<std::string>& paths, unsigned& jobs)
         ->check(CLI::Range(1u, 256u));
 }
 
+void AddWindow(CLI::App& verb, WindowText& text)
+{
+    verb.add_option("--since", text.since,
+                    "only from this time on: a date (from its start), \"YYYY-MM-DD HH:MM[:SS]\" (a space or T), "
+                    "now, today, yesterday, or relative to now: -2h, -7d, \"3 days ago\"");
+    verb.add_option("--until", text.until,
+                    "only up to this time: the same forms, each to its end (a date's last second, a minute's "
+                    "59th)");
+}
+
+// False, after saying why, when a bound is no time or the window is empty.
+bool ReadWindow(const WindowText& text, TimeWindow& window)
+{
+    if (text.since.empty() && text.until.empty())
+        return true;
+    const std::optional<Seconds> now = Now();
+    if (!now) {
+        std::cerr << "hailog: HAILOG_NOW: not a time of the form \"YYYY-MM-DD[ HH:MM[:SS]]\"\n";
+        return false;
+    }
+    for (const auto& [given, bound, into] : {std::tuple{&text.since, Bound::Since, &window.since},
+                                             std::tuple{&text.until, Bound::Until, &window.until}}) {
+        if (given->empty())
+            continue;
+        *into = ParseBound(*given, bound, *now);
+        if (!*into) {
+            std::cerr << "hailog: " << *given << ": not a time of the form " << kTimeForms << "\n";
+            return false;
+        }
+    }
+    if (window.since && window.until && *window.since > *window.until) {
+        std::cerr << "hailog: --since " << text.since << " comes after --until " << text.until << "\n";
+        return false;
+    }
+    return true;
+}
+
 int Run(int argc, char** argv)
 {
     CLI::App app("hailog: reads a terminal's hourly logs on a PC, decoded from code page 949");
@@ -154,8 +211,7 @@ int Run(int argc, char** argv)
     app.require_subcommand(1, 1);
 
     ListOptions list;
-    std::vector<int> numbers;
-    std::string since, until;
+    WindowText listWindow, summaryWindow, pageWindow, fleetWindow;
     CLI::App* listVerb = app.add_subcommand(
         "list", "show the lines in hour order (the default verb); with a filter, each line with its full "
                 "date and time");
@@ -167,25 +223,32 @@ int Run(int argc, char** argv)
     listVerb->add_option("--function", list.filter.function,
                          "only messages of this function (CPatchList::RM, or just RM)");
     listVerb->add_flag("--errors", list.filter.errorsOnly, "only error messages (tag <E>)");
-    listVerb->add_option("--since", since, "only lines from this minute on: \"YYYY-MM-DD HH:MM\"");
-    listVerb->add_option("--until", until, "only lines up to the end of this minute: \"YYYY-MM-DD HH:MM\"");
+    AddWindow(*listVerb, listWindow);
     listVerb->footer(kFooter);
 
     Inputs summaryInputs;
-    bool json = false;
+    bool json = false, allRestarts = false;
     CLI::App* summaryVerb = app.add_subcommand(
         "summary", "what happened, in time order: runs, restarts, ignition-off periods, the navigation "
-                   "application, start-up updates, refused build options, hours with no file");
+                   "application, start-up updates, refused build options, hours with no file, a log that "
+                   "stopped, the clock lost");
     AddPaths(*summaryVerb, summaryInputs.paths, summaryInputs.jobs);
     summaryVerb->add_flag("--json", json, "one JSON object a line per event");
+    summaryVerb->add_flag("--all-restarts", allRestarts,
+                          "list every restart's time (more than six are otherwise folded into their count, "
+                          "first, last and busiest hour)");
+    AddWindow(*summaryVerb, summaryWindow);
     summaryVerb->footer(kFooter);
 
     Inputs pageInputs;
-    std::string output;
+    std::string output, terminal;
     CLI::App* htmlVerb = app.add_subcommand(
         "html", "the period on one self-contained page: a timeline with the events as marks, the summary beneath");
     AddPaths(*htmlVerb, pageInputs.paths, pageInputs.jobs);
     htmlVerb->add_option("-o,--output", output, "the page to write")->required();
+    htmlVerb->add_option("--terminal", terminal,
+                         "the terminal's name in the page's title (default: the name of the folder read)");
+    AddWindow(*htmlVerb, pageWindow);
     htmlVerb->footer(kFooter);
 
     FleetOptions fleet;
@@ -193,11 +256,16 @@ int Run(int argc, char** argv)
     CLI::App* fleetVerb = app.add_subcommand(
         "fleet", "one line per terminal (each sub-folder of ROOT is one terminal's device copy or Log folder): "
                  "runs, stops without closing, restarts, updates applied and kept, build-option failures and "
-                 "hours with no file; most troubled first, a package kept start after start first of all");
+                 "hours with no file, and what still needs a visit, most severe first");
     fleetVerb->add_option("ROOT", fleet.roots, "folders holding one folder per terminal")->required();
     fleetVerb->add_flag("--json", fleet.json, "one JSON object a line per terminal, with its \"terminal\"");
     fleetVerb->add_option("-j,--jobs", fleet.jobs, "terminals read at once (default: one per core)")
         ->check(CLI::Range(1u, 256u));
+    fleetVerb->add_option("--restarts-a-day", fleet.restartsADay,
+                          "an application restarted more often than this in a terminal's last 24 hours of log "
+                          "needs a visit (default 12)")
+        ->check(CLI::Range(1, 1000000));
+    AddWindow(*fleetVerb, fleetWindow);
     fleetVerb->footer(kFooter);
 
     std::vector<std::string> args = WithVerb(argc, argv);
@@ -210,23 +278,14 @@ int Run(int argc, char** argv)
         std::cerr << "hailog: " << error.what() << " (hailog --help tells more)\n";
         return kWillNotWork;
     }
-    if (*listVerb) {
-        for (const auto& [text, bound] : {std::pair{&since, &list.filter.since}, {&until, &list.filter.until}}) {
-            if (text->empty())
-                continue;
-            *bound = ParseMinute(*text);
-            if (!*bound) {
-                std::cerr << "hailog: " << *text << ": not a time of the form \"YYYY-MM-DD HH:MM\"\n";
-                return kWillNotWork;
-            }
-        }
-        return List(list);
-    }
+    if (*listVerb)
+        return ReadWindow(listWindow, list.filter.window) ? List(list) : kWillNotWork;
     if (*summaryVerb)
-        return Summarise(summaryInputs, json);
+        return ReadWindow(summaryWindow, summaryInputs.window) ? Summarise(summaryInputs, json, allRestarts)
+                                                                 : kWillNotWork;
     if (*fleetVerb)
-        return Fleet(fleet);
-    return DrawPage(pageInputs, output);
+        return ReadWindow(fleetWindow, fleet.window) ? Fleet(fleet) : kWillNotWork;
+    return ReadWindow(pageWindow, pageInputs.window) ? DrawPage(pageInputs, output, terminal) : kWillNotWork;
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <set>
 
+#include "lost_clock.h"
+
 namespace hailog {
 namespace {
 
@@ -13,25 +15,27 @@ const size_t kLinesPerUpdate = 40;
 const char kPackage[] = "\\SDMMC\\AirUpdate\\";
 const char kPatchList[] = "\\SDMMC\\AirUpdate\\patch_list.txt";
 
-// Ties of time keep this order: the reader's events, the hours with no file,
-// then the lines not in the log's form.
+// Ties of time keep this order: the reader's events, the lines logged with
+// the clock lost, the hours with no file, then the lines not in the log's
+// form.
+const std::uint64_t kClockLostOrder = std::uint64_t(1) << 60;
 const std::uint64_t kNoFileOrder = std::uint64_t(1) << 61;
 const std::uint64_t kUnparsedOrder = std::uint64_t(1) << 62;
 const size_t kUnparsedLinesShown = 5;
 
-bool Contains(std::string_view text, const char* what) { return text.find(what) != std::string_view::npos; }
+// A run whose log has no file for more hours than this while the ignition
+// is on, and then goes on without a start, stopped logging: a quiet hour
+// (nothing missing, nothing switched) writes no file either.
+const Seconds kQuietHours = 1;
+
+const char* const kApplications[kApplicationCount] = {"", "Hailwire", "Hailfare", "Hailnet", "Hailtrack",
+                                                       "Roadlens"};
 
 bool ContainsIgnoringCase(std::string_view text, std::string_view what)
 {
     return std::search(text.begin(), text.end(), what.begin(), what.end(), [](char a, char b) {
                return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
            }) != text.end();
-}
-
-bool IsRule(const LogLine& line)
-{
-    return line.tag.empty() && line.function.empty() && !line.text.empty() &&
-           line.text.find_first_not_of('#') == std::string::npos;
 }
 
 // The text between "label[" and the next "]".
@@ -45,10 +49,10 @@ std::string Bracketed(std::string_view text, const std::string& label)
     return close == std::string_view::npos ? std::string() : std::string(text.substr(from, close - from));
 }
 
-std::string FileNameOfHour(Seconds hour)
+bool IsVersion(const LogLine& line)
 {
-    const std::string t = FormatTime(hour);
-    return "hailwatch-" + t.substr(0, 4) + t.substr(5, 2) + t.substr(8, 2) + t.substr(11, 2) + ".log";
+    return line.function.empty() && line.tag == "<I>" && line.text.size() > 1 && line.text[0] == 'V' &&
+           std::isdigit(static_cast<unsigned char>(line.text[1]));
 }
 
 } // namespace
@@ -61,38 +65,36 @@ struct Open {
 
 class SummaryReader::Events {
 public:
-    Events(const std::vector<LogFile>& files, EventSink& sink, bool keepLines)
-        : files_(files), sink_(sink), keepLines_(keepLines)
+    Events(const std::vector<LogFile>& files, EventSink& sink, const ReaderSettings& settings)
+        : files_(files), sink_(sink), keepLines_(settings.keepLines), window_(settings.window)
     {
     }
 
     void Take(const LogLine& line)
     {
+        if (IsClockLostHour(line.hour)) {
+            lost_.Take(line);
+            if (!line.Parsed())
+                CountUnparsed(line);
+            return;
+        }
+        if (!InWindow(line))
+            return;
         if (!line.Parsed()) {
             CountUnparsed(line);
             return;
         }
-        if (!run_ && !outsideRuns_ && !IsRule(line))
+        const bool rule = IsRule(line);
+        if (!rule && !IsStartBanner(line))
+            NoteAGap(line);
+        if (!run_ && !outsideRuns_ && !rule)
             outsideRuns_ = line.Time();
-        if (line.tag == "<I>" && line.function.empty() && Contains(line.text, "Hailwatch Start"))
-            OnStart(line);
-        else if (line.tag == "<I>" && line.function.empty() && Contains(line.text, "Hailwatch End"))
-            OnEnd(line);
-        else if (line.function.empty() && line.text.rfind("WM_POWER_MODE_CHANGE ", 0) == 0)
-            OnIgnition(line);
-        else if (line.function.empty() && line.tag == "<I>" && line.text.size() > 1 && line.text[0] == 'V' &&
-                 std::isdigit(static_cast<unsigned char>(line.text[1])))
-            OnVersion(line);
-        else if (line.function == "CheckApp" && ApplicationOfRestart(line.number))
-            Emit(Make(EventKind::Restart, line, ApplicationOfRestart(line.number)));
-        else if (line.function == "RunNaviApp" && (line.number == 481 || line.number == 490))
-            Emit(Make(line.number == 481 ? EventKind::NaviClose : EventKind::NaviStart, line, "Roadlens"));
-        else if (line.function == "ReqBuildOption" && line.number == 628)
-            OnBuildOptionFailed(line);
-        else if (line.function.rfind("CPatchList::", 0) == 0)
-            OnUpdateLine(line);
-        if (!IsRule(line))
+        Dispatch(line);
+        if (!rule) {
             last_ = line.Time();
+            lastHour_ = line.hour;
+            anyLine_ = true;
+        }
     }
 
     void Finish()
@@ -106,9 +108,37 @@ public:
         if (unparsed_)
             sink_.Add(std::move(unparsed_->event), unparsed_->order);
         unparsed_.reset();
+        // Through a window, episodes outside it are not looked for.
+        if (lost_.Any())
+            sink_.Add(lost_.ToEvent(window_.Any() ? lost_.Episodes() : placed_), kClockLostOrder);
     }
 
 private:
+    bool InWindow(const LogLine& line) const
+    {
+        return line.Parsed() ? window_.Meets(line.Time(), line.Time()) : window_.Meets(line.hour, line.hour + 3599);
+    }
+
+    void Dispatch(const LogLine& line)
+    {
+        if (IsStartBanner(line))
+            OnStart(line);
+        else if (IsEndBanner(line))
+            OnEnd(line);
+        else if (line.function.empty() && line.text.rfind("WM_POWER_MODE_CHANGE ", 0) == 0)
+            OnIgnition(line);
+        else if (IsVersion(line))
+            OnVersion(line);
+        else if (line.function == "CheckApp" && ApplicationOfRestart(line.number))
+            EmitMoment(EventKind::Restart, line, ApplicationOfRestart(line.number));
+        else if (line.function == "RunNaviApp" && (line.number == 481 || line.number == 490))
+            EmitMoment(line.number == 481 ? EventKind::NaviClose : EventKind::NaviStart, line, "Roadlens");
+        else if (line.function == "ReqBuildOption" && line.number == 628)
+            OnBuildOptionFailed(line);
+        else if (line.function.rfind("CPatchList::", 0) == 0)
+            OnUpdateLine(line);
+    }
+
     Event Make(EventKind kind, const LogLine& line, const std::string& application = std::string())
     {
         Event event;
@@ -123,6 +153,25 @@ private:
 
     void Emit(Event&& event) { sink_.Add(std::move(event), order_++); }
 
+    // Restarts and the navigation application: the most frequent events,
+    // handed on without an Event unless their line is kept.
+    void EmitMoment(EventKind kind, const LogLine& line, const char* application, int error = 0)
+    {
+        if (keepLines_) {
+            Event event = Make(kind, line, application);
+            event.error = error;
+            Emit(std::move(event));
+            return;
+        }
+        Moment moment;
+        moment.kind = kind;
+        moment.time = line.Time();
+        moment.application = ApplicationIndex(application);
+        moment.number = line.number;
+        moment.error = error;
+        sink_.AddMoment(moment, order_++);
+    }
+
     void Begin(std::optional<Open>& slot, Event&& event)
     {
         slot = Open{std::move(event), order_++};
@@ -134,7 +183,16 @@ private:
         Event& event = slot->event;
         event.end = std::max(end, event.time);
         event.ending = ending;
-        sink_.Add(std::move(event), slot->order);
+        if (event.kind == EventKind::IgnitionOff && !keepLines_) {
+            Moment moment;
+            moment.kind = event.kind;
+            moment.time = event.time;
+            moment.end = *event.end;
+            moment.ending = ending;
+            sink_.AddMoment(moment, slot->order);
+        } else {
+            sink_.Add(std::move(event), slot->order);
+        }
         slot.reset();
     }
 
@@ -142,6 +200,47 @@ private:
     {
         if (keepLines_)
             event.lines.emplace_back(line.raw);
+    }
+
+    // A line that is no start: while no run is open and a start logged with
+    // the clock lost is still to be placed, that start carrying on once the
+    // clock was set; in a run, after hours with no file, the log that
+    // stopped while the supervisor ran. (A start with the clock lost after a
+    // power cut looks like the second, and is left unplaced.)
+    void NoteAGap(const LogLine& line)
+    {
+        if (!run_ && placed_ < lost_.Episodes()) {
+            CarryOnAfterTheClockLost(line);
+            return;
+        }
+        if (run_ && !off_ && anyLine_ && line.hour - lastHour_ > (kQuietHours + 1) * 3600) {
+            Event stopped = Make(EventKind::LogStopped, line);
+            stopped.time = last_;
+            stopped.end = line.Time();
+            stopped.count = static_cast<int>((line.hour - lastHour_) / 3600 - 1);
+            Emit(std::move(stopped));
+        }
+    }
+
+    // The supervisor started with the clock lost and logged at the default
+    // date; now the clock is set and its run goes on here.
+    void CarryOnAfterTheClockLost(const LogLine& line)
+    {
+        if (off_)
+            Close(off_, line.Time(), Ending::NextStart);
+        FinishUpdate();
+        Event lost;
+        lost.kind = EventKind::ClockLost;
+        lost.time = anyLine_ ? last_ : line.Time();
+        lost.end = line.Time();
+        lost.startLogged = anyLine_;
+        Emit(std::move(lost));
+        ++placed_;
+        Event run = Make(EventKind::Run, line);
+        run.startLogged = false;
+        run.clockLostAtStart = true;
+        Begin(run_, std::move(run));
+        outsideRuns_.reset();
     }
 
     void OnStart(const LogLine& line)
@@ -192,11 +291,11 @@ private:
 
     void OnBuildOptionFailed(const LogLine& line)
     {
-        Event event = Make(EventKind::BuildOptionFailed, line, "Hailnet");
         const std::string error = Bracketed(line.text, "Error");
+        int code = 0;
         if (!error.empty() && error.size() < 10 && error.find_first_not_of("-0123456789") == std::string::npos)
-            event.error = std::stoi(error);
-        Emit(std::move(event));
+            code = std::stoi(error);
+        EmitMoment(EventKind::BuildOptionFailed, line, "Hailnet", code);
     }
 
     // Every CPatchList message comes from the start-up update, the one
@@ -281,6 +380,8 @@ private:
         Seconds previous = 0;
         bool any = false;
         for (const LogFile& file : files_) {
+            if (IsClockLostHour(file.hour))
+                continue;
             if (any && file.hour - previous > 3600) {
                 Event gap;
                 gap.kind = EventKind::NoFile;
@@ -297,15 +398,19 @@ private:
     const std::vector<LogFile>& files_;
     EventSink& sink_;
     const bool keepLines_;
+    const TimeWindow window_;
     std::uint64_t order_ = 0, unparsedGroups_ = 0;
     std::optional<Open> run_, off_, update_, unparsed_;
-    Seconds last_ = 0;
+    Seconds last_ = 0, lastHour_ = 0; // the last line that is no rule, and its file's hour
+    bool anyLine_ = false;
     std::optional<Seconds> outsideRuns_; // the first line seen while no run was open
     bool sawFolderTest_ = false, listDeleted_ = false, filesLeft_ = false;
+    LostClockTally lost_;
+    long long placed_ = 0; // episodes of the lost clock placed so far
 };
 
-SummaryReader::SummaryReader(const std::vector<LogFile>& files, EventSink& sink, bool keepLines)
-    : events_(new Events(files, sink, keepLines))
+SummaryReader::SummaryReader(const std::vector<LogFile>& files, EventSink& sink, const ReaderSettings& settings)
+    : events_(new Events(files, sink, settings))
 {
 }
 
@@ -315,15 +420,58 @@ void SummaryReader::Take(const LogLine& line) { events_->Take(line); }
 
 void SummaryReader::Finish() { events_->Finish(); }
 
-Hours HoursOf(const std::vector<LogFile>& files)
+Hours HoursOf(const std::vector<LogFile>& files, const TimeWindow& window)
 {
     Hours hours;
     hours.files = files.size();
+    hours.window = window;
     for (const LogFile& file : files) {
+        if (IsClockLostHour(file.hour))
+            continue;
         hours.first = hours.first ? std::min(*hours.first, file.hour) : file.hour;
         hours.last = hours.last ? std::max(*hours.last, file.hour) : file.hour;
     }
     return hours;
+}
+
+Seconds Hours::From() const
+{
+    const Seconds from = first ? *first : 0;
+    return window.since ? std::max(from, *window.since) : from;
+}
+
+Seconds Hours::To() const
+{
+    const Seconds to = last ? *last + 3599 : From() + 3599;
+    return window.until ? std::min(to, *window.until) : to;
+}
+
+const char* ApplicationName(int index)
+{
+    return index >= 0 && index < kApplicationCount ? kApplications[index] : "";
+}
+
+int ApplicationIndex(const std::string& name)
+{
+    for (int i = 0; i < kApplicationCount; ++i)
+        if (name == kApplications[i])
+            return i;
+    return kApplicationCount;
+}
+
+Event EventOf(const Moment& moment)
+{
+    Event event;
+    event.kind = moment.kind;
+    event.time = moment.time;
+    if (moment.kind == EventKind::IgnitionOff) {
+        event.end = moment.end;
+        event.ending = moment.ending;
+    }
+    event.application = ApplicationName(moment.application);
+    event.number = moment.kind == EventKind::IgnitionOff ? -1 : moment.number;
+    event.error = moment.error;
+    return event;
 }
 
 const char* ApplicationOfRestart(int number)
@@ -345,6 +493,12 @@ const char* RoleOfApplication(const std::string& title)
     if (title == "Hailtrack") return "DTG";
     if (title == "Roadlens") return "navigation";
     return "";
+}
+
+std::string FileNameOfHour(Seconds hour)
+{
+    const std::string t = FormatTime(hour);
+    return "hailwatch-" + t.substr(0, 4) + t.substr(5, 2) + t.substr(8, 2) + t.substr(11, 2) + ".log";
 }
 
 namespace {
@@ -374,7 +528,9 @@ private:
 Summary Summarise(const std::vector<LogFile>& files, const std::vector<LogLine>& lines, bool keepLines)
 {
     Collected collected;
-    SummaryReader reader(files, collected, keepLines);
+    ReaderSettings settings;
+    settings.keepLines = keepLines;
+    SummaryReader reader(files, collected, settings);
     for (const LogLine& line : lines)
         reader.Take(line);
     reader.Finish();
