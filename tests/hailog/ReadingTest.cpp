@@ -238,7 +238,7 @@ public:
     void FileBegins(const LogFile& file) override { text += "== " + file.path.filename().string() + "\n"; }
     void Take(const LogLine& line) override
     {
-        text += std::string(line.raw) + "|" + std::to_string(line.Parsed() ? line.Time() : -1) + "\n";
+        text += Utf8Of(line.raw) + "|" + std::to_string(line.Parsed() ? line.Time() : -1) + "\n";
     }
     std::string text;
 };
@@ -264,7 +264,7 @@ TEST(HailogBlocks, ReadingInBlocksOnSeveralThreadsGivesTheLinesOfOneRead)
         if (hour == 3)
             bytes += "59:59 [K] cut";
         LogFile file{folder / ("hailwatch-20240611" + std::to_string(10 + hour) + ".log"),
-                     kHour + 3600 * (hour + 1)};
+                     kHour + 3600 * (hour + 1), {}};
         std::ofstream(file.path, std::ios::binary) << bytes;
         files.push_back(file);
         expected += "== " + file.path.filename().string() + "\n";

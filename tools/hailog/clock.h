@@ -20,6 +20,7 @@ void AppendTime(std::string& out, Seconds time);
 std::string FormatMinute(Seconds time);
 // "2 h 5 min 3 s", "40 s".
 std::string FormatDuration(Seconds duration);
+void AppendDuration(std::string& out, Seconds duration);
 // "YYYY-MM-DD HH:MM" with a real date, or nothing.
 std::optional<Seconds> ParseMinute(const std::string& text);
 

@@ -21,14 +21,24 @@ bool IsLogName(const fs::path& file)
     return name.rfind(kPrefix, 0) == 0 && file.extension() == kSuffix;
 }
 
-void AddFile(const fs::path& path, std::vector<LogFile>& files, Problems& problems)
+fs::path IdentityOf(const fs::path& path)
+{
+    std::error_code error;
+    const fs::path identity = fs::weakly_canonical(path, error);
+    return error ? path : identity;
+}
+
+// `identity` is worked out here when not given: a folder's files share the
+// folder's, which is worked out once (a month of files would each cost a
+// walk of every folder above).
+void AddFile(const fs::path& path, std::vector<LogFile>& files, Problems& problems, fs::path identity = fs::path())
 {
     const std::optional<Seconds> hour = HourOfName(path.filename().string());
     if (!hour) {
         problems.Warn(path.string() + ": not an hourly log (its name is not hailwatch-YYYYMMDDHH.log); left out");
         return;
     }
-    files.push_back({path, *hour});
+    files.push_back({path, *hour, identity.empty() ? IdentityOf(path) : std::move(identity)});
 }
 
 void AddFolder(const fs::path& path, std::vector<LogFile>& files, Problems& problems)
@@ -37,9 +47,11 @@ void AddFolder(const fs::path& path, std::vector<LogFile>& files, Problems& prob
     const fs::path log = path / "ResidentFlash" / "Log";
     const fs::path folder = fs::is_directory(log, error) ? log : path;
     const size_t before = files.size();
+    const fs::path folderIdentity = IdentityOf(folder);
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
         if (it->is_regular_file(error) && IsLogName(it->path()))
-            AddFile(it->path(), files, problems);
+            AddFile(it->path(), files, problems,
+                    it->is_symlink(error) ? fs::path() : folderIdentity / it->path().filename());
     if (error)
         problems.Warn(folder.string() + ": cannot read the folder: " + error.message());
     else if (files.size() == before)
@@ -97,11 +109,7 @@ bool FindLogFiles(const std::vector<std::string>& paths, std::vector<LogFile>& f
     });
     std::set<fs::path> seen;
     files.erase(std::remove_if(files.begin(), files.end(),
-                               [&](const LogFile& file) {
-                                   std::error_code error;
-                                   fs::path key = fs::weakly_canonical(file.path, error);
-                                   return !seen.insert(error ? file.path : key).second;
-                               }),
+                               [&](const LogFile& file) { return !seen.insert(file.identity).second; }),
                 files.end());
     // A terminal has one file an hour: two are two terminals, or two copies
     // of one, and their lines would be read as one story.

@@ -17,6 +17,7 @@ namespace hailog {
 struct LogFile {
     std::filesystem::path path;
     Seconds hour = 0; // from the name hailwatch-YYYYMMDDHH.log
+    std::filesystem::path identity; // the file itself, links resolved: one read each
 };
 
 // The hour a file's name stands for, if it is an hourly log's name.

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <set>
 
+#include "cp949.h"
 #include "lost_clock.h"
 
 namespace hailog {
@@ -30,6 +31,21 @@ const Seconds kQuietHours = 1;
 
 const char* const kApplications[kApplicationCount] = {"", "Hailwire", "Hailfare", "Hailnet", "Hailtrack",
                                                        "Roadlens"};
+const int kHailnet = 3, kRoadlens = 5;
+// Compared with every line's function: views, not C strings.
+const std::string_view kCheckApp = "CheckApp", kRunNaviApp = "RunNaviApp";
+
+// 1 .. 4 for the applications CheckApp restarts, in ApplicationName's order.
+int ApplicationIndexOfRestart(int number)
+{
+    switch (number) {
+    case 409: return 1;
+    case 417: return 2;
+    case 425: return 3;
+    case 434: return 4;
+    default: return 0;
+    }
+}
 
 bool ContainsIgnoringCase(std::string_view text, std::string_view what)
 {
@@ -38,15 +54,26 @@ bool ContainsIgnoringCase(std::string_view text, std::string_view what)
            }) != text.end();
 }
 
-// The text between "label[" and the next "]".
-std::string Bracketed(std::string_view text, const std::string& label)
+// Labels of the update's messages, in code page 949 as the terminal writes
+// them: the update's lines are read without decoding, however many a
+// package makes.
+const std::string_view kResultLabel = "\xB0\xE1\xB0\xFA";        // 결과
+const std::string_view kSourceLabel = "Src\xC6\xC4\xC0\xCF";     // Src파일
+const std::string_view kClosedLabel = "\xC1\xBE\xB7\xE1 \xC0\xA9\xB5\xB5\xBF\xEC\xC0\xCC\xB8\xA7"; // 종료 윈도우이름
+
+// The text between "label[" and the next "]", the label found where a
+// character starts (a pair's second byte can look like the first of another).
+std::string_view Bracketed(std::string_view text, std::string_view label)
 {
-    const size_t open = text.find(label + "[");
-    if (open == std::string_view::npos)
-        return std::string();
-    const size_t from = open + label.size() + 1;
-    const size_t close = text.find(']', from);
-    return close == std::string_view::npos ? std::string() : std::string(text.substr(from, close - from));
+    for (size_t at = 0; at < text.size(); at += Cp949CharLength(text, at)) {
+        if (text.compare(at, label.size(), label) != 0 || at + label.size() >= text.size() ||
+            text[at + label.size()] != '[')
+            continue;
+        const size_t from = at + label.size() + 1;
+        const size_t close = text.find(']', from);
+        return close == std::string_view::npos ? std::string_view() : text.substr(from, close - from);
+    }
+    return std::string_view();
 }
 
 bool IsVersion(const LogLine& line)
@@ -84,12 +111,13 @@ public:
             CountUnparsed(line);
             return;
         }
-        const bool rule = IsRule(line);
-        if (!rule && !IsStartBanner(line))
+        const bool rule = IsRule(line), start = !rule && IsStartBanner(line);
+        if (!rule && !start)
             NoteAGap(line);
         if (!run_ && !outsideRuns_ && !rule)
             outsideRuns_ = line.Time();
-        Dispatch(line);
+        if (!rule)
+            Dispatch(line, start);
         if (!rule) {
             last_ = line.Time();
             lastHour_ = line.hour;
@@ -102,7 +130,7 @@ public:
         if (run_)
             Close(run_, last_, Ending::LogEnds);
         if (off_)
-            Close(off_, last_, Ending::LogEnds);
+            CloseOff(last_, Ending::LogEnds);
         FinishUpdate();
         AddHoursWithNoFile();
         if (unparsed_)
@@ -119,24 +147,31 @@ private:
         return line.Parsed() ? window_.Meets(line.Time(), line.Time()) : window_.Meets(line.hour, line.hour + 3599);
     }
 
-    void Dispatch(const LogLine& line)
+    void Dispatch(const LogLine& line, bool start)
     {
-        if (IsStartBanner(line))
-            OnStart(line);
-        else if (IsEndBanner(line))
-            OnEnd(line);
-        else if (line.function.empty() && line.text.rfind("WM_POWER_MODE_CHANGE ", 0) == 0)
-            OnIgnition(line);
-        else if (IsVersion(line))
-            OnVersion(line);
-        else if (line.function == "CheckApp" && ApplicationOfRestart(line.number))
-            EmitMoment(EventKind::Restart, line, ApplicationOfRestart(line.number));
-        else if (line.function == "RunNaviApp" && (line.number == 481 || line.number == 490))
-            EmitMoment(line.number == 481 ? EventKind::NaviClose : EventKind::NaviStart, line, "Roadlens");
+        if (line.function.empty())
+            DispatchUnnamed(line, start);
+        else if (line.function == kCheckApp && ApplicationOfRestart(line.number))
+            EmitMoment(EventKind::Restart, line, ApplicationIndexOfRestart(line.number));
+        else if (line.function == kRunNaviApp && (line.number == 481 || line.number == 490))
+            EmitMoment(line.number == 481 ? EventKind::NaviClose : EventKind::NaviStart, line, kRoadlens);
         else if (line.function == "ReqBuildOption" && line.number == 628)
             OnBuildOptionFailed(line);
         else if (line.function.rfind("CPatchList::", 0) == 0)
             OnUpdateLine(line);
+    }
+
+    // The lines that depart from "Function[number]": banners, ignition, version.
+    void DispatchUnnamed(const LogLine& line, bool start)
+    {
+        if (start)
+            OnStart(line);
+        else if (IsEndBanner(line))
+            OnEnd(line);
+        else if (line.text.rfind("WM_POWER_MODE_CHANGE ", 0) == 0)
+            OnIgnition(line);
+        else if (IsVersion(line))
+            OnVersion(line);
     }
 
     Event Make(EventKind kind, const LogLine& line, const std::string& application = std::string())
@@ -147,7 +182,7 @@ private:
         event.application = application;
         event.number = line.number;
         if (keepLines_)
-            event.lines.emplace_back(line.raw);
+            event.lines.push_back(Utf8Of(line.raw));
         return event;
     }
 
@@ -155,10 +190,10 @@ private:
 
     // Restarts and the navigation application: the most frequent events,
     // handed on without an Event unless their line is kept.
-    void EmitMoment(EventKind kind, const LogLine& line, const char* application, int error = 0)
+    void EmitMoment(EventKind kind, const LogLine& line, int application, int error = 0)
     {
         if (keepLines_) {
-            Event event = Make(kind, line, application);
+            Event event = Make(kind, line, ApplicationName(application));
             event.error = error;
             Emit(std::move(event));
             return;
@@ -166,7 +201,7 @@ private:
         Moment moment;
         moment.kind = kind;
         moment.time = line.Time();
-        moment.application = ApplicationIndex(application);
+        moment.application = application;
         moment.number = line.number;
         moment.error = error;
         sink_.AddMoment(moment, order_++);
@@ -183,23 +218,33 @@ private:
         Event& event = slot->event;
         event.end = std::max(end, event.time);
         event.ending = ending;
-        if (event.kind == EventKind::IgnitionOff && !keepLines_) {
-            Moment moment;
-            moment.kind = event.kind;
-            moment.time = event.time;
-            moment.end = *event.end;
-            moment.ending = ending;
-            sink_.AddMoment(moment, slot->order);
-        } else {
-            sink_.Add(std::move(event), slot->order);
-        }
+        sink_.Add(std::move(event), slot->order);
         slot.reset();
+    }
+
+    // The ignition-off period: a moment with an end, or an Event when its
+    // lines are kept (a loose ignition wire makes millions).
+    void CloseOff(Seconds end, Ending ending)
+    {
+        if (off_->event) {
+            off_->event->end = std::max(end, off_->time);
+            off_->event->ending = ending;
+            sink_.Add(std::move(*off_->event), off_->order);
+        } else {
+            Moment moment;
+            moment.kind = EventKind::IgnitionOff;
+            moment.time = off_->time;
+            moment.end = std::max(end, off_->time);
+            moment.ending = ending;
+            sink_.AddMoment(moment, off_->order);
+        }
+        off_.reset();
     }
 
     void AddLine(Event& event, const LogLine& line)
     {
         if (keepLines_)
-            event.lines.emplace_back(line.raw);
+            event.lines.push_back(Utf8Of(line.raw));
     }
 
     // A line that is no start: while no run is open and a start logged with
@@ -227,7 +272,7 @@ private:
     void CarryOnAfterTheClockLost(const LogLine& line)
     {
         if (off_)
-            Close(off_, line.Time(), Ending::NextStart);
+            CloseOff(line.Time(), Ending::NextStart);
         FinishUpdate();
         Event lost;
         lost.kind = EventKind::ClockLost;
@@ -248,7 +293,7 @@ private:
         if (run_)
             Close(run_, last_, Ending::NoEndBanner);
         if (off_)
-            Close(off_, line.Time(), Ending::NextStart);
+            CloseOff(line.Time(), Ending::NextStart);
         FinishUpdate();
         Begin(run_, Make(EventKind::Run, line));
         outsideRuns_.reset();
@@ -275,27 +320,30 @@ private:
     void OnVersion(const LogLine& line)
     {
         if (run_)
-            run_->event.version = std::string(line.text.substr(1));
+            run_->event.version = Utf8Of(line.text.substr(1));
     }
 
     void OnIgnition(const LogLine& line)
     {
         const bool off = line.text.rfind("WM_POWER_MODE_CHANGE ACC OFF", 0) == 0;
         if (off && !off_) {
-            Begin(off_, Make(EventKind::IgnitionOff, line));
+            off_ = OpenOff{line.Time(), order_++, std::nullopt};
+            if (keepLines_)
+                off_->event = Make(EventKind::IgnitionOff, line);
         } else if (!off && off_) {
-            AddLine(off_->event, line);
-            Close(off_, line.Time(), Ending::AccOn);
+            if (off_->event)
+                AddLine(*off_->event, line);
+            CloseOff(line.Time(), Ending::AccOn);
         }
     }
 
     void OnBuildOptionFailed(const LogLine& line)
     {
-        const std::string error = Bracketed(line.text, "Error");
+        const std::string error(Bracketed(line.text, "Error"));
         int code = 0;
         if (!error.empty() && error.size() < 10 && error.find_first_not_of("-0123456789") == std::string::npos)
             code = std::stoi(error);
-        EmitMoment(EventKind::BuildOptionFailed, line, "Hailnet", code);
+        EmitMoment(EventKind::BuildOptionFailed, line, kHailnet, code);
     }
 
     // Every CPatchList message comes from the start-up update, the one
@@ -312,7 +360,8 @@ private:
         Update& update = event.update;
         if (event.lines.size() < kLinesPerUpdate)
             AddLine(event, line);
-        const std::string result = Bracketed(line.text, "결과");
+        const std::string_view text = line.text, message = line.raw.substr(10);
+        const std::string_view result = Bracketed(text, kResultLabel);
         if (line.function == "CPatchList::IsFolderFiles" && line.number == 425 && !sawFolderTest_) {
             sawFolderTest_ = true;
             update.package = result == "File" ? "found" : "none";
@@ -320,24 +369,24 @@ private:
         } else if (line.function == "CPatchList::SearchPatchListFiles" && line.number == 585) {
             update.patchList = false;
         } else if (line.function == "CPatchList::RM" && (line.number == 764 || line.number == 739) &&
-                   ContainsIgnoringCase(line.text, kPatchList)) {
+                   ContainsIgnoringCase(text, kPatchList)) {
             listDeleted_ = true;
             if (result == "0")
-                update.failed.emplace_back(line.raw.substr(10));
+                update.failed.push_back(Utf8Of(message));
         } else if (line.function == "CPatchList::CP" && line.number == 858) {
             if (result == "1") {
                 ++update.moved;
             } else {
-                update.failed.emplace_back(line.raw.substr(10));
-                filesLeft_ = filesLeft_ || ContainsIgnoringCase(Bracketed(line.text, "Src파일"), kPackage);
+                update.failed.push_back(Utf8Of(message));
+                filesLeft_ = filesLeft_ || ContainsIgnoringCase(Bracketed(text, kSourceLabel), kPackage);
             }
         } else if (((line.function == "CPatchList::RM" && line.number == 764) ||
                     (line.function == "CPatchList::MKDIR" && line.number == 806) ||
                     (line.function == "CPatchList::RUN" && line.number == 724)) &&
                    result == "0") {
-            update.failed.emplace_back(line.raw.substr(10));
+            update.failed.push_back(Utf8Of(message));
         } else if (line.function == "CPatchList::KILL" && line.number == 711) {
-            update.closed.push_back(Bracketed(line.text, "종료 윈도우이름"));
+            update.closed.push_back(Utf8Of(Bracketed(text, kClosedLabel)));
         }
     }
 
@@ -371,7 +420,7 @@ private:
         }
         ++unparsed_->event.count;
         if (unparsed_->event.lines.size() < kUnparsedLinesShown)
-            unparsed_->event.lines.emplace_back(line.raw);
+            unparsed_->event.lines.push_back(Utf8Of(line.raw));
     }
 
     void AddHoursWithNoFile()
@@ -400,7 +449,13 @@ private:
     const bool keepLines_;
     const TimeWindow window_;
     std::uint64_t order_ = 0, unparsedGroups_ = 0;
-    std::optional<Open> run_, off_, update_, unparsed_;
+    struct OpenOff {
+        Seconds time;
+        std::uint64_t order;
+        std::optional<Event> event; // when its lines are kept
+    };
+    std::optional<Open> run_, update_, unparsed_;
+    std::optional<OpenOff> off_;
     Seconds last_ = 0, lastHour_ = 0; // the last line that is no rule, and its file's hour
     bool anyLine_ = false;
     std::optional<Seconds> outsideRuns_; // the first line seen while no run was open

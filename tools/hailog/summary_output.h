@@ -31,6 +31,8 @@ public:
 private:
     class Restarts;
     void Section(std::ostream& out, const char* title, Spill& lines);
+    template <typename Format>
+    void RecordSection(std::ostream& out, const char* title, Spill& records, const Format& format);
     void WriteRestarts(std::ostream& out);
     void WriteClockLost(std::ostream& out);
     void AddIgnitionOff(Seconds time, Seconds end, Ending ending);
@@ -39,7 +41,8 @@ private:
 
     Hours hours_;
     std::unique_ptr<Restarts> restarts_[4];
-    Spill runs_, ignition_, navigation_, updates_, buildOption_, noFile_, stopped_, clockLost_, unparsed_;
+    Spill runs_, updates_, noFile_, stopped_, clockLost_, unparsed_;
+    Spill ignition_, navigation_, buildOption_; // records, as text only when written
     std::string lostLines_; // what the lines logged with the clock lost were
 };
 

@@ -1,3 +1,4 @@
+#include <cstring>
 #include <map>
 
 #include "summary_output.h"
@@ -30,9 +31,9 @@ void PadTo(std::string& text, size_t width)
 }
 
 // "  TIME  to END  DURATION" with the duration padded to its column.
-std::string Period(Seconds time, const std::optional<Seconds>& end)
+void AppendPeriod(std::string& text, Seconds time, const std::optional<Seconds>& end)
 {
-    std::string text = kIndent;
+    text += kIndent;
     AppendTime(text, time);
     text += "  to ";
     if (end)
@@ -42,9 +43,69 @@ std::string Period(Seconds time, const std::optional<Seconds>& end)
     text += "  ";
     const size_t column = text.size();
     if (end)
-        text += FormatDuration(*end - time);
+        AppendDuration(text, *end - time);
     PadTo(text, column + kDurationWidth);
+}
+
+std::string Period(Seconds time, const std::optional<Seconds>& end)
+{
+    std::string text;
+    AppendPeriod(text, time, end);
     return text;
+}
+
+// The frequent lines (ignition off, the navigation application, refused
+// build options) are kept as fixed records, a third of their text, and
+// written out as text at the end.
+struct Record {
+    Seconds time = 0, end = 0;
+    std::int64_t value = 0; // ignition off: how it ended; navigation: the kind; build option: the error
+};
+
+void AppendRecord(Spill& records, const Record& record)
+{
+    records.Append(std::string_view(reinterpret_cast<const char*>(&record), sizeof(record)));
+}
+
+// Each record's line, written out in large pieces.
+template <typename Format>
+void WriteRecords(std::ostream& out, Spill& records, const Format& format)
+{
+    std::string text;
+    records.ForEach(sizeof(Record), [&](std::string_view bytes) {
+        for (size_t at = 0; at + sizeof(Record) <= bytes.size(); at += sizeof(Record)) {
+            Record record;
+            std::memcpy(&record, bytes.data() + at, sizeof(record));
+            format(text, record);
+        }
+        out << text;
+        text.clear();
+    });
+}
+
+void AppendIgnitionLine(std::string& text, const Record& period)
+{
+    AppendPeriod(text, period.time, period.end);
+    switch (static_cast<Ending>(period.value)) {
+    case Ending::AccOn: text += "until ACC ON\n"; break;
+    case Ending::NextStart: text += "until the supervisor started again\n"; break;
+    default: text += "still off when the log ends\n"; break;
+    }
+}
+
+void AppendNavigationLine(std::string& text, const Record& moment)
+{
+    text += kIndent;
+    AppendTime(text, moment.time);
+    text += static_cast<EventKind>(moment.value) == EventKind::NaviClose ? "  closed: ignition off (481)\n"
+                                                                          : "  started again: ignition on (490)\n";
+}
+
+void AppendBuildOptionLine(std::string& text, const Record& moment)
+{
+    text += kIndent;
+    AppendTime(text, moment.time);
+    text += "  Error[" + std::to_string(moment.value) + "]\n";
 }
 
 std::string Plural(long long count, const char* one, const char* many)
@@ -281,34 +342,30 @@ void TextSummary::AddMoment(const Moment& moment, std::uint64_t)
 
 void TextSummary::AddIgnitionOff(Seconds time, Seconds end, Ending ending)
 {
-    std::string line = Period(time, end);
-    switch (ending) {
-    case Ending::AccOn: line += "until ACC ON\n"; break;
-    case Ending::NextStart: line += "until the supervisor started again\n"; break;
-    default: line += "still off when the log ends\n"; break;
-    }
-    ignition_.Append(line);
+    AppendRecord(ignition_, Record{time, end, static_cast<std::int64_t>(ending)});
 }
 
 void TextSummary::AddNavigation(EventKind kind, Seconds time)
 {
-    std::string line = kIndent;
-    AppendTime(line, time);
-    line += kind == EventKind::NaviClose ? "  closed: ignition off (481)\n" : "  started again: ignition on (490)\n";
-    navigation_.Append(line);
+    AppendRecord(navigation_, Record{time, time, static_cast<std::int64_t>(kind)});
 }
 
 void TextSummary::AddBuildOption(Seconds time, int error)
 {
-    std::string line = kIndent;
-    AppendTime(line, time);
-    buildOption_.Append(line + "  Error[" + std::to_string(error) + "]\n");
+    AppendRecord(buildOption_, Record{time, time, error});
 }
 
 void TextSummary::Section(std::ostream& out, const char* title, Spill& lines)
 {
     Heading(out, title, lines.Size() == 0);
     lines.ForEach(1, [&](std::string_view text) { out << text; });
+}
+
+template <typename Format>
+void TextSummary::RecordSection(std::ostream& out, const char* title, Spill& records, const Format& format)
+{
+    Heading(out, title, records.Size() == 0);
+    WriteRecords(out, records, format);
 }
 
 void TextSummary::WriteRestarts(std::ostream& out)
@@ -342,10 +399,10 @@ void TextSummary::Write(std::ostream& out)
     out << "\n";
     Section(out, "Runs of the supervisor", runs_);
     WriteRestarts(out);
-    Section(out, "Ignition off", ignition_);
-    Section(out, "Navigation application (Roadlens)", navigation_);
+    RecordSection(out, "Ignition off", ignition_, AppendIgnitionLine);
+    RecordSection(out, "Navigation application (Roadlens)", navigation_, AppendNavigationLine);
     Section(out, "Start-up updates", updates_);
-    Section(out, "Build option refused by the call application (628)", buildOption_);
+    RecordSection(out, "Build option refused by the call application (628)", buildOption_, AppendBuildOptionLine);
     Section(out, "Hours with no file", noFile_);
     if (stopped_.Size() > 0)
         Section(out, "Log stopped while the supervisor ran, ignition on", stopped_);
