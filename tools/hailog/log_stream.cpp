@@ -31,6 +31,8 @@ struct FileTally {
 
 void WarnAbout(const LogFile& file, const FileTally& tally, Problems& problems)
 {
+    if (!tally.unreadable && !tally.unfinished && !tally.noConverter && tally.badBytes == 0 && tally.unparsed == 0)
+        return; // most files: their name is not even worked out
     const std::string name = file.path.filename().string();
     if (tally.unreadable) {
         problems.Warn(file.path.string() + ": cannot be read");

@@ -4,10 +4,16 @@
 
 namespace hailog {
 
+namespace {
+
+// Asked of every line: worked out once.
+const Seconds kDefaultDate = ToSeconds(2000, 1, 1, 0, 0, 0);
+const Seconds kNextYear = ToSeconds(2001, 1, 1, 0, 0, 0);
+
+} // namespace
+
 bool IsClockLostHour(Seconds hour)
 {
-    static const Seconds kNextYear = ToSeconds(2001, 1, 1, 0, 0, 0);
-    static const Seconds kDefaultDate = ToSeconds(2000, 1, 1, 0, 0, 0);
     return hour >= kDefaultDate && hour < kNextYear;
 }
 
