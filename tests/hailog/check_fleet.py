@@ -97,6 +97,9 @@ def check_lost_clock(hailog, work, truth, problems):
     set_again = [dt.datetime.fromisoformat(t) for t in truth[name]["clock_lost_until"]]
     if len(episodes) != len(set_again):
         problems.append(f"{len(episodes)} episodes of the lost clock told, {len(set_again)} planted")
+    never_set = truth[name]["clock_never_set"]
+    if f"{never_set} more start{'s' if never_set > 1 else ''} with the clock lost" not in text:
+        problems.append(f"the {never_set} start(s) whose clock was never set are not told")
     for (_, until), planted in zip(episodes, set_again):
         seen = dt.datetime.fromisoformat(until)
         if not planted <= seen <= planted + dt.timedelta(minutes=70):
@@ -107,6 +110,9 @@ def check_lost_clock(hailog, work, truth, problems):
         problems.append(f"{hours} hours with no file in a month")
     if any(e["kind"] == "run" and e["ended"] == "no end banner" for e in events):
         problems.append("a start logged with the clock lost made a stop without an end banner")
+    fleet = {t["terminal"]: t for t in map(json.loads, run(hailog, "fleet", "--json", work).splitlines())}
+    if fleet[name]["clock_lost"] != len(set_again) + never_set:
+        problems.append(f"the fleet counts {fleet[name]['clock_lost']} episodes of the lost clock")
     lost = [e for e in events if e["kind"] == "clock_lost_lines"]
     listing = run(hailog, "list", folder).split("== ")[1:]
     default_date = [f for f in listing if f.startswith("hailwatch-2000")]

@@ -23,9 +23,9 @@ package kept at two starts and applied at the third (recovered); a modem
 restarting every 6 s from the 18th; a meter restarting 3 to 8 times an
 hour; power cuts (no end banner, the last hour's buffer lost) on 12 days;
 nothing after the 12th; a log that stops for hours mid-shift on 9 days; an
-empty folder; a clock lost on 6 days (the start logged at 2000-01-01, the
-files of each such day appended to the same names, then the clock set again
-and the run carried on); and a driver on holiday for 5 days with one power
+empty folder; a clock lost on 7 days (each start logged at 2000-01-01, the
+files of each such day appended to the same names; on 6 of them the clock
+is set again and the run carries on, on one the shift ends first); and a driver on holiday for 5 days with one power
 cut (not trouble).
 """
 import argparse
@@ -209,7 +209,8 @@ def write_month(terminal, out, truth):
     rng = terminal.rng
     cut_days = set(rng.sample(sorted(set(range(DAYS)) - terminal.days_off), 12))
     stop_days = set(rng.sample(sorted(set(range(1, DAYS)) - terminal.days_off), 9))
-    lost_days = set(rng.sample(sorted(set(range(2, DAYS)) - terminal.days_off), 6))
+    lost_days = sorted(rng.sample(sorted(set(range(2, DAYS)) - terminal.days_off), 7))
+    never_set = lost_days.pop(rng.randrange(len(lost_days)))
     holiday = set(range(13, 18))
     for day in range(DAYS):
         if day in terminal.days_off or (terminal.problem == "holiday" and day in holiday):
@@ -224,6 +225,10 @@ def write_month(terminal, out, truth):
             terminal.write(cut_by_power(shift, rng))
         elif terminal.problem == "log_stops" and day in stop_days:
             terminal.write(stopped_mid_shift(shift, rng))
+        elif terminal.problem == "clock_lost" and day == never_set:
+            # The clock is not set again before the shift ends: every line at the default date.
+            terminal.write(shift.in_order(), clock_offset=shift.start, lost_until=shift.end + dt.timedelta(hours=1))
+            truth["clock_never_set"] += 1
         elif terminal.problem == "clock_lost" and day in lost_days:
             set_again = shift.start + dt.timedelta(minutes=rng.randrange(40, 180))
             terminal.write(shift.in_order(), clock_offset=shift.start, lost_until=set_again)
@@ -254,7 +259,8 @@ def main():
     rng = random.Random(args.seed)
     truth = {}
     for terminal in plan(rng):
-        planted = {"problem": terminal.problem, "night": terminal.night, "clock_lost_until": []}
+        planted = {"problem": terminal.problem, "night": terminal.night, "clock_lost_until": [],
+                   "clock_never_set": 0}
         write_month(terminal, args.out, planted)
         truth[terminal.name] = {"reasons": REASONS.get(terminal.problem, []),
                                 "recovered": RECOVERED.get(terminal.problem, []), **planted}

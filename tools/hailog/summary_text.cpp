@@ -172,8 +172,9 @@ std::string LostLinesText(const Event& event)
 {
     const LostClockLines& lost = event.lost;
     std::string out;
+    const bool anyPlaced = lost.starts > lost.unplaced;
     if (lost.unplaced > 0)
-        out += kIndent + Plural(lost.unplaced, "more start", "more starts") +
+        out += kIndent + Plural(lost.unplaced, anyPlaced ? "more start" : "start", anyPlaced ? "more starts" : "starts") +
                " with the clock lost: the rest of the log does not show when\n";
     out += kIndent + Plural(lost.lines, "line", "lines") + " logged at the device's default date (" +
            FormatTime(event.time).substr(0, 10) + ") in " + Plural(lost.files, "file", "files") + ", " +
