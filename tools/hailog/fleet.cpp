@@ -15,7 +15,6 @@ namespace fs = std::filesystem;
 namespace hailog {
 namespace {
 
-const char* const kWatched[] = {"Hailwire", "Hailfare", "Hailnet", "Hailtrack"};
 const Seconds kDay = 86400;
 const long long kMinutesADay = kDay / 60;
 

@@ -10,8 +10,9 @@
 // PATH is a log file, a \ResidentFlash\Log folder, or a copy of a whole
 // device (its ResidentFlash/Log folder is read). Exit statuses: 0 everything
 // read, 1 read with warnings (a file left out, bytes not in 949, lines not in
-// the log's form, a last line without its line end), 2 will not work (bad
-// arguments, a path that does not exist, no log file at all).
+// the log's form, a last line without its line end, files named by a lost
+// clock), 2 will not work (bad arguments, a path that does not exist, no log
+// file at all, none in the time window).
 #include <CLI/CLI.hpp>
 
 #include <fstream>
@@ -41,8 +42,9 @@ using namespace hailog;
 #define HAILOG_PATHS "PATH: a log file (hailwatch-YYYYMMDDHH.log), a Log folder, or a copy of a device."
 #define HAILOG_STATUSES                                                                    \
     "Exit status: 0 everything read; 1 read with warnings (a file left out, bytes not\n"  \
-    "in code page 949, lines not in the log's form, a last line without its line end);\n" \
-    "2 will not work (bad arguments, a path that does not exist, no log file)."
+    "in code page 949, lines not in the log's form, a last line without its line end,\n" \
+    "files named by a lost clock); 2 will not work (bad arguments, a path that does\n"    \
+    "not exist, no log file, none in the time window)."
 const char kFooter[] = HAILOG_PATHS "\n" HAILOG_STATUSES;
 
 // Shown by --help and the manual page alike.
