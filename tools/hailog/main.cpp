@@ -205,71 +205,103 @@ bool ReadWindow(const WindowText& text, TimeWindow& window)
     return true;
 }
 
+// What the verbs' options fill in, and the verbs.
+struct Verbs {
+    ListOptions list;
+    Inputs summary, page;
+    FleetOptions fleet;
+    WindowText listWindow, summaryWindow, pageWindow, fleetWindow;
+    bool json = false, allRestarts = false;
+    std::string output, terminal;
+    CLI::App *listVerb = nullptr, *summaryVerb = nullptr, *htmlVerb = nullptr, *fleetVerb = nullptr;
+};
+
+void DefineList(CLI::App& app, Verbs& v)
+{
+    v.listVerb = app.add_subcommand(
+        "list", "show the lines in hour order (the default verb); with a filter, each line with its full "
+                "date and time");
+    v.list.jobs = DefaultJobs();
+    AddPaths(*v.listVerb, v.list.paths, v.list.jobs);
+    v.listVerb->add_flag("--follow", v.list.follow, "keep showing what is appended, once a second");
+    v.listVerb->add_option("--number", v.list.filter.numbers, "only messages with this number (repeatable)")
+        ->take_all();
+    v.listVerb->add_option("--function", v.list.filter.function,
+                           "only messages of this function (CPatchList::RM, or just RM)");
+    v.listVerb->add_flag("--errors", v.list.filter.errorsOnly, "only error messages (tag <E>)");
+    AddWindow(*v.listVerb, v.listWindow);
+    v.listVerb->footer(kFooter);
+}
+
+void DefineSummary(CLI::App& app, Verbs& v)
+{
+    v.summaryVerb = app.add_subcommand(
+        "summary", "what happened, in time order: runs, restarts, ignition-off periods, the navigation "
+                   "application, start-up updates, refused build options, hours with no file, a log that "
+                   "stopped, the clock lost");
+    AddPaths(*v.summaryVerb, v.summary.paths, v.summary.jobs);
+    v.summaryVerb->add_flag("--json", v.json, "one JSON object a line per event");
+    v.summaryVerb->add_flag("--all-restarts", v.allRestarts,
+                            "list every restart's time (more than six are otherwise folded into their count, "
+                            "first, last and busiest hour)");
+    AddWindow(*v.summaryVerb, v.summaryWindow);
+    v.summaryVerb->footer(kFooter);
+}
+
+void DefineHtml(CLI::App& app, Verbs& v)
+{
+    v.htmlVerb = app.add_subcommand(
+        "html", "the period on one self-contained page: a timeline with the events as marks, the summary beneath");
+    AddPaths(*v.htmlVerb, v.page.paths, v.page.jobs);
+    v.htmlVerb->add_option("-o,--output", v.output, "the page to write")->required();
+    v.htmlVerb->add_option("--terminal", v.terminal,
+                           "the terminal's name in the page's title (default: the name of the folder read)");
+    AddWindow(*v.htmlVerb, v.pageWindow);
+    v.htmlVerb->footer(kFooter);
+}
+
+void DefineFleet(CLI::App& app, Verbs& v)
+{
+    v.fleet.jobs = DefaultJobs();
+    v.fleetVerb = app.add_subcommand(
+        "fleet", "one line per terminal (each sub-folder of ROOT is one terminal's device copy or Log folder): "
+                 "runs, stops without closing, restarts, updates applied and kept, build-option failures and "
+                 "hours with no file, and what still needs a visit, most severe first");
+    v.fleetVerb->add_option("ROOT", v.fleet.roots, "folders holding one folder per terminal")->required();
+    v.fleetVerb->add_flag("--json", v.fleet.json, "one JSON object a line per terminal, with its \"terminal\"");
+    v.fleetVerb->add_option("-j,--jobs", v.fleet.jobs, "terminals read at once (default: one per core)")
+        ->check(CLI::Range(1u, 256u));
+    v.fleetVerb->add_option("--restarts-a-day", v.fleet.restartsADay,
+                            "an application restarted more often than this in a terminal's last 24 hours of log "
+                            "needs a visit (default 12)")
+        ->check(CLI::Range(1, 1000000));
+    AddWindow(*v.fleetVerb, v.fleetWindow);
+    v.fleetVerb->footer(kFooter);
+}
+
+int RunVerb(Verbs& v)
+{
+    if (*v.listVerb)
+        return ReadWindow(v.listWindow, v.list.filter.window) ? List(v.list) : kWillNotWork;
+    if (*v.summaryVerb)
+        return ReadWindow(v.summaryWindow, v.summary.window) ? Summarise(v.summary, v.json, v.allRestarts)
+                                                               : kWillNotWork;
+    if (*v.fleetVerb)
+        return ReadWindow(v.fleetWindow, v.fleet.window) ? Fleet(v.fleet) : kWillNotWork;
+    return ReadWindow(v.pageWindow, v.page.window) ? DrawPage(v.page, v.output, v.terminal) : kWillNotWork;
+}
+
 int Run(int argc, char** argv)
 {
     CLI::App app("hailog: reads a terminal's hourly logs on a PC, decoded from code page 949");
     app.name("hailog");
     tools::AddVersionAndManual(app, {HAILOG_PATHS, kExamples, HAILOG_STATUSES});
     app.require_subcommand(1, 1);
-
-    ListOptions list;
-    WindowText listWindow, summaryWindow, pageWindow, fleetWindow;
-    CLI::App* listVerb = app.add_subcommand(
-        "list", "show the lines in hour order (the default verb); with a filter, each line with its full "
-                "date and time");
-    list.jobs = DefaultJobs();
-    AddPaths(*listVerb, list.paths, list.jobs);
-    listVerb->add_flag("--follow", list.follow, "keep showing what is appended, once a second");
-    listVerb->add_option("--number", list.filter.numbers, "only messages with this number (repeatable)")
-        ->take_all();
-    listVerb->add_option("--function", list.filter.function,
-                         "only messages of this function (CPatchList::RM, or just RM)");
-    listVerb->add_flag("--errors", list.filter.errorsOnly, "only error messages (tag <E>)");
-    AddWindow(*listVerb, listWindow);
-    listVerb->footer(kFooter);
-
-    Inputs summaryInputs;
-    bool json = false, allRestarts = false;
-    CLI::App* summaryVerb = app.add_subcommand(
-        "summary", "what happened, in time order: runs, restarts, ignition-off periods, the navigation "
-                   "application, start-up updates, refused build options, hours with no file, a log that "
-                   "stopped, the clock lost");
-    AddPaths(*summaryVerb, summaryInputs.paths, summaryInputs.jobs);
-    summaryVerb->add_flag("--json", json, "one JSON object a line per event");
-    summaryVerb->add_flag("--all-restarts", allRestarts,
-                          "list every restart's time (more than six are otherwise folded into their count, "
-                          "first, last and busiest hour)");
-    AddWindow(*summaryVerb, summaryWindow);
-    summaryVerb->footer(kFooter);
-
-    Inputs pageInputs;
-    std::string output, terminal;
-    CLI::App* htmlVerb = app.add_subcommand(
-        "html", "the period on one self-contained page: a timeline with the events as marks, the summary beneath");
-    AddPaths(*htmlVerb, pageInputs.paths, pageInputs.jobs);
-    htmlVerb->add_option("-o,--output", output, "the page to write")->required();
-    htmlVerb->add_option("--terminal", terminal,
-                         "the terminal's name in the page's title (default: the name of the folder read)");
-    AddWindow(*htmlVerb, pageWindow);
-    htmlVerb->footer(kFooter);
-
-    FleetOptions fleet;
-    fleet.jobs = DefaultJobs();
-    CLI::App* fleetVerb = app.add_subcommand(
-        "fleet", "one line per terminal (each sub-folder of ROOT is one terminal's device copy or Log folder): "
-                 "runs, stops without closing, restarts, updates applied and kept, build-option failures and "
-                 "hours with no file, and what still needs a visit, most severe first");
-    fleetVerb->add_option("ROOT", fleet.roots, "folders holding one folder per terminal")->required();
-    fleetVerb->add_flag("--json", fleet.json, "one JSON object a line per terminal, with its \"terminal\"");
-    fleetVerb->add_option("-j,--jobs", fleet.jobs, "terminals read at once (default: one per core)")
-        ->check(CLI::Range(1u, 256u));
-    fleetVerb->add_option("--restarts-a-day", fleet.restartsADay,
-                          "an application restarted more often than this in a terminal's last 24 hours of log "
-                          "needs a visit (default 12)")
-        ->check(CLI::Range(1, 1000000));
-    AddWindow(*fleetVerb, fleetWindow);
-    fleetVerb->footer(kFooter);
-
+    Verbs verbs;
+    DefineList(app, verbs);
+    DefineSummary(app, verbs);
+    DefineHtml(app, verbs);
+    DefineFleet(app, verbs);
     std::vector<std::string> args = WithVerb(argc, argv);
     std::reverse(args.begin(), args.end()); // CLI11 takes them last first
     try {
@@ -280,14 +312,7 @@ int Run(int argc, char** argv)
         std::cerr << "hailog: " << error.what() << " (hailog --help tells more)\n";
         return kWillNotWork;
     }
-    if (*listVerb)
-        return ReadWindow(listWindow, list.filter.window) ? List(list) : kWillNotWork;
-    if (*summaryVerb)
-        return ReadWindow(summaryWindow, summaryInputs.window) ? Summarise(summaryInputs, json, allRestarts)
-                                                                 : kWillNotWork;
-    if (*fleetVerb)
-        return ReadWindow(fleetWindow, fleet.window) ? Fleet(fleet) : kWillNotWork;
-    return ReadWindow(pageWindow, pageInputs.window) ? DrawPage(pageInputs, output, terminal) : kWillNotWork;
+    return RunVerb(verbs);
 }
 
 } // namespace
