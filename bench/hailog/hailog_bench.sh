@@ -1,33 +1,46 @@
 #!/usr/bin/env bash
-# hailog beside iconv and grep on one terminal's logs, in one run:
+# hailog beside iconv and grep on one terminal's logs, in one run, on two
+# shapes of log:
 #
 #   bench/hailog/hailog_bench.sh HAILOG [MEGABYTES] [FOLDER]
 #
-# Makes about MEGABYTES (default 300) of hourly logs with make_logs.py in
-# FOLDER (default a temporary folder, removed after; an existing FOLDER is
-# read as it is), reads them once so that every reader finds them cached,
-# then, three rounds each, alternating:
-#   hailog summary FOLDER
-#   cat FOLDER/*.log | iconv -f CP949 -t UTF-8 | grep -c 'CheckApp\[409\]'
+# Makes about MEGABYTES (default 300) of hourly logs of each shape with
+# make_logs.py in FOLDER (default a temporary folder, removed after; an
+# existing FOLDER is read as it is):
+#   korean  hours of 150 KiB, filled by a crash-looping modem's restarts (mostly Korean)
+#   ascii   hours of 25 KiB, filled by a loose ignition wire (almost all ASCII), many more files
+# reads them once so that every reader finds them cached, then, three rounds
+# of each shape, alternating:
+#   hailog summary FOLDER/SHAPE/T0001
+#   cat LOGS/*.log | iconv -f CP949 -t UTF-8 | grep -c 'CheckApp\[409\]'
 # and prints each one's CPU time (user + system, every process of it) and
-# peak resident memory, the median CPU ratio, and the same for `hailog html`
-# (with the page's size) and `hailog --number 409`.
+# peak resident memory, the medians and ratios of both shapes side by side,
+# and the figures of `hailog html` (with the page's size) and
+# `hailog --number 409` on the Korean logs.
 set -euo pipefail
 readonly hailog="$(realpath "$1")" megabytes="${2:-300}"
 readonly here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+readonly shapes=(korean ascii)
+declare -A hour_kb=([korean]=150 [ascii]=25)
 folder="${3:-}"
 if [[ -z "$folder" ]]; then
   folder="$(mktemp -d)"
   trap 'rm -rf "$folder"' EXIT
 fi
-logs="$folder/T0001/ResidentFlash/Log"
-if [[ ! -d "$logs" ]]; then
-  # 17 hours a day of 150 KiB each.
-  days=$(( (megabytes * 1024 + 17 * 150 - 1) / (17 * 150) ))
-  python3 "$here/make_logs.py" "$folder" --days "$days" --hour-kb 150
-fi
-echo "logs: $(ls "$logs" | wc -l) files, $(du -sm "$logs" | cut -f1) MB in $logs"
-cat "$logs"/*.log >/dev/null
+
+logs_of() { echo "$folder/$1/T0001/ResidentFlash/Log"; }
+
+for shape in "${shapes[@]}"; do
+  logs="$(logs_of "$shape")"
+  if [[ ! -d "$logs" ]]; then
+    # 17 hours a day.
+    kb=${hour_kb[$shape]}
+    days=$(( (megabytes * 1024 + 17 * kb - 1) / (17 * kb) ))
+    python3 "$here/make_logs.py" "$folder/$shape" --days "$days" --hour-kb "$kb" --shape "$shape"
+  fi
+  echo "$shape logs: $(ls "$logs" | wc -l) files, $(du -sm "$logs" | cut -f1) MB in $logs"
+  cat "$logs"/*.log >/dev/null
+done
 
 # "CPU_SECONDS PEAK_KB" of a command line run by bash.
 measure() {
@@ -36,18 +49,25 @@ measure() {
 }
 median() { sort -n | sed -n 2p; }
 
-hailog_cpu=() iconv_cpu=() ratios=()
+declare -A hailog_cpu iconv_cpu ratios
 for round in 1 2 3; do
-  read -r h hkb < <(measure "'$hailog' summary '$folder/T0001'")
-  read -r i ikb < <(measure "cat '$logs'/*.log | iconv -f CP949 -t UTF-8 | grep -c 'CheckApp\\[409\\]'")
-  echo "round $round: hailog summary ${h} s CPU, ${hkb} KB resident; iconv+grep ${i} s CPU"
-  hailog_cpu+=("$h") iconv_cpu+=("$i")
-  ratios+=("$(awk -v h="$h" -v i="$i" 'BEGIN { printf "%.2f", h / i }')")
+  for shape in "${shapes[@]}"; do
+    logs="$(logs_of "$shape")"
+    read -r h hkb < <(measure "'$hailog' summary '$folder/$shape/T0001'")
+    read -r i ikb < <(measure "cat '$logs'/*.log | iconv -f CP949 -t UTF-8 | grep -c 'CheckApp\\[409\\]'")
+    echo "round $round, $shape: hailog summary ${h} s CPU, ${hkb} KB resident; iconv+grep ${i} s CPU"
+    hailog_cpu[$shape]+="$h " iconv_cpu[$shape]+="$i "
+    ratios[$shape]+="$(awk -v h="$h" -v i="$i" 'BEGIN { printf "%.2f", h / i }') "
+  done
 done
-echo "median CPU: hailog summary $(printf '%s\n' "${hailog_cpu[@]}" | median) s," \
-     "iconv+grep $(printf '%s\n' "${iconv_cpu[@]}" | median) s;" \
-     "ratio $(printf '%s\n' "${ratios[@]}" | median)"
-read -r c ckb < <(measure "'$hailog' html '$folder/T0001' -o '$folder/page.html'")
-echo "hailog html: ${c} s CPU, ${ckb} KB resident, page $(stat -c %s "$folder/page.html") bytes"
-read -r c ckb < <(measure "'$hailog' --number 409 '$folder/T0001'")
-echo "hailog --number 409: ${c} s CPU, ${ckb} KB resident"
+printf '%-8s %22s %18s %8s\n' "shape" "hailog summary (s)" "iconv+grep (s)" "ratio"
+for shape in "${shapes[@]}"; do
+  printf '%-8s %22s %18s %8s\n' "$shape" \
+    "$(printf '%s\n' ${hailog_cpu[$shape]} | median)" "$(printf '%s\n' ${iconv_cpu[$shape]} | median)" \
+    "$(printf '%s\n' ${ratios[$shape]} | median)"
+done
+korean="$folder/korean/T0001"
+read -r c ckb < <(measure "'$hailog' html '$korean' -o '$folder/page.html'")
+echo "hailog html (korean): ${c} s CPU, ${ckb} KB resident, page $(stat -c %s "$folder/page.html") bytes"
+read -r c ckb < <(measure "'$hailog' --number 409 '$korean'")
+echo "hailog --number 409 (korean): ${c} s CPU, ${ckb} KB resident"

@@ -2,13 +2,14 @@
 """Writes the hourly logs of a made-up fleet, in code page 949 with CR LF, as
 the supervisor writes them: one folder per terminal (TERMINAL/ResidentFlash/Log).
 
-    make_logs.py OUT [--terminals N] [--days D] [--hour-kb K] [--kept-every M] [--seed S]
+    make_logs.py OUT [--terminals N] [--days D] [--hour-kb K] [--kept-every M] [--seed S] [--shape S]
 
 Every day each terminal boots at 06:00 (start banner, the start-up update,
 the four applications started, the version), goes through ignition-off
 periods and ends at 23:00; one day in five the power goes instead of the end
 banner. A crash-looping modem fills each hour to about K KiB with restarts
-(CheckApp 409). Every M-th terminal carries a package whose copy fails, so it
+(CheckApp 409); with --shape ascii a loose ignition wire fills it instead
+(ACC OFF and ON every few seconds, each between its rules: almost all ASCII). Every M-th terminal carries a package whose copy fails, so it
 is kept start after start; the others get one applied package on day one.
 Hour 12 is missing on the third day of every terminal.
 """
@@ -68,26 +69,37 @@ def day_lines(rng, day, kept, cut):
     return out
 
 
-def fill(lines, hour_bytes):
-    """Restarts of the modem spread over each hour until it holds about hour_bytes."""
-    per_line = len(("00:00 [K] " + restart(409) + "\r\n").encode("cp949"))
+def flap(state):
+    return [RULE, f"<I> WM_POWER_MODE_CHANGE ACC {state} 1000 {1000 if state == 'OFF' else 0}", RULE]
+
+
+# What fills an hour: the texts of one step, in order.
+FILLERS = {"korean": [[restart(409)]], "ascii": [flap("OFF"), flap("ON")]}
+
+
+def fill(lines, hour_bytes, shape):
+    """Steps of the filler spread over each hour until it holds about hour_bytes."""
+    steps = FILLERS[shape]
+    per_step = sum(len(("00:00 [K] " + text + "\r\n").encode("cp949")) for step in steps for text in step)
+    per_step //= len(steps)
     last_hour = 22 if lines[-1][0] == 23 else lines[-1][0]
     filler = []
     for hour in range(6, last_hour + 1):
-        count = max(0, hour_bytes // per_line - sum(1 for line in lines if line[0] == hour))
+        count = max(0, hour_bytes // per_step - sum(1 for line in lines if line[0] == hour) // len(steps[0]))
+        count -= count % len(steps)
         for i in range(count):
             second = 10 + i * (3590 - 10) // max(1, count)
-            filler.append((hour, second // 60, second % 60, restart(409)))
+            filler.extend((hour, second // 60, second % 60, text) for text in steps[i % len(steps)])
     return sorted(lines + filler, key=lambda line: line[:3])
 
 
-def write_terminal(root, name, first_day, days, hour_bytes, kept, rng):
+def write_terminal(root, name, first_day, days, hour_bytes, kept, rng, shape):
     folder = os.path.join(root, name, LOG_FOLDER)
     os.makedirs(folder, exist_ok=True)
     for day in range(days):
         date = first_day + datetime.timedelta(days=day)
         cut = rng.random() < 0.2
-        lines = fill(day_lines(rng, day, kept, cut), hour_bytes)
+        lines = fill(day_lines(rng, day, kept, cut), hour_bytes, shape)
         by_hour = {}
         for hour, minute, second, text in lines:
             by_hour.setdefault(hour, []).append(f"{minute:02d}:{second:02d} [K] {text}\r\n")
@@ -107,12 +119,13 @@ def main():
     parser.add_argument("--hour-kb", type=int, default=2)
     parser.add_argument("--kept-every", type=int, default=7)
     parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--shape", choices=sorted(FILLERS), default="korean")
     args = parser.parse_args()
     rng = random.Random(args.seed)
     first_day = datetime.date(2024, 6, 1)
     for t in range(args.terminals):
         kept = args.kept_every > 0 and t % args.kept_every == args.kept_every - 1
-        write_terminal(args.out, f"T{t + 1:04d}", first_day, args.days, args.hour_kb * 1024, kept, rng)
+        write_terminal(args.out, f"T{t + 1:04d}", first_day, args.days, args.hour_kb * 1024, kept, rng, args.shape)
 
 
 main()

@@ -1,6 +1,7 @@
 // The summary's reading of a log: where runs end, which 425 is a restart,
 // when an update is kept, how ignition periods end, the hours with no file.
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <deque>
 #include <sstream>
@@ -16,6 +17,21 @@ namespace hailog {
 namespace {
 
 const Seconds kNine = ToSeconds(2024, 6, 11, 9, 0, 0);
+
+// The test's lines are written in UTF-8; the terminal writes 949.
+std::string ToCp949(const std::string& utf8)
+{
+    iconv_t codec = iconv_open("CP949", "UTF-8");
+    std::string out(utf8.size() * 2 + 1, '\0');
+    char* in = const_cast<char*>(utf8.data());
+    char* at = &out[0];
+    size_t left = utf8.size(), room = out.size();
+    const size_t done = iconv(codec, &in, &left, &at, &room);
+    iconv_close(codec);
+    EXPECT_NE(done, static_cast<size_t>(-1)) << utf8;
+    out.resize(out.size() - room);
+    return out;
+}
 const char kRule[] = "###############################################################";
 const char kStart[] = "<I> ###################### Hailwatch Start ######################";
 const char kEnd[] = "<I> ####################### Hailwatch End #######################";
@@ -26,10 +42,10 @@ protected:
     void Hour(int hour, const std::vector<std::string>& lines)
     {
         const Seconds start = kNine + (hour - 9) * 3600;
-        files_.push_back({"hailwatch-x.log", start});
+        files_.push_back({"hailwatch-x.log", start, {}});
         for (const std::string& line : lines)
         {
-            texts_.push_back(line.substr(0, 5) + " [K] " + line.substr(6));
+            texts_.push_back(ToCp949(line.substr(0, 5) + " [K] " + line.substr(6)));
             lines_.push_back(ParseLine(texts_.back(), start));
         }
     }

@@ -64,6 +64,14 @@ def main():
         (["summary", dev, os.path.join(log, "hailwatch-2024061110.log")], 0, None, []),
         (["html", dev, "-o", os.path.join(work, "no", "such", "folder", "day.html")], 2, "", ["cannot be written"]),
         (["summary", "-j", "0", dev], 2, "", ["--jobs"]),
+        # A time window on every verb: the summary of what is in it, and the
+        # windows that cannot be read or hold nothing.
+        (["summary", "--json", "--since", "2024-06-11T10:00", dev], 0,
+         '{"kind":"restart","time":"2024-06-11 10:00:01","application":"Hailtrack","number":434}\n', []),
+        (["summary", "--since", "2024-06-12", dev], 2, "", ["no log file meets the time window"]),
+        (["summary", "--since", "2024-06-11 10:00", "--until", "2024-06-11 09:00", dev], 2, "", ["comes after"]),
+        (["fleet", "--since", "last tuesday", work], 2, "", ["not a time of the form"]),
+        (["html", "--until", "2024-13-01", dev, "-o", os.path.join(work, "x.html")], 2, "", ["not a time"]),
         (["fleet", os.path.join(work, "missing")], 2, "", ["missing: no such folder"]),
         (["fleet", os.path.join(work, "empty")], 2, "", ["no terminal folders"]),
         # The damaged terminal's warnings carry its name; the others read clean.

@@ -133,6 +133,8 @@ def wanted_of(events):
         elif kind == "navi_start":
             wanted.append((("mark navi-start", "Roadlens"), (time, None)))
         elif kind == "update":
+            if e["package"] == "none":
+                continue  # a start that found no package is no update
             failed = " failed" if e["failed"] or e["kept"] else ""
             wanted.append((("mark update" + failed, "updates"), (time, None)))
         elif kind == "build_option_failed":
@@ -245,6 +247,9 @@ def main():
     for remote in ("http://", "https://", "src=", "@import", "url("):
         if remote in source:
             problems.append(f"the page refers to something outside it: {remote}")
+    title = f"Hailwatch log of {os.path.basename(os.path.normpath(folder))}, 2024-06-11 06:00 to 2024-06-11 21:59"
+    if source.count(title) != 2:
+        problems.append(f"the title and heading do not both read {title!r}")
     _, counted, _ = check_dom(browse(page, "--dump-dom"), events, problems)
     browse(page, f"--screenshot={png}")
     if not os.path.exists(png):

@@ -18,7 +18,8 @@ mkdir -p "$work/linux" "$work/wine"
 cp -r "$day" "$work/device"
 run_wine() { bash "$repo/scripts/wine-run.sh" --prefix "$work/prefix" --device "$work/device" -- "$exe" "$@"; }
 
-cases=("summary" "summary --json" "list" "list --number 409 --errors" "list --function CP --since 2024-06-11_11:00")
+cases=("summary" "summary --json" "list" "list --number 409 --errors" "list --function CP --since 2024-06-11_11:00"
+       "summary --since 2024-06-11T11:00 --until 2024-06-11_15:00" "summary --all-restarts")
 failed=0
 for i in "${!cases[@]}"; do
   read -r -a args <<<"${cases[$i]}"
@@ -31,9 +32,10 @@ for i in "${!cases[@]}"; do
     failed=1
   fi
 done
-# The page too: the same bytes, written by either.
-"$linux_hailog" html "$work/device" -o "$work/linux/day.html"
-run_wine html 'D:\' -o 'D:\day.html'
+# The page too: the same bytes, written by either (named alike: a drive's
+# root has no folder name to give the terminal).
+"$linux_hailog" html "$work/device" --terminal T0001 -o "$work/linux/day.html"
+run_wine html 'D:\' --terminal T0001 -o 'D:\day.html'
 cmp "$work/linux/day.html" "$work/device/day.html" || failed=1
 WINEPREFIX="$work/prefix" wineserver -k >/dev/null 2>&1 || true
 [[ $failed -eq 0 ]] || exit 1

@@ -1,6 +1,7 @@
 #include "clock.h"
 
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 
 namespace hailog {
@@ -42,8 +43,14 @@ Civil CivilOf(Seconds time)
         rest += 86400;
         --days;
     }
-    Civil civil{};
-    CivilFromDays(days, civil.year, civil.month, civil.day);
+    // Times come a day at a time: the date of the last day is kept.
+    thread_local long long lastDays = 0;
+    thread_local Civil lastDate{1970, 1, 1, 0, 0, 0};
+    if (days != lastDays) {
+        CivilFromDays(days, lastDate.year, lastDate.month, lastDate.day);
+        lastDays = days;
+    }
+    Civil civil = lastDate;
     civil.hour = static_cast<int>(rest / 3600);
     civil.minute = static_cast<int>(rest / 60 % 60);
     civil.second = static_cast<int>(rest % 60);
@@ -58,14 +65,15 @@ Seconds ToSeconds(int year, int month, int day, int hour, int minute, int second
 }
 
 // Written digit by digit: a month of logs can hold millions of times.
-std::string FormatTime(Seconds time)
+void AppendTime(std::string& out, Seconds time)
 {
     const Civil c = CivilOf(time);
     if (c.year < 0 || c.year > 9999) {
         char text[48];
         std::snprintf(text, sizeof(text), "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour,
                       c.minute, c.second);
-        return text;
+        out += text;
+        return;
     }
     char text[19];
     const int fields[] = {c.month, c.day, c.hour, c.minute, c.second};
@@ -79,7 +87,14 @@ std::string FormatTime(Seconds time)
         text[5 + 3 * i] = static_cast<char>('0' + fields[i] / 10);
         text[6 + 3 * i] = static_cast<char>('0' + fields[i] % 10);
     }
-    return std::string(text, sizeof(text));
+    out.append(text, sizeof(text));
+}
+
+std::string FormatTime(Seconds time)
+{
+    std::string text;
+    AppendTime(text, time);
+    return text;
 }
 
 std::string FormatMinute(Seconds time)
@@ -87,15 +102,37 @@ std::string FormatMinute(Seconds time)
     return FormatTime(time).substr(0, 16);
 }
 
-std::string FormatDuration(Seconds duration)
+namespace {
+
+void AppendNumber(std::string& out, long long value)
+{
+    char digits[24];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof(digits), value);
+    out.append(digits, end.ptr);
+}
+
+} // namespace
+
+void AppendDuration(std::string& out, Seconds duration)
 {
     const long long hours = duration / 3600, minutes = duration / 60 % 60, seconds = duration % 60;
+    if (hours > 0) {
+        AppendNumber(out, hours);
+        out += " h ";
+    }
+    if (hours > 0 || minutes > 0) {
+        AppendNumber(out, minutes);
+        out += " min ";
+    }
+    AppendNumber(out, seconds);
+    out += " s";
+}
+
+std::string FormatDuration(Seconds duration)
+{
     std::string text;
-    if (hours > 0)
-        text += std::to_string(hours) + " h ";
-    if (hours > 0 || minutes > 0)
-        text += std::to_string(minutes) + " min ";
-    return text + std::to_string(seconds) + " s";
+    AppendDuration(text, duration);
+    return text;
 }
 
 std::optional<Seconds> ParseMinute(const std::string& text)

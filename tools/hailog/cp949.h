@@ -2,10 +2,17 @@
 // Each two-byte character is looked up in a table that the system's own
 // converter fills once (iconv on Linux, MultiByteToWideChar on Windows), so
 // both builds read the same bytes the same way, at the speed of a copy.
+// The log's own form (times, tags, functions, numbers) is ASCII, which 949
+// keeps as it is and never uses inside a character for a digit, a space or
+// a bracket: so lines are read in 949, and only what is shown is decoded.
 #ifndef HAILOG_CP949_H
 #define HAILOG_CP949_H
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace hailog {
 
@@ -22,6 +29,19 @@ bool DecodeCp949(const std::string& cp949, Decoded& out);
 
 // The same, appended to `utf8`; adds the bad bytes to `badBytes`.
 bool AppendCp949(const char* cp949, size_t size, std::string& utf8, size_t& badBytes);
+
+// The same, for text that is known to be 949's.
+void AppendUtf8Of(std::string& utf8, std::string_view cp949);
+std::string Utf8Of(std::string_view cp949);
+
+// How many bytes the character at `at` takes: 2 for a pair that is a
+// character, 1 for anything else (as DecodeCp949 reads it).
+size_t Cp949CharLength(std::string_view cp949, size_t at);
+
+// A block of the log's lines in one pass: the offset of each line feed is
+// noted in `lineEnds`, and the bytes that are not 949 (as DecodeCp949 counts
+// them) are added to `badBytes`. False when the system has no 949 converter.
+bool ScanLogLines(const char* cp949, size_t size, std::vector<std::uint32_t>& lineEnds, size_t& badBytes);
 
 // The system converter's UTF-8 for one two-byte character, or false when the
 // pair is none (cp949_pair_posix.cpp, cp949_pair_win32.cpp). Called only

@@ -17,7 +17,8 @@ bool Earlier(const std::pair<std::uint64_t, Event>& a, const std::pair<std::uint
 size_t BytesOf(const Event& event)
 {
     size_t bytes = sizeof(Event) + sizeof(std::uint64_t) + event.application.size() + event.version.size() +
-                   event.file.size() + event.update.package.size();
+                   event.file.size() + event.update.package.size() +
+                   event.lost.firstFile.size() + event.lost.lastFile.size();
     for (const auto* list : {&event.lines, &event.update.failed, &event.update.closed})
         for (const std::string& text : *list)
             bytes += sizeof(std::string) + text.size();
@@ -121,6 +122,13 @@ void Write(std::FILE* file, std::uint64_t order, const Event& event)
     out.Number(event.update.kept ? 1 : 0);
     out.Number(event.update.moved);
     out.Texts(event.update.closed);
+    out.Number(event.clockLostAtStart ? 1 : 0);
+    out.Number(event.lost.lines);
+    out.Number(event.lost.files);
+    out.Number(event.lost.starts);
+    out.Number(event.lost.unplaced);
+    out.Text(event.lost.firstFile);
+    out.Text(event.lost.lastFile);
     out.Texts(event.lines);
     out.WriteTo(file);
 }
@@ -152,63 +160,87 @@ bool Read(std::FILE* file, std::pair<std::uint64_t, Event>& item)
     event.update.kept = in.Number() != 0;
     event.update.moved = static_cast<int>(in.Number());
     event.update.closed = in.Texts();
+    event.clockLostAtStart = in.Number() != 0;
+    event.lost.lines = in.Number();
+    event.lost.files = in.Number();
+    event.lost.starts = in.Number();
+    event.lost.unplaced = in.Number();
+    event.lost.firstFile = in.Text();
+    event.lost.lastFile = in.Text();
     event.lines = in.Texts();
     return true;
 }
 
-// Most events are a moment with a number: a restart, the navigation
-// application closed or started, a refused build option. They are kept in
-// this fixed form, written and read back a block at a time.
+// Most events are a moment with a number (a restart, the navigation
+// application closed or started, a refused build option) or an ignition-off
+// period. They are kept in this fixed form, written and read back a block
+// at a time.
 struct Compact {
-    Seconds time;
+    Seconds time, end;
     std::uint64_t order;
     std::int32_t number, error;
-    std::uint32_t kind, application;
+    std::uint32_t kind, application, ending;
 };
-
-const char* const kApplications[] = {"", "Hailwire", "Hailfare", "Hailnet", "Hailtrack", "Roadlens"};
-const size_t kApplicationCount = sizeof(kApplications) / sizeof(kApplications[0]);
-
-size_t ApplicationIndex(const std::string& name)
-{
-    for (size_t i = 0; i < kApplicationCount; ++i)
-        if (name == kApplications[i])
-            return i;
-    return kApplicationCount;
-}
 
 bool FitsCompact(const Event& event)
 {
     const bool moment = event.kind == EventKind::Restart || event.kind == EventKind::NaviClose ||
                         event.kind == EventKind::NaviStart || event.kind == EventKind::BuildOptionFailed;
-    return moment && event.lines.empty() && ApplicationIndex(event.application) < kApplicationCount;
+    const bool period = event.kind == EventKind::IgnitionOff && event.end;
+    return (moment || period) && event.lines.empty() && ApplicationIndex(event.application) < kApplicationCount;
 }
 
-Compact ToCompact(const Event& event, std::uint64_t order)
+Compact ToCompact(const Moment& moment, std::uint64_t order)
 {
-    return Compact{event.time, order, event.number, event.error, static_cast<std::uint32_t>(event.kind),
-                   static_cast<std::uint32_t>(ApplicationIndex(event.application))};
+    return Compact{moment.time,
+                   moment.end,
+                   order,
+                   moment.number,
+                   moment.error,
+                   static_cast<std::uint32_t>(moment.kind),
+                   static_cast<std::uint32_t>(moment.application),
+                   static_cast<std::uint32_t>(moment.ending)};
+}
+
+Moment MomentOf(const Event& event)
+{
+    Moment moment;
+    moment.kind = event.kind;
+    moment.time = event.time;
+    moment.end = event.end.value_or(event.time);
+    moment.ending = event.ending;
+    moment.application = ApplicationIndex(event.application);
+    moment.number = event.number;
+    moment.error = event.error;
+    return moment;
 }
 
 // Fills `event` in place: clearing what is empty costs nothing, a new
 // Event for each of millions of moments would.
 void FromCompact(const Compact& compact, Event& event)
 {
+    const EventKind kind = static_cast<EventKind>(compact.kind);
     event.end.reset();
     event.ending = Ending::LogEnds;
+    if (kind == EventKind::IgnitionOff) {
+        event.end = compact.end;
+        event.ending = static_cast<Ending>(compact.ending);
+    }
     event.count = 0;
     event.version.clear();
     event.startLogged = true;
+    event.clockLostAtStart = false;
     event.file.clear();
     event.update.package.clear();
     event.update.patchList = event.update.kept = false;
     event.update.failed.clear();
     event.update.moved = 0;
     event.update.closed.clear();
+    event.lost = LostClockLines();
     event.lines.clear();
-    event.kind = static_cast<EventKind>(compact.kind);
+    event.kind = kind;
     event.time = compact.time;
-    event.application = kApplications[compact.application];
+    event.application = ApplicationName(static_cast<int>(compact.application));
     event.number = compact.number;
     event.error = compact.error;
 }
@@ -318,21 +350,30 @@ EventStore::~EventStore()
 void EventStore::Add(Event&& event, std::uint64_t order)
 {
     if (FitsCompact(event)) {
-        if (held_->compact.empty())
-            held_->compact.reserve(budget_ / 2 / sizeof(Compact));
-        held_->compact.push_back(ToCompact(event, order));
-        heldBytes_ += sizeof(Compact);
-    } else {
-        heldBytes_ += BytesOf(event);
-        held_->rich.emplace_back(order, std::move(event));
+        AddMoment(MomentOf(event), order);
+        return;
     }
+    heldBytes_ += BytesOf(event);
+    held_->rich.emplace_back(order, std::move(event));
+    if (heldBytes_ > budget_)
+        WriteHeld();
+}
+
+void EventStore::AddMoment(const Moment& moment, std::uint64_t order)
+{
+    if (held_->compact.empty())
+        held_->compact.reserve(budget_ / 2 / sizeof(Compact));
+    held_->compact.push_back(ToCompact(moment, order));
+    heldBytes_ += sizeof(Compact);
     if (heldBytes_ > budget_)
         WriteHeld();
 }
 
 void EventStore::SortHeld()
 {
-    std::sort(held_->compact.begin(), held_->compact.end(), Before);
+    // The reader hands moments on in time order, nearly always.
+    if (!std::is_sorted(held_->compact.begin(), held_->compact.end(), Before))
+        std::sort(held_->compact.begin(), held_->compact.end(), Before);
     std::stable_sort(held_->rich.begin(), held_->rich.end(), Earlier);
 }
 

@@ -18,6 +18,7 @@ public:
     explicit EventStore(size_t memoryBudget = 16 << 20);
     ~EventStore() override;
     void Add(Event&& event, std::uint64_t order) override;
+    void AddMoment(const Moment& moment, std::uint64_t order) override;
     // Every event in time order, ties in the order they were begun in.
     void Visit(const std::function<void(const Event&)>& visit);
 

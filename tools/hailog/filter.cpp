@@ -6,7 +6,7 @@ namespace hailog {
 
 bool Filter::Any() const
 {
-    return !numbers.empty() || !function.empty() || errorsOnly || since || until;
+    return !numbers.empty() || !function.empty() || errorsOnly || window.Any();
 }
 
 bool Filter::Accepts(const LogLine& line) const
@@ -18,12 +18,7 @@ bool Filter::Accepts(const LogLine& line) const
     if (errorsOnly && line.tag != "<E>")
         return false;
     const Seconds first = line.Time();
-    const Seconds last = line.Parsed() ? first : first + 3599;
-    if (since && last < *since)
-        return false;
-    if (until && first > *until + 59)
-        return false;
-    return true;
+    return window.Meets(first, line.Parsed() ? first : first + 3599);
 }
 
 } // namespace hailog

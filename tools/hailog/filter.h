@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "log_line.h"
+#include "time_window.h"
 
 namespace hailog {
 
@@ -14,8 +15,7 @@ struct Filter {
     std::vector<int> numbers;  // any of them
     std::string function;      // "CPatchList::RM", or only "RM"
     bool errorsOnly = false;   // tag <E>
-    std::optional<Seconds> since; // from this minute on
-    std::optional<Seconds> until; // up to the end of this minute
+    TimeWindow window;         // lines from its first second to its last
 
     bool Any() const;
     // A line not in the log's form has no fields: a field test leaves it out,

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "log_stream.h"
+#include "lost_clock.h"
 #include "parallel.h"
 #include "problems.h"
 #include "summary.h"
@@ -14,10 +15,46 @@ namespace fs = std::filesystem;
 namespace hailog {
 namespace {
 
-const char* const kWatched[] = {"Hailwire", "Hailfare", "Hailnet", "Hailtrack"};
+const Seconds kDay = 86400;
+const long long kMinutesADay = kDay / 60;
+
+// Restarts of one application by the minute, over the latest day seen:
+// bounded however fast it restarts.
+class LastDay {
+public:
+    void Add(Seconds time)
+    {
+        const long long minute = time / 60;
+        if (!any_ || minute > latest_) {
+            const long long step = any_ ? std::min(minute - latest_, kMinutesADay) : kMinutesADay;
+            for (long long m = minute - step + 1; m <= minute; ++m)
+                counts_[Slot(m)] = 0;
+            latest_ = minute;
+            any_ = true;
+        }
+        if (minute > latest_ - kMinutesADay)
+            ++counts_[Slot(minute)];
+    }
+    // Restarts in the 24 hours up to `end`.
+    size_t UpTo(Seconds end) const
+    {
+        const long long last = end / 60;
+        size_t total = 0;
+        for (long long m = latest_; any_ && m > latest_ - kMinutesADay; --m)
+            if (m > last - kMinutesADay && m <= last)
+                total += counts_[Slot(m)];
+        return total;
+    }
+
+private:
+    static size_t Slot(long long minute) { return static_cast<size_t>(((minute % kMinutesADay) + kMinutesADay) % kMinutesADay); }
+    std::vector<size_t> counts_ = std::vector<size_t>(kMinutesADay, 0);
+    long long latest_ = 0;
+    bool any_ = false;
+};
 
 // Counts a terminal's events as they are finished; updates finish in the
-// order of the starts they belong to, which the streak needs.
+// order of the starts they belong to, which the streaks need.
 class Counter : public EventSink {
 public:
     explicit Counter(TerminalCounts& counts) : counts_(counts) {}
@@ -25,38 +62,112 @@ public:
     void Add(Event&& event, std::uint64_t) override
     {
         switch (event.kind) {
-        case EventKind::Run:
-            ++counts_.runs;
-            counts_.stopsWithoutClosing += event.ending == Ending::NoEndBanner ? 1 : 0;
-            break;
-        case EventKind::Restart:
-            for (size_t i = 0; i < 4; ++i)
-                counts_.restarts[i] += event.application == kWatched[i] ? 1 : 0;
-            break;
-        case EventKind::Update: CountUpdate(event.update); break;
+        case EventKind::Run: CountRun(event); break;
+        case EventKind::Restart: CountRestart(ApplicationIndex(event.application), event.time); break;
+        case EventKind::Update: CountUpdate(event.time, event.update); break;
         case EventKind::BuildOptionFailed: ++counts_.buildOptionFailed; break;
         case EventKind::NoFile: counts_.hoursWithNoFile += static_cast<size_t>(event.count); break;
+        case EventKind::LogStopped: CountLogStop(event); break;
+        case EventKind::ClockLost:
+            ++counts_.clockLostEpisodes;
+            counts_.lastClockLost = event.end;
+            break;
+        case EventKind::ClockLostLines: counts_.clockLostEpisodes += event.lost.unplaced; break;
         default: break;
         }
     }
 
-private:
-    void CountUpdate(const Update& update)
+    void AddMoment(const Moment& moment, std::uint64_t) override
     {
+        if (moment.kind == EventKind::Restart)
+            CountRestart(moment.application, moment.time);
+        else if (moment.kind == EventKind::BuildOptionFailed)
+            ++counts_.buildOptionFailed;
+    }
+
+    void Finish()
+    {
+        for (size_t i = 0; i < 4; ++i)
+            counts_.restartsLastDay[i] = counts_.lastLine ? lastDay_[i].UpTo(*counts_.lastLine) : 0;
+    }
+
+private:
+    void CountRun(const Event& run)
+    {
+        ++counts_.runs;
+        if (run.ending != Ending::NoEndBanner)
+            return;
+        ++counts_.stopsWithoutClosing;
+        counts_.lastStopWithoutClosing = std::max(counts_.lastStopWithoutClosing.value_or(*run.end), *run.end);
+    }
+
+    void CountRestart(int application, Seconds time)
+    {
+        if (application < 1 || application > 4)
+            return;
+        const size_t i = static_cast<size_t>(application - 1);
+        ++counts_.restarts[i];
+        lastDay_[i].Add(time);
+        counts_.lastRestart[i] = std::max(counts_.lastRestart[i].value_or(time), time);
+    }
+
+    void CountLogStop(const Event& stop)
+    {
+        ++counts_.logStops;
+        counts_.lastLogStop = std::max(counts_.lastLogStop.value_or(stop.time), stop.time);
+    }
+
+    // A package is kept until a start applies it or finds none; a package
+    // left alone (it carries the supervisor) leaves the streak as it is.
+    void CountUpdate(Seconds time, const Update& update)
+    {
+        if (update.package == "none") {
+            current_ = 0;
+            counts_.keptAtLastStart = false;
+            counts_.keptAtTheLastStarts = 0;
+        }
         if (update.package != "found")
             return;
-        if (!update.kept) {
-            ++counts_.updatesApplied;
-            streak_ = 0;
-        } else {
+        if (update.kept) {
             ++counts_.updatesKept;
             counts_.keptInARow = std::max(counts_.keptInARow, ++streak_);
+            ++current_;
+            counts_.lastKept = time;
+        } else {
+            ++counts_.updatesApplied;
+            if (current_ >= 2) {
+                counts_.recoveredStreak = current_;
+                counts_.recoveredAt = time;
+            }
+            streak_ = current_ = 0;
         }
         counts_.keptAtLastStart = update.kept;
+        counts_.keptAtTheLastStarts = current_;
     }
 
     TerminalCounts& counts_;
-    size_t streak_ = 0;
+    size_t streak_ = 0, current_ = 0;
+    LastDay lastDay_[4];
+};
+
+// Passes the lines on to the reader, noting the last whose time is known.
+class Observed : public LineSink {
+public:
+    Observed(LineSink& reader, const TimeWindow& window, std::optional<Seconds>& lastLine)
+        : reader_(reader), window_(window), lastLine_(lastLine)
+    {
+    }
+    void Take(const LogLine& line) override
+    {
+        if (line.Parsed() && !IsClockLostHour(line.hour) && window_.Meets(line.Time(), line.Time()))
+            lastLine_ = std::max(lastLine_.value_or(line.Time()), line.Time());
+        reader_.Take(line);
+    }
+
+private:
+    LineSink& reader_;
+    const TimeWindow& window_;
+    std::optional<Seconds>& lastLine_;
 };
 
 struct Terminal {
@@ -65,17 +176,42 @@ struct Terminal {
     std::vector<std::string> problems;
 };
 
-void ReadTerminal(Terminal& terminal)
+// The last hour logged up to the window's end, and the longest time between
+// two files read.
+void NoteHours(const std::vector<LogFile>& all, const std::vector<LogFile>& read, const TimeWindow& window,
+               TerminalCounts& counts)
+{
+    for (const LogFile& file : all)
+        if (!IsClockLostHour(file.hour) && !(window.until && file.hour > *window.until))
+            counts.lastHour = std::max(counts.lastHour.value_or(file.hour), file.hour);
+    std::optional<Seconds> previous;
+    for (const LogFile& file : read) {
+        if (IsClockLostHour(file.hour))
+            continue;
+        if (previous)
+            counts.longestGap = std::max(counts.longestGap, file.hour - *previous);
+        previous = file.hour;
+    }
+}
+
+void ReadTerminal(Terminal& terminal, const TimeWindow& window)
 {
     Problems problems(terminal.counts.terminal + ": ");
-    std::vector<LogFile> files;
-    FindLogFiles({terminal.folder.string()}, files, problems);
-    terminal.counts.files = files.size();
-    Counter counter(terminal.counts);
-    SummaryReader reader(files, counter, false);
-    ReadInOrder(files, ReadSettings{1, nullptr}, problems, reader);
+    std::vector<LogFile> all;
+    FindLogFiles({terminal.folder.string()}, all, problems);
+    std::vector<LogFile> files = all;
+    KeepFilesMeeting(files, window);
+    TerminalCounts& counts = terminal.counts;
+    counts.files = files.size();
+    NoteHours(all, files, window, counts);
+    counts.noLogFiles = all.empty();
+    Counter counter(counts);
+    SummaryReader reader(files, counter, ReaderSettings{false, window});
+    Observed observed(reader, window, counts.lastLine);
+    ReadInOrder(files, ReadSettings{1, nullptr}, problems, observed);
     reader.Finish();
-    terminal.counts.warnings = static_cast<size_t>(problems.Count());
+    counter.Finish();
+    counts.warnings = static_cast<size_t>(problems.Count());
     terminal.problems = problems.Held();
 }
 
@@ -110,19 +246,7 @@ bool FindTerminals(const std::vector<std::string>& roots, std::vector<Terminal>&
 
 size_t TerminalCounts::Trouble() const
 {
-    return stopsWithoutClosing + Restarts() + updatesKept + buildOptionFailed + hoursWithNoFile;
-}
-
-void SortByTrouble(std::vector<TerminalCounts>& terminals)
-{
-    std::stable_sort(terminals.begin(), terminals.end(), [](const TerminalCounts& a, const TerminalCounts& b) {
-        const size_t visitA = a.NeedsAVisit() ? a.keptInARow : 0, visitB = b.NeedsAVisit() ? b.keptInARow : 0;
-        if (visitA != visitB)
-            return visitA > visitB;
-        if (a.Trouble() != b.Trouble())
-            return a.Trouble() > b.Trouble();
-        return a.terminal < b.terminal;
-    });
+    return stopsWithoutClosing + Restarts() + updatesKept + buildOptionFailed;
 }
 
 int Fleet(const FleetOptions& options)
@@ -138,7 +262,7 @@ int Fleet(const FleetOptions& options)
     size_t warnings = 0;
     const unsigned jobs = std::max(1u, options.jobs);
     RunOrdered(
-        terminals.size(), jobs, 4 * jobs, [&](size_t i) { ReadTerminal(terminals[i]); },
+        terminals.size(), jobs, 4 * jobs, [&](size_t i) { ReadTerminal(terminals[i], options.window); },
         [&](size_t i) {
             if (!terminals[i].problems.empty())
                 progress.Clear();
@@ -149,8 +273,9 @@ int Fleet(const FleetOptions& options)
         });
     progress.Clear();
     std::vector<TerminalCounts> counts;
-    for (const Terminal& terminal : terminals)
-        counts.push_back(terminal.counts);
+    for (Terminal& terminal : terminals)
+        counts.push_back(std::move(terminal.counts));
+    Judge(counts, options);
     SortByTrouble(counts);
     if (options.json)
         WriteFleetJson(counts, std::cout);

@@ -30,7 +30,90 @@ const Column kColumns[] = {
 const char kLegend[] =
     "cut: runs stopped without closing (no end banner); Hailwire .. Hailtrack: restarts;\n"
     "applied, kept: start-up updates; in-a-row: most starts in a row that kept the package;\n"
-    "628: build options refused by the call application; no-file: hours with no file.\n";
+    "628: build options refused by the call application; no-file: hours with no file (parked: no trouble).\n";
+
+std::string Count(long long count, const char* one, const char* many)
+{
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+std::string Silence(long long seconds)
+{
+    return seconds >= 2 * 86400 ? Count(seconds / 86400, "day", "days") : Count(seconds / 3600, "hour", "hours");
+}
+
+// Each reason: its name for a warehouse and its words for an engineer.
+// Adding a reason to the fleet view is a row here.
+struct ReasonRow {
+    Reason reason;
+    const char* name;
+    std::string (*words)(const Finding&);
+};
+
+const ReasonRow kReasons[] = {
+    {Reason::PackageKept, "package_kept",
+     [](const Finding& f) { return "package kept at the last " + Count(f.count, "start", "starts"); }},
+    {Reason::Restarting, "restarting",
+     [](const Finding& f) { return f.application + " restarted " + Count(f.count, "time", "times") + " in the last day"; }},
+    {Reason::StopsWithoutEnd, "stops_without_end_banner",
+     [](const Finding& f) { return "stopped without an end banner " + Count(f.count, "time", "times"); }},
+    {Reason::Silent, "silent",
+     [](const Finding& f) {
+         return f.lastSeen ? "no log for " + Silence(f.count) + " while others report"
+                           : std::string("no log in the period while others report");
+     }},
+    {Reason::LogStopped, "log_stopped",
+     [](const Finding& f) { return "log stopped while running " + Count(f.count, "time", "times"); }},
+    {Reason::EmptyFolder, "empty_folder", [](const Finding&) { return std::string("no log files"); }},
+    {Reason::ClockLost, "clock_lost",
+     [](const Finding& f) { return "clock lost " + Count(f.count, "time", "times"); }},
+};
+
+const ReasonRow& RowOf(Reason reason)
+{
+    for (const ReasonRow& row : kReasons)
+        if (row.reason == reason)
+            return row;
+    return kReasons[0];
+}
+
+// "package kept at the last 3 starts (last 2024-06-03 06:00:01)".
+std::string Said(const Finding& finding)
+{
+    std::string text = RowOf(finding.reason).words(finding);
+    if (finding.lastSeen)
+        text += " (last " + FormatTime(*finding.lastSeen) + ")";
+    return text;
+}
+
+std::string SaidRecovered(const Finding& finding)
+{
+    return "package kept at " + Count(finding.count, "start", "starts") + " in a row, then applied" +
+           (finding.lastSeen ? " (" + FormatTime(*finding.lastSeen) + ")" : std::string());
+}
+
+nlohmann::ordered_json FindingJson(const Finding& finding, const std::string& words)
+{
+    nlohmann::ordered_json object;
+    object["reason"] = RowOf(finding.reason).name;
+    object["last_seen"] =
+        finding.lastSeen ? nlohmann::ordered_json(FormatTime(*finding.lastSeen)) : nlohmann::ordered_json();
+    object["count"] = finding.count;
+    if (!finding.application.empty())
+        object["application"] = finding.application;
+    object["text"] = words;
+    return object;
+}
+
+std::string Verdict(const TerminalCounts& terminal)
+{
+    std::string text;
+    for (const Finding& finding : terminal.findings)
+        text += (text.empty() ? "  needs a visit: " : "; ") + Said(finding);
+    for (const Finding& finding : terminal.recovered)
+        text += (text.empty() ? "  recovered: " : "; recovered: ") + SaidRecovered(finding);
+    return text;
+}
 
 } // namespace
 
@@ -42,8 +125,7 @@ void WriteFleetText(const std::vector<TerminalCounts>& terminals, std::ostream& 
     size_t visits = 0;
     for (const TerminalCounts& terminal : terminals)
         visits += terminal.NeedsAVisit() ? 1 : 0;
-    out << "Terminals read: " << terminals.size() << ", " << visits << " needing a visit (package kept start "
-        << "after start)\n" << kLegend << "\n";
+    out << "Terminals read: " << terminals.size() << ", " << visits << " needing a visit\n" << kLegend << "\n";
     out << std::left << std::setw(static_cast<int>(nameWidth)) << "terminal";
     for (const Column& column : kColumns)
         out << "  " << std::right << std::setw(9) << column.title;
@@ -52,12 +134,7 @@ void WriteFleetText(const std::vector<TerminalCounts>& terminals, std::ostream& 
         out << std::left << std::setw(static_cast<int>(nameWidth)) << terminal.terminal;
         for (const Column& column : kColumns)
             out << "  " << std::right << std::setw(9) << column.value(terminal);
-        if (terminal.NeedsAVisit())
-            out << "  needs a visit: package kept " << terminal.keptInARow << " starts in a row"
-                << (terminal.keptAtLastStart ? ", still kept" : "");
-        if (terminal.files == 0)
-            out << "  no log files";
-        out << "\n";
+        out << Verdict(terminal) << "\n";
     }
 }
 
@@ -81,6 +158,15 @@ void WriteFleetJson(const std::vector<TerminalCounts>& terminals, std::ostream& 
         line["build_option_failed"] = t.buildOptionFailed;
         line["hours_with_no_file"] = t.hoursWithNoFile;
         line["warnings"] = t.warnings;
+        line["last_log"] = t.lastLine ? nlohmann::ordered_json(FormatTime(*t.lastLine)) : nlohmann::ordered_json();
+        line["log_stops"] = t.logStops;
+        line["clock_lost"] = t.clockLostEpisodes;
+        line["reasons"] = nlohmann::ordered_json::array();
+        for (const Finding& finding : t.findings)
+            line["reasons"].push_back(FindingJson(finding, Said(finding)));
+        line["recovered"] = nlohmann::ordered_json::array();
+        for (const Finding& finding : t.recovered)
+            line["recovered"].push_back(FindingJson(finding, SaidRecovered(finding)));
         out << line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
     }
 }

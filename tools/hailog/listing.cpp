@@ -9,6 +9,7 @@
 #include <unistd.h>
 #endif
 
+#include "cp949.h"
 #include "log_stream.h"
 
 namespace hailog {
@@ -23,20 +24,36 @@ public:
     void FileBegins(const LogFile& file) override
     {
         if (!any_)
-            std::cout << "== " << file.path.filename().string() << "\n";
+            shown_ += "== " + file.path.filename().string() + "\n";
     }
     void Take(const LogLine& line) override
     {
-        if (!any_)
-            std::cout << line.raw << "\n";
-        else if (filter_.Accepts(line))
-            std::cout << WithFullTime(line) << "\n";
+        if (!any_) {
+            AppendUtf8Of(shown_, line.raw);
+            shown_ += '\n';
+        } else if (filter_.Accepts(line)) {
+            shown_ += WithFullTime(line);
+            shown_ += '\n';
+        }
+        if (shown_.size() >= 1 << 16)
+            Flush();
     }
-    void FileEnds(const LogFile&) override { std::cout << std::flush; }
+    void FileEnds(const LogFile&) override
+    {
+        Flush();
+        std::cout << std::flush;
+    }
 
 private:
+    void Flush()
+    {
+        std::cout << shown_;
+        shown_.clear();
+    }
+
     const Filter& filter_;
     const bool any_;
+    std::string shown_; // written out in pieces, not a line at a time
 };
 
 int Once(const ListOptions& options, const std::vector<LogFile>& files, Problems& problems)
@@ -69,6 +86,7 @@ int List(const ListOptions& options)
         std::vector<LogFile> files;
         if (!FindLogFiles(options.paths, files, problems))
             return kWillNotWork;
+        KeepFilesMeeting(files, options.filter.window);
         if (files.empty() && !options.follow) {
             if (problems.Count() == 0)
                 std::cerr << "hailog: no log files to read\n";

@@ -39,30 +39,32 @@ std::streamoff BlockEdge(std::ifstream& in, std::streamoff at, std::streamoff si
     return at;
 }
 
-// The CR of every CR LF, and of a CR LF cut after its CR; a CR anywhere
-// else is damage and is shown.
-void DropCarriageReturns(std::string& bytes)
+// Kept between blocks up to this much; a block of a damaged file that grew
+// past it gives its memory back.
+const size_t kMostKept = 4 << 20;
+
+// A line without its line end: the CR of a CR LF (or of one cut after its
+// CR, at the very end) is no part of it; a CR anywhere else is damage, and
+// shown.
+std::string_view Line(const char* bytes, size_t from, size_t to)
 {
-    size_t kept = 0;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        const bool lineEnd = i + 1 == bytes.size() || bytes[i + 1] == '\n';
-        if (bytes[i] != '\r' || !lineEnd)
-            bytes[kept++] = bytes[i];
-    }
-    bytes.resize(kept);
+    if (to > from && bytes[to - 1] == '\r')
+        --to;
+    return std::string_view(bytes + from, to - from);
 }
 
-void SplitLines(const LogFile& file, ParsedBlock& out)
+void SplitLines(const LogFile& file, const char* bytes, size_t size, ParsedBlock& out)
 {
-    const char* text = out.text.data();
-    const size_t size = out.text.size();
-    for (size_t at = 0; at < size;) {
-        const void* feed = std::memchr(text + at, '\n', size - at);
-        const size_t next = feed ? static_cast<size_t>(static_cast<const char*>(feed) - text) : size;
-        out.lines.push_back(ParseLine(std::string_view(text + at, next - at), file.hour));
-        out.unparsed += out.lines.back().Parsed() ? 0 : 1;
-        at = next + 1;
+    out.lines.reserve(out.lineEnds.size() + 1);
+    size_t at = 0;
+    for (const std::uint32_t end : out.lineEnds) {
+        out.lines.push_back(ParseLine(Line(bytes, at, end), file.hour));
+        at = end + 1;
     }
+    if (at < size)
+        out.lines.push_back(ParseLine(Line(bytes, at, size), file.hour));
+    for (const LogLine& line : out.lines)
+        out.unparsed += line.Parsed() ? 0 : 1;
 }
 
 } // namespace
@@ -88,42 +90,84 @@ std::vector<Block> PlanBlocks(const std::vector<LogFile>& files, size_t fileInde
     return blocks;
 }
 
+void ParsedBlock::Reset()
+{
+    if (raw.Capacity() > kMostKept) {
+        raw.Release();
+        std::vector<std::uint32_t>().swap(lineEnds);
+        std::vector<LogLine>().swap(lines);
+    }
+    lineEnds.clear();
+    lines.clear();
+    end = 0;
+    rawBytes = badBytes = unparsed = 0;
+    unfinished = unreadable = noConverter = false;
+}
+
+// A whole file read to its end, however it grew since it was planned, with
+// no seek: most files are one block.
+size_t ReadWhole(std::ifstream& in, std::streamoff planned, Buffer& raw)
+{
+    size_t room = static_cast<size_t>(planned) + 4096, got = 0;
+    for (;;) {
+        char* bytes = raw.Room(room);
+        in.read(bytes + got, static_cast<std::streamsize>(room - got));
+        got += static_cast<size_t>(in.gcount());
+        if (got < room)
+            return got;
+        Buffer larger;
+        std::memcpy(larger.Room(2 * room), bytes, got);
+        raw = std::move(larger);
+        room *= 2;
+    }
+}
+
+// The lines of a block that starts or ends inside the file.
+size_t ReadPart(std::ifstream& in, const Block& block, Buffer& raw, std::streamoff& from)
+{
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    from = BlockEdge(in, block.from, size);
+    const std::streamoff to = block.last ? size : BlockEdge(in, block.to, size);
+    if (to <= from)
+        return 0;
+    char* bytes = raw.Room(static_cast<size_t>(to - from));
+    in.clear();
+    in.seekg(from);
+    in.read(bytes, to - from);
+    return static_cast<size_t>(in.gcount());
+}
+
 void ReadBlock(const LogFile& file, const Block& block, bool holdUnfinished, ParsedBlock& out)
 {
-    out = ParsedBlock();
+    out.Reset();
     std::ifstream in(file.path, std::ios::binary);
     if (!in) {
         out.unreadable = true;
         return;
     }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    const std::streamoff from = BlockEdge(in, block.from, size);
-    const std::streamoff to = block.last ? size : BlockEdge(in, block.to, size);
+    std::streamoff from = 0;
+    size_t got = block.from == 0 && block.last ? ReadWhole(in, block.to, out.raw)
+                                                : ReadPart(in, block, out.raw, from);
     out.end = from;
-    if (to <= from)
+    if (got == 0)
         return;
-    std::string bytes(static_cast<size_t>(to - from), '\0');
-    in.clear();
-    in.seekg(from);
-    in.read(&bytes[0], static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<size_t>(in.gcount()));
-    out.rawBytes = bytes.size();
-    if (block.last && !bytes.empty() && bytes.back() != '\n') {
+    char* bytes = out.raw.Room(got);
+    out.rawBytes = got;
+    if (block.last && got > 0 && bytes[got - 1] != '\n') {
         if (holdUnfinished) {
-            const size_t lastEnd = bytes.rfind('\n');
-            bytes.resize(lastEnd == std::string::npos ? 0 : lastEnd + 1);
+            const size_t lastFeed = std::string_view(bytes, got).rfind('\n');
+            got = lastFeed == std::string_view::npos ? 0 : lastFeed + 1;
         } else {
             out.unfinished = true;
         }
     }
-    out.end = from + static_cast<std::streamoff>(bytes.size());
-    DropCarriageReturns(bytes);
-    if (!AppendCp949(bytes.data(), bytes.size(), out.text, out.badBytes)) {
+    out.end = from + static_cast<std::streamoff>(got);
+    if (!ScanLogLines(bytes, got, out.lineEnds, out.badBytes)) {
         out.noConverter = true;
         return;
     }
-    SplitLines(file, out);
+    SplitLines(file, bytes, got, out);
 }
 
 } // namespace hailog

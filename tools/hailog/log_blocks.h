@@ -4,7 +4,9 @@
 #ifndef HAILOG_LOG_BLOCKS_H
 #define HAILOG_LOG_BLOCKS_H
 
+#include <cstdint>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,8 +22,33 @@ struct Block {
     bool last = false;
 };
 
+// Memory kept from one block to the next: filling it afresh, a page at a
+// time, would cost more than reading.
+class Buffer {
+public:
+    char* Room(size_t size)
+    {
+        if (size > capacity_) {
+            data_.reset(new char[size]);
+            capacity_ = size;
+        }
+        return data_.get();
+    }
+    void Release()
+    {
+        data_.reset();
+        capacity_ = 0;
+    }
+    size_t Capacity() const { return capacity_; }
+
+private:
+    std::unique_ptr<char[]> data_;
+    size_t capacity_ = 0;
+};
+
 struct ParsedBlock {
-    std::string text;            // the decoded lines, which `lines` refer to
+    Buffer raw;                  // the bytes read, in 949, which `lines` refer to
+    std::vector<std::uint32_t> lineEnds;
     std::vector<LogLine> lines;
     std::streamoff end = 0;      // where the lines taken end in the file
     size_t rawBytes = 0;         // bytes read
@@ -30,6 +57,10 @@ struct ParsedBlock {
     bool unfinished = false;     // the file's last line has no line end
     bool unreadable = false;     // the file could not be opened
     bool noConverter = false;    // the system cannot convert 949
+
+    // Empty again, its memory kept for the next block unless a long line
+    // made it large.
+    void Reset();
 };
 
 // About this much of a file is read as one block.
@@ -39,7 +70,7 @@ const std::streamoff kBlockBytes = 1 << 20;
 // file is one empty block.
 std::vector<Block> PlanBlocks(const std::vector<LogFile>& files, size_t fileIndexBase = 0);
 
-// Reads and decodes one block. With `holdUnfinished` a last line without its
+// Reads one block into lines. With `holdUnfinished` a last line without its
 // line end is left out (it is still being written) and `end` stops before it.
 void ReadBlock(const LogFile& file, const Block& block, bool holdUnfinished, ParsedBlock& out);
 

@@ -1,16 +1,28 @@
 #include "log_line.h"
 
-#include <cctype>
+#include "cp949.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace hailog {
 namespace {
 
-bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-bool IsNameChar(char c)
-{
-    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == ':';
-}
+// Letters, digits, '_' and ':' (of "CPatchList::RM"), in ASCII only: a
+// table, since every line's function is read through it.
+struct NameChars {
+    bool of[256] = {};
+    NameChars()
+    {
+        for (int c = 0; c < 256; ++c)
+            of[c] = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
+    }
+};
+const NameChars kNameChars;
+
+bool IsNameChar(char c) { return kNameChars.of[static_cast<unsigned char>(c)]; }
 
 // "NN" below `limit` at `at`.
 int TwoDigits(std::string_view text, size_t at, int limit)
@@ -54,37 +66,61 @@ std::string_view LogLine::ShortFunction() const
     return colons == std::string::npos ? function : function.substr(colons + 2);
 }
 
-LogLine ParseLine(std::string_view utf8, Seconds hour)
+LogLine ParseLine(std::string_view bytes, Seconds hour)
 {
     LogLine line;
     line.hour = hour;
-    line.raw = utf8;
+    line.raw = bytes;
     static const std::string_view kMark = " [K] ";
-    if (utf8.size() < 10 || utf8[2] != ':' || utf8.substr(5, 5) != kMark)
+    if (bytes.size() < 10 || bytes[2] != ':' || bytes.substr(5, 5) != kMark)
         return line;
-    const int minute = TwoDigits(utf8, 0, 60), second = TwoDigits(utf8, 3, 60);
+    const int minute = TwoDigits(bytes, 0, 60), second = TwoDigits(bytes, 3, 60);
     if (minute < 0 || second < 0)
         return line;
     line.minute = minute;
     line.second = second;
     size_t at = 10;
-    const std::string_view tag = utf8.substr(at, 3);
+    const std::string_view tag = bytes.substr(at, 3);
     if (tag == "<I>" || tag == "<E>") {
         line.tag = tag;
         at += 3;
-        if (at < utf8.size() && utf8[at] == ' ')
+        if (at < bytes.size() && bytes[at] == ' ')
             ++at;
     }
-    TakeFunction(utf8, at, line);
-    line.text = utf8.substr(at);
+    TakeFunction(bytes, at, line);
+    line.text = bytes.substr(at);
     return line;
+}
+
+bool IsRule(const LogLine& line)
+{
+    // The log's rules are 63 and 64 long; longer ones are read a piece at a time.
+    static const std::string kRules(128, '#');
+    if (!line.tag.empty() || !line.function.empty() || line.text.empty() || line.text[0] != '#')
+        return false;
+    for (size_t at = 0; at < line.text.size(); at += kRules.size()) {
+        const size_t piece = std::min(kRules.size(), line.text.size() - at);
+        if (std::memcmp(line.text.data() + at, kRules.data(), piece) != 0)
+            return false;
+    }
+    return true;
+}
+
+bool IsStartBanner(const LogLine& line)
+{
+    return line.tag == "<I>" && line.function.empty() && line.text.find("Hailwatch Start") != std::string::npos;
+}
+
+bool IsEndBanner(const LogLine& line)
+{
+    return line.tag == "<I>" && line.function.empty() && line.text.find("Hailwatch End") != std::string::npos;
 }
 
 std::string WithFullTime(const LogLine& line)
 {
     if (!line.Parsed())
-        return FormatTime(line.hour).substr(0, 14) + "??:?? " + std::string(line.raw);
-    return FormatTime(line.Time()) + std::string(line.raw.substr(5));
+        return FormatTime(line.hour).substr(0, 14) + "??:?? " + Utf8Of(line.raw);
+    return FormatTime(line.Time()) + Utf8Of(line.raw.substr(5));
 }
 
 } // namespace hailog

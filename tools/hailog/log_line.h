@@ -15,13 +15,14 @@ struct LogLine {
     Seconds hour = 0;     // the start of the file's hour
     int minute = -1;      // -1: the line is not in the log's form
     int second = -1;
-    // Views into the decoded text the line was read from, which must
-    // outlive the line: a day's lines are never copied one by one.
+    // Views into the bytes the line was read from, in code page 949 (its
+    // form is ASCII), which must outlive the line: a day's lines are never
+    // copied one by one. Utf8Of (cp949.h) decodes what is shown.
     std::string_view tag;      // "<I>", "<E>", or empty
     std::string_view function; // "CheckApp", "CPatchList::RM", or empty
     int number = -1;           // the message's number, -1 when it has none
     std::string_view text;     // the rest of the message
-    std::string_view raw;      // the whole line as it stands, decoded, no line end
+    std::string_view raw;      // the whole line as it stands, no line end
 
     bool Parsed() const { return minute >= 0; }
     // The line's time; the hour's start for a line not in the log's form.
@@ -30,12 +31,19 @@ struct LogLine {
     std::string_view ShortFunction() const;
 };
 
-// `utf8` is one decoded line without its line end; the line refers to it.
-LogLine ParseLine(std::string_view utf8, Seconds hour);
+// `text` is one line without its line end, in 949 (or UTF-8, whose form
+// is the same); the line refers to it.
+LogLine ParseLine(std::string_view text, Seconds hour);
 
-// The line with its full date and time in place of "MM:SS"; a line not in
-// the log's form gets its hour and "??:??".
+// The line, decoded from 949, with its full date and time in place of
+// "MM:SS"; a line not in the log's form gets its hour and "??:??".
 std::string WithFullTime(const LogLine& line);
+
+// The lines of the supervisor's banners: a rule of '#' alone (above and
+// below each banner and ignition line), the start banner, the end banner.
+bool IsRule(const LogLine& line);
+bool IsStartBanner(const LogLine& line);
+bool IsEndBanner(const LogLine& line);
 
 } // namespace hailog
 

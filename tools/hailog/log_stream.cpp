@@ -31,6 +31,8 @@ struct FileTally {
 
 void WarnAbout(const LogFile& file, const FileTally& tally, Problems& problems)
 {
+    if (!tally.unreadable && !tally.unfinished && !tally.noConverter && tally.badBytes == 0 && tally.unparsed == 0)
+        return; // most files: their name is not even worked out
     const std::string name = file.path.filename().string();
     if (tally.unreadable) {
         problems.Warn(file.path.string() + ": cannot be read");
@@ -50,36 +52,69 @@ void WarnAbout(const LogFile& file, const FileTally& tally, Problems& problems)
                       " line(s) not in the log's form, shown as they are");
 }
 
+// Blocks read as one piece of work: a month of small hourly files would
+// otherwise cost the threads more in handing over than in reading.
+struct Batch {
+    size_t first = 0, count = 0;
+};
+
+std::vector<Batch> BatchBlocks(const std::vector<Block>& blocks)
+{
+    std::vector<Batch> batches;
+    std::streamoff bytes = 0;
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        const std::streamoff size = blocks[i].to - blocks[i].from;
+        if (batches.empty() || bytes + size > kBlockBytes) {
+            batches.push_back(Batch{i, 0});
+            bytes = 0;
+        }
+        ++batches.back().count;
+        bytes += size;
+    }
+    return batches;
+}
+
 } // namespace
 
 void ReadInOrder(const std::vector<LogFile>& files, const ReadSettings& settings, Problems& problems,
                  LineSink& sink)
 {
     const std::vector<Block> blocks = PlanBlocks(files);
+    const std::vector<Batch> batches = BatchBlocks(blocks);
     const unsigned jobs = std::max(1u, settings.jobs);
     const size_t window = std::min(kMostAhead, kAheadPerJob * jobs);
-    std::vector<ParsedBlock> slots(window);
+    std::vector<std::vector<ParsedBlock>> slots(window);
     FileTally tally;
+    const auto take = [&](const Block& block, ParsedBlock& parsed) {
+        const LogFile& file = files[block.file];
+        if (block.from == 0)
+            sink.FileBegins(file);
+        for (const LogLine& line : parsed.lines)
+            sink.Take(line);
+        tally.Add(parsed);
+        if (settings.progress)
+            settings.progress->Add(block.last ? 1 : 0, parsed.rawBytes);
+        if (block.last) {
+            sink.FileEnds(file);
+            WarnAbout(file, tally, problems);
+            tally = FileTally();
+        }
+        parsed.Reset(); // its lines refer to memory that the slot's next block uses again
+    };
     RunOrdered(
-        blocks.size(), jobs, window,
-        [&](size_t i) { ReadBlock(files[blocks[i].file], blocks[i], false, slots[i % window]); },
+        batches.size(), jobs, window,
         [&](size_t i) {
-            const Block& block = blocks[i];
-            const LogFile& file = files[block.file];
-            ParsedBlock& parsed = slots[i % window];
-            if (block.from == 0)
-                sink.FileBegins(file);
-            for (const LogLine& line : parsed.lines)
-                sink.Take(line);
-            tally.Add(parsed);
-            if (settings.progress)
-                settings.progress->Add(block.last ? 1 : 0, parsed.rawBytes);
-            if (block.last) {
-                sink.FileEnds(file);
-                WarnAbout(file, tally, problems);
-                tally = FileTally();
+            std::vector<ParsedBlock>& parts = slots[i % window];
+            if (parts.size() < batches[i].count)
+                parts.resize(batches[i].count);
+            for (size_t k = 0; k < batches[i].count; ++k) {
+                const Block& block = blocks[batches[i].first + k];
+                ReadBlock(files[block.file], block, false, parts[k]);
             }
-            parsed = ParsedBlock(); // its memory goes back before the slot is read into again
+        },
+        [&](size_t i) {
+            for (size_t k = 0; k < batches[i].count; ++k)
+                take(blocks[batches[i].first + k], slots[i % window][k]);
         });
 }
 

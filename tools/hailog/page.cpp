@@ -84,11 +84,12 @@ nlohmann::ordered_json Rows(Seconds from, Seconds to)
 
 } // namespace
 
-void WritePage(const Hours& hours, EventStore& events, std::ostream& out)
+void WritePage(const Hours& hours, EventStore& events, const std::string& terminal, std::ostream& out)
 {
-    const Seconds from = hours.first ? *hours.first : 0;
-    const Seconds to = hours.last ? *hours.last + 3600 : from + 3600;
-    const std::string title = "Hailwatch log, " + FormatMinute(from) + " to " + FormatMinute(to - 1);
+    const Seconds from = hours.From();
+    const Seconds to = hours.To() + 1;
+    const std::string title = "Hailwatch log" + (terminal.empty() ? std::string() : " of " + terminal) + ", " +
+                              FormatMinute(from) + " to " + FormatMinute(to - 1);
     PageMarks marks(from);
     TextSummary summary(hours);
     events.Visit([&](const Event& event) {

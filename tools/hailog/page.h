@@ -9,12 +9,14 @@
 #define HAILOG_PAGE_H
 
 #include <ostream>
+#include <string>
 
 #include "event_store.h"
 
 namespace hailog {
 
-void WritePage(const Hours& hours, EventStore& events, std::ostream& out);
+// `terminal` names the terminal in the title and heading; empty: none.
+void WritePage(const Hours& hours, EventStore& events, const std::string& terminal, std::ostream& out);
 
 } // namespace hailog
 

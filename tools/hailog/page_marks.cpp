@@ -59,13 +59,19 @@ void PageMarks::Add(const Event& event)
     case EventKind::NaviClose: AddMark(kRoadlens, kNaviClose, event.time, event); break;
     case EventKind::NaviStart: AddMark(kRoadlens, kNaviStart, event.time, event); break;
     case EventKind::Update: {
+        // Every start writes the update's lines; only a package makes it one.
+        if (event.update.package == "none")
+            break;
         const bool failed = !event.update.failed.empty() || event.update.kept;
         AddMark(kUpdates, failed ? kUpdateFailed : kUpdate, event.time, event);
         break;
     }
     case EventKind::BuildOptionFailed: AddMark(kSupervisor, kBuildOption, event.time, event); break;
     case EventKind::NoFile: AddBar(kBackground, kNoFile, event.time, end, event); break;
-    case EventKind::Unparsed: break;
+    case EventKind::Unparsed:
+    case EventKind::LogStopped:
+    case EventKind::ClockLost:
+    case EventKind::ClockLostLines: break;
     }
     CoarsenIfFull();
 }

@@ -4,6 +4,9 @@
 #include <cctype>
 #include <set>
 
+#include "cp949.h"
+#include "lost_clock.h"
+
 namespace hailog {
 namespace {
 
@@ -13,13 +16,36 @@ const size_t kLinesPerUpdate = 40;
 const char kPackage[] = "\\SDMMC\\AirUpdate\\";
 const char kPatchList[] = "\\SDMMC\\AirUpdate\\patch_list.txt";
 
-// Ties of time keep this order: the reader's events, the hours with no file,
-// then the lines not in the log's form.
+// Ties of time keep this order: the reader's events, the lines logged with
+// the clock lost, the hours with no file, then the lines not in the log's
+// form.
+const std::uint64_t kClockLostOrder = std::uint64_t(1) << 60;
 const std::uint64_t kNoFileOrder = std::uint64_t(1) << 61;
 const std::uint64_t kUnparsedOrder = std::uint64_t(1) << 62;
 const size_t kUnparsedLinesShown = 5;
 
-bool Contains(std::string_view text, const char* what) { return text.find(what) != std::string_view::npos; }
+// A run whose log has no file for more hours than this while the ignition
+// is on, and then goes on without a start, stopped logging: a quiet hour
+// (nothing missing, nothing switched) writes no file either.
+const Seconds kQuietHours = 1;
+
+const char* const kApplications[kApplicationCount] = {"", "Hailwire", "Hailfare", "Hailnet", "Hailtrack",
+                                                       "Roadlens"};
+const int kHailnet = 3, kRoadlens = 5;
+// Compared with every line's function: views, not C strings.
+const std::string_view kCheckApp = "CheckApp", kRunNaviApp = "RunNaviApp";
+
+// 1 .. 4 for the applications CheckApp restarts, in ApplicationName's order.
+int ApplicationIndexOfRestart(int number)
+{
+    switch (number) {
+    case 409: return 1;
+    case 417: return 2;
+    case 425: return 3;
+    case 434: return 4;
+    default: return 0;
+    }
+}
 
 bool ContainsIgnoringCase(std::string_view text, std::string_view what)
 {
@@ -28,27 +54,32 @@ bool ContainsIgnoringCase(std::string_view text, std::string_view what)
            }) != text.end();
 }
 
-bool IsRule(const LogLine& line)
+// Labels of the update's messages, in code page 949 as the terminal writes
+// them: the update's lines are read without decoding, however many a
+// package makes.
+const std::string_view kResultLabel = "\xB0\xE1\xB0\xFA";        // 결과
+const std::string_view kSourceLabel = "Src\xC6\xC4\xC0\xCF";     // Src파일
+const std::string_view kClosedLabel = "\xC1\xBE\xB7\xE1 \xC0\xA9\xB5\xB5\xBF\xEC\xC0\xCC\xB8\xA7"; // 종료 윈도우이름
+
+// The text between "label[" and the next "]", the label found where a
+// character starts (a pair's second byte can look like the first of another).
+std::string_view Bracketed(std::string_view text, std::string_view label)
 {
-    return line.tag.empty() && line.function.empty() && !line.text.empty() &&
-           line.text.find_first_not_of('#') == std::string::npos;
+    for (size_t at = 0; at < text.size(); at += Cp949CharLength(text, at)) {
+        if (text.compare(at, label.size(), label) != 0 || at + label.size() >= text.size() ||
+            text[at + label.size()] != '[')
+            continue;
+        const size_t from = at + label.size() + 1;
+        const size_t close = text.find(']', from);
+        return close == std::string_view::npos ? std::string_view() : text.substr(from, close - from);
+    }
+    return std::string_view();
 }
 
-// The text between "label[" and the next "]".
-std::string Bracketed(std::string_view text, const std::string& label)
+bool IsVersion(const LogLine& line)
 {
-    const size_t open = text.find(label + "[");
-    if (open == std::string_view::npos)
-        return std::string();
-    const size_t from = open + label.size() + 1;
-    const size_t close = text.find(']', from);
-    return close == std::string_view::npos ? std::string() : std::string(text.substr(from, close - from));
-}
-
-std::string FileNameOfHour(Seconds hour)
-{
-    const std::string t = FormatTime(hour);
-    return "hailwatch-" + t.substr(0, 4) + t.substr(5, 2) + t.substr(8, 2) + t.substr(11, 2) + ".log";
+    return line.function.empty() && line.tag == "<I>" && line.text.size() > 1 && line.text[0] == 'V' &&
+           std::isdigit(static_cast<unsigned char>(line.text[1]));
 }
 
 } // namespace
@@ -61,38 +92,37 @@ struct Open {
 
 class SummaryReader::Events {
 public:
-    Events(const std::vector<LogFile>& files, EventSink& sink, bool keepLines)
-        : files_(files), sink_(sink), keepLines_(keepLines)
+    Events(const std::vector<LogFile>& files, EventSink& sink, const ReaderSettings& settings)
+        : files_(files), sink_(sink), keepLines_(settings.keepLines), window_(settings.window)
     {
     }
 
     void Take(const LogLine& line)
     {
+        if (IsClockLostHour(line.hour)) {
+            lost_.Take(line);
+            if (!line.Parsed())
+                CountUnparsed(line);
+            return;
+        }
+        if (!InWindow(line))
+            return;
         if (!line.Parsed()) {
             CountUnparsed(line);
             return;
         }
-        if (!run_ && !outsideRuns_ && !IsRule(line))
+        const bool rule = IsRule(line), start = !rule && IsStartBanner(line);
+        if (!rule && !start)
+            NoteAGap(line);
+        if (!run_ && !outsideRuns_ && !rule)
             outsideRuns_ = line.Time();
-        if (line.tag == "<I>" && line.function.empty() && Contains(line.text, "Hailwatch Start"))
-            OnStart(line);
-        else if (line.tag == "<I>" && line.function.empty() && Contains(line.text, "Hailwatch End"))
-            OnEnd(line);
-        else if (line.function.empty() && line.text.rfind("WM_POWER_MODE_CHANGE ", 0) == 0)
-            OnIgnition(line);
-        else if (line.function.empty() && line.tag == "<I>" && line.text.size() > 1 && line.text[0] == 'V' &&
-                 std::isdigit(static_cast<unsigned char>(line.text[1])))
-            OnVersion(line);
-        else if (line.function == "CheckApp" && ApplicationOfRestart(line.number))
-            Emit(Make(EventKind::Restart, line, ApplicationOfRestart(line.number)));
-        else if (line.function == "RunNaviApp" && (line.number == 481 || line.number == 490))
-            Emit(Make(line.number == 481 ? EventKind::NaviClose : EventKind::NaviStart, line, "Roadlens"));
-        else if (line.function == "ReqBuildOption" && line.number == 628)
-            OnBuildOptionFailed(line);
-        else if (line.function.rfind("CPatchList::", 0) == 0)
-            OnUpdateLine(line);
-        if (!IsRule(line))
+        if (!rule)
+            Dispatch(line, start);
+        if (!rule) {
             last_ = line.Time();
+            lastHour_ = line.hour;
+            anyLine_ = true;
+        }
     }
 
     void Finish()
@@ -100,15 +130,50 @@ public:
         if (run_)
             Close(run_, last_, Ending::LogEnds);
         if (off_)
-            Close(off_, last_, Ending::LogEnds);
+            CloseOff(last_, Ending::LogEnds);
         FinishUpdate();
         AddHoursWithNoFile();
         if (unparsed_)
             sink_.Add(std::move(unparsed_->event), unparsed_->order);
         unparsed_.reset();
+        // Through a window, episodes outside it are not looked for.
+        if (lost_.Any())
+            sink_.Add(lost_.ToEvent(window_.Any() ? lost_.Episodes() : placed_), kClockLostOrder);
     }
 
 private:
+    bool InWindow(const LogLine& line) const
+    {
+        return line.Parsed() ? window_.Meets(line.Time(), line.Time()) : window_.Meets(line.hour, line.hour + 3599);
+    }
+
+    void Dispatch(const LogLine& line, bool start)
+    {
+        if (line.function.empty())
+            DispatchUnnamed(line, start);
+        else if (line.function == kCheckApp && ApplicationOfRestart(line.number))
+            EmitMoment(EventKind::Restart, line, ApplicationIndexOfRestart(line.number));
+        else if (line.function == kRunNaviApp && (line.number == 481 || line.number == 490))
+            EmitMoment(line.number == 481 ? EventKind::NaviClose : EventKind::NaviStart, line, kRoadlens);
+        else if (line.function == "ReqBuildOption" && line.number == 628)
+            OnBuildOptionFailed(line);
+        else if (line.function.rfind("CPatchList::", 0) == 0)
+            OnUpdateLine(line);
+    }
+
+    // The lines that depart from "Function[number]": banners, ignition, version.
+    void DispatchUnnamed(const LogLine& line, bool start)
+    {
+        if (start)
+            OnStart(line);
+        else if (IsEndBanner(line))
+            OnEnd(line);
+        else if (line.text.rfind("WM_POWER_MODE_CHANGE ", 0) == 0)
+            OnIgnition(line);
+        else if (IsVersion(line))
+            OnVersion(line);
+    }
+
     Event Make(EventKind kind, const LogLine& line, const std::string& application = std::string())
     {
         Event event;
@@ -117,11 +182,30 @@ private:
         event.application = application;
         event.number = line.number;
         if (keepLines_)
-            event.lines.emplace_back(line.raw);
+            event.lines.push_back(Utf8Of(line.raw));
         return event;
     }
 
     void Emit(Event&& event) { sink_.Add(std::move(event), order_++); }
+
+    // Restarts and the navigation application: the most frequent events,
+    // handed on without an Event unless their line is kept.
+    void EmitMoment(EventKind kind, const LogLine& line, int application, int error = 0)
+    {
+        if (keepLines_) {
+            Event event = Make(kind, line, ApplicationName(application));
+            event.error = error;
+            Emit(std::move(event));
+            return;
+        }
+        Moment moment;
+        moment.kind = kind;
+        moment.time = line.Time();
+        moment.application = application;
+        moment.number = line.number;
+        moment.error = error;
+        sink_.AddMoment(moment, order_++);
+    }
 
     void Begin(std::optional<Open>& slot, Event&& event)
     {
@@ -138,10 +222,70 @@ private:
         slot.reset();
     }
 
+    // The ignition-off period: a moment with an end, or an Event when its
+    // lines are kept (a loose ignition wire makes millions).
+    void CloseOff(Seconds end, Ending ending)
+    {
+        if (off_->event) {
+            off_->event->end = std::max(end, off_->time);
+            off_->event->ending = ending;
+            sink_.Add(std::move(*off_->event), off_->order);
+        } else {
+            Moment moment;
+            moment.kind = EventKind::IgnitionOff;
+            moment.time = off_->time;
+            moment.end = std::max(end, off_->time);
+            moment.ending = ending;
+            sink_.AddMoment(moment, off_->order);
+        }
+        off_.reset();
+    }
+
     void AddLine(Event& event, const LogLine& line)
     {
         if (keepLines_)
-            event.lines.emplace_back(line.raw);
+            event.lines.push_back(Utf8Of(line.raw));
+    }
+
+    // A line that is no start: while no run is open and a start logged with
+    // the clock lost is still to be placed, that start carrying on once the
+    // clock was set; in a run, after hours with no file, the log that
+    // stopped while the supervisor ran. (A start with the clock lost after a
+    // power cut looks like the second, and is left unplaced.)
+    void NoteAGap(const LogLine& line)
+    {
+        if (!run_ && placed_ < lost_.Episodes()) {
+            CarryOnAfterTheClockLost(line);
+            return;
+        }
+        if (run_ && !off_ && anyLine_ && line.hour - lastHour_ > (kQuietHours + 1) * 3600) {
+            Event stopped = Make(EventKind::LogStopped, line);
+            stopped.time = last_;
+            stopped.end = line.Time();
+            stopped.count = static_cast<int>((line.hour - lastHour_) / 3600 - 1);
+            Emit(std::move(stopped));
+        }
+    }
+
+    // The supervisor started with the clock lost and logged at the default
+    // date; now the clock is set and its run goes on here.
+    void CarryOnAfterTheClockLost(const LogLine& line)
+    {
+        if (off_)
+            CloseOff(line.Time(), Ending::NextStart);
+        FinishUpdate();
+        Event lost;
+        lost.kind = EventKind::ClockLost;
+        lost.time = anyLine_ ? last_ : line.Time();
+        lost.end = line.Time();
+        lost.startLogged = anyLine_;
+        Emit(std::move(lost));
+        ++placed_;
+        Event run = Make(EventKind::Run, line);
+        run.startLogged = false;
+        run.clockLostAtStart = true;
+        Begin(run_, std::move(run));
+        outsideRuns_.reset();
     }
 
     void OnStart(const LogLine& line)
@@ -149,7 +293,7 @@ private:
         if (run_)
             Close(run_, last_, Ending::NoEndBanner);
         if (off_)
-            Close(off_, line.Time(), Ending::NextStart);
+            CloseOff(line.Time(), Ending::NextStart);
         FinishUpdate();
         Begin(run_, Make(EventKind::Run, line));
         outsideRuns_.reset();
@@ -176,27 +320,30 @@ private:
     void OnVersion(const LogLine& line)
     {
         if (run_)
-            run_->event.version = std::string(line.text.substr(1));
+            run_->event.version = Utf8Of(line.text.substr(1));
     }
 
     void OnIgnition(const LogLine& line)
     {
         const bool off = line.text.rfind("WM_POWER_MODE_CHANGE ACC OFF", 0) == 0;
         if (off && !off_) {
-            Begin(off_, Make(EventKind::IgnitionOff, line));
+            off_ = OpenOff{line.Time(), order_++, std::nullopt};
+            if (keepLines_)
+                off_->event = Make(EventKind::IgnitionOff, line);
         } else if (!off && off_) {
-            AddLine(off_->event, line);
-            Close(off_, line.Time(), Ending::AccOn);
+            if (off_->event)
+                AddLine(*off_->event, line);
+            CloseOff(line.Time(), Ending::AccOn);
         }
     }
 
     void OnBuildOptionFailed(const LogLine& line)
     {
-        Event event = Make(EventKind::BuildOptionFailed, line, "Hailnet");
-        const std::string error = Bracketed(line.text, "Error");
+        const std::string error(Bracketed(line.text, "Error"));
+        int code = 0;
         if (!error.empty() && error.size() < 10 && error.find_first_not_of("-0123456789") == std::string::npos)
-            event.error = std::stoi(error);
-        Emit(std::move(event));
+            code = std::stoi(error);
+        EmitMoment(EventKind::BuildOptionFailed, line, kHailnet, code);
     }
 
     // Every CPatchList message comes from the start-up update, the one
@@ -213,7 +360,8 @@ private:
         Update& update = event.update;
         if (event.lines.size() < kLinesPerUpdate)
             AddLine(event, line);
-        const std::string result = Bracketed(line.text, "결과");
+        const std::string_view text = line.text, message = line.raw.substr(10);
+        const std::string_view result = Bracketed(text, kResultLabel);
         if (line.function == "CPatchList::IsFolderFiles" && line.number == 425 && !sawFolderTest_) {
             sawFolderTest_ = true;
             update.package = result == "File" ? "found" : "none";
@@ -221,24 +369,24 @@ private:
         } else if (line.function == "CPatchList::SearchPatchListFiles" && line.number == 585) {
             update.patchList = false;
         } else if (line.function == "CPatchList::RM" && (line.number == 764 || line.number == 739) &&
-                   ContainsIgnoringCase(line.text, kPatchList)) {
+                   ContainsIgnoringCase(text, kPatchList)) {
             listDeleted_ = true;
             if (result == "0")
-                update.failed.emplace_back(line.raw.substr(10));
+                update.failed.push_back(Utf8Of(message));
         } else if (line.function == "CPatchList::CP" && line.number == 858) {
             if (result == "1") {
                 ++update.moved;
             } else {
-                update.failed.emplace_back(line.raw.substr(10));
-                filesLeft_ = filesLeft_ || ContainsIgnoringCase(Bracketed(line.text, "Src파일"), kPackage);
+                update.failed.push_back(Utf8Of(message));
+                filesLeft_ = filesLeft_ || ContainsIgnoringCase(Bracketed(text, kSourceLabel), kPackage);
             }
         } else if (((line.function == "CPatchList::RM" && line.number == 764) ||
                     (line.function == "CPatchList::MKDIR" && line.number == 806) ||
                     (line.function == "CPatchList::RUN" && line.number == 724)) &&
                    result == "0") {
-            update.failed.emplace_back(line.raw.substr(10));
+            update.failed.push_back(Utf8Of(message));
         } else if (line.function == "CPatchList::KILL" && line.number == 711) {
-            update.closed.push_back(Bracketed(line.text, "종료 윈도우이름"));
+            update.closed.push_back(Utf8Of(Bracketed(text, kClosedLabel)));
         }
     }
 
@@ -272,7 +420,7 @@ private:
         }
         ++unparsed_->event.count;
         if (unparsed_->event.lines.size() < kUnparsedLinesShown)
-            unparsed_->event.lines.emplace_back(line.raw);
+            unparsed_->event.lines.push_back(Utf8Of(line.raw));
     }
 
     void AddHoursWithNoFile()
@@ -281,6 +429,8 @@ private:
         Seconds previous = 0;
         bool any = false;
         for (const LogFile& file : files_) {
+            if (IsClockLostHour(file.hour))
+                continue;
             if (any && file.hour - previous > 3600) {
                 Event gap;
                 gap.kind = EventKind::NoFile;
@@ -297,15 +447,25 @@ private:
     const std::vector<LogFile>& files_;
     EventSink& sink_;
     const bool keepLines_;
+    const TimeWindow window_;
     std::uint64_t order_ = 0, unparsedGroups_ = 0;
-    std::optional<Open> run_, off_, update_, unparsed_;
-    Seconds last_ = 0;
+    struct OpenOff {
+        Seconds time;
+        std::uint64_t order;
+        std::optional<Event> event; // when its lines are kept
+    };
+    std::optional<Open> run_, update_, unparsed_;
+    std::optional<OpenOff> off_;
+    Seconds last_ = 0, lastHour_ = 0; // the last line that is no rule, and its file's hour
+    bool anyLine_ = false;
     std::optional<Seconds> outsideRuns_; // the first line seen while no run was open
     bool sawFolderTest_ = false, listDeleted_ = false, filesLeft_ = false;
+    LostClockTally lost_;
+    long long placed_ = 0; // episodes of the lost clock placed so far
 };
 
-SummaryReader::SummaryReader(const std::vector<LogFile>& files, EventSink& sink, bool keepLines)
-    : events_(new Events(files, sink, keepLines))
+SummaryReader::SummaryReader(const std::vector<LogFile>& files, EventSink& sink, const ReaderSettings& settings)
+    : events_(new Events(files, sink, settings))
 {
 }
 
@@ -315,15 +475,58 @@ void SummaryReader::Take(const LogLine& line) { events_->Take(line); }
 
 void SummaryReader::Finish() { events_->Finish(); }
 
-Hours HoursOf(const std::vector<LogFile>& files)
+Hours HoursOf(const std::vector<LogFile>& files, const TimeWindow& window)
 {
     Hours hours;
     hours.files = files.size();
+    hours.window = window;
     for (const LogFile& file : files) {
+        if (IsClockLostHour(file.hour))
+            continue;
         hours.first = hours.first ? std::min(*hours.first, file.hour) : file.hour;
         hours.last = hours.last ? std::max(*hours.last, file.hour) : file.hour;
     }
     return hours;
+}
+
+Seconds Hours::From() const
+{
+    const Seconds from = first ? *first : 0;
+    return window.since ? std::max(from, *window.since) : from;
+}
+
+Seconds Hours::To() const
+{
+    const Seconds to = last ? *last + 3599 : From() + 3599;
+    return window.until ? std::min(to, *window.until) : to;
+}
+
+const char* ApplicationName(int index)
+{
+    return index >= 0 && index < kApplicationCount ? kApplications[index] : "";
+}
+
+int ApplicationIndex(const std::string& name)
+{
+    for (int i = 0; i < kApplicationCount; ++i)
+        if (name == kApplications[i])
+            return i;
+    return kApplicationCount;
+}
+
+Event EventOf(const Moment& moment)
+{
+    Event event;
+    event.kind = moment.kind;
+    event.time = moment.time;
+    if (moment.kind == EventKind::IgnitionOff) {
+        event.end = moment.end;
+        event.ending = moment.ending;
+    }
+    event.application = ApplicationName(moment.application);
+    event.number = moment.kind == EventKind::IgnitionOff ? -1 : moment.number;
+    event.error = moment.error;
+    return event;
 }
 
 const char* ApplicationOfRestart(int number)
@@ -345,6 +548,12 @@ const char* RoleOfApplication(const std::string& title)
     if (title == "Hailtrack") return "DTG";
     if (title == "Roadlens") return "navigation";
     return "";
+}
+
+std::string FileNameOfHour(Seconds hour)
+{
+    const std::string t = FormatTime(hour);
+    return "hailwatch-" + t.substr(0, 4) + t.substr(5, 2) + t.substr(8, 2) + t.substr(11, 2) + ".log";
 }
 
 namespace {
@@ -374,7 +583,9 @@ private:
 Summary Summarise(const std::vector<LogFile>& files, const std::vector<LogLine>& lines, bool keepLines)
 {
     Collected collected;
-    SummaryReader reader(files, collected, keepLines);
+    ReaderSettings settings;
+    settings.keepLines = keepLines;
+    SummaryReader reader(files, collected, settings);
     for (const LogLine& line : lines)
         reader.Take(line);
     reader.Finish();

@@ -22,6 +22,18 @@ void AddPeriod(const Event& event, nlohmann::ordered_json& object)
     object["ended"] = EndingName(event.ending);
 }
 
+// Their times are the lost clock's, as logged.
+void AddLostLines(const Event& event, nlohmann::ordered_json& object)
+{
+    object["end"] = FormatTime(*event.end);
+    object["lines"] = event.lost.lines;
+    object["files"] = event.lost.files;
+    object["first_file"] = event.lost.firstFile;
+    object["last_file"] = event.lost.lastFile;
+    object["starts"] = event.lost.starts;
+    object["not_placed"] = event.lost.unplaced;
+}
+
 } // namespace
 
 const char* KindName(EventKind kind)
@@ -36,6 +48,9 @@ const char* KindName(EventKind kind)
     case EventKind::BuildOptionFailed: return "build_option_failed";
     case EventKind::NoFile: return "no_file";
     case EventKind::Unparsed: return "unparsed";
+    case EventKind::LogStopped: return "log_stopped";
+    case EventKind::ClockLost: return "clock_lost";
+    case EventKind::ClockLostLines: return "clock_lost_lines";
     }
     return "";
 }
@@ -50,6 +65,8 @@ nlohmann::ordered_json EventToJson(const Event& event, bool withLines)
         AddPeriod(event, object);
         object["version"] = event.version;
         object["start_logged"] = event.startLogged;
+        if (event.clockLostAtStart)
+            object["clock_lost_at_start"] = true;
         break;
     case EventKind::IgnitionOff: AddPeriod(event, object); break;
     case EventKind::Restart:
@@ -79,6 +96,16 @@ nlohmann::ordered_json EventToJson(const Event& event, bool withLines)
         object["file"] = event.file;
         object["count"] = event.count;
         break;
+    case EventKind::LogStopped:
+        object["end"] = FormatTime(*event.end);
+        object["duration"] = *event.end - event.time;
+        object["hours"] = event.count;
+        break;
+    case EventKind::ClockLost:
+        object["end"] = FormatTime(*event.end);
+        object["from_known"] = event.startLogged;
+        break;
+    case EventKind::ClockLostLines: AddLostLines(event, object); break;
     }
     if (withLines)
         object["lines"] = event.lines;

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <memory>
 #include <ostream>
 
 #include "spill.h"
@@ -14,18 +15,35 @@ namespace hailog {
 
 // The aligned text, built from events in time order: each part is kept (in
 // memory, or a temporary file when long) until all are written in turn.
-class TextSummary {
+// Each part takes its events in the order the reader finishes them, which
+// is their time order, so the reader can feed it straight.
+class TextSummary : public EventSink {
 public:
-    explicit TextSummary(const Hours& hours);
+    // `allRestarts`: every restart's time, where more than a few are
+    // otherwise folded into their count, first, last and busiest hour.
+    explicit TextSummary(const Hours& hours, bool allRestarts = false);
+    ~TextSummary() override;
     void Add(const Event& event);
+    void Add(Event&& event, std::uint64_t) override { Add(static_cast<const Event&>(event)); }
+    void AddMoment(const Moment& moment, std::uint64_t) override;
     void Write(std::ostream& out);
 
 private:
+    class Restarts;
     void Section(std::ostream& out, const char* title, Spill& lines);
+    template <typename Format>
+    void RecordSection(std::ostream& out, const char* title, Spill& records, const Format& format);
     void WriteRestarts(std::ostream& out);
+    void WriteClockLost(std::ostream& out);
+    void AddIgnitionOff(Seconds time, Seconds end, Ending ending);
+    void AddNavigation(EventKind kind, Seconds time);
+    void AddBuildOption(Seconds time, int error);
 
     Hours hours_;
-    Spill runs_, restarts_[4], ignition_, navigation_, updates_, buildOption_, noFile_, unparsed_;
+    std::unique_ptr<Restarts> restarts_[4];
+    Spill runs_, updates_, noFile_, stopped_, clockLost_, unparsed_;
+    Spill ignition_, navigation_, buildOption_; // records, as text only when written
+    std::string lostLines_; // what the lines logged with the clock lost were
 };
 
 void WriteText(const Summary& summary, std::ostream& out);
