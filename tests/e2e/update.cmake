@@ -5,6 +5,7 @@ hailwatch_e2e_test(e2e_update_failed_copy update_failed_copy.sh)
 hailwatch_e2e_test(e2e_update_safety update_safety.sh)
 hailwatch_e2e_test(e2e_update_unreadable_list update_unreadable_list.sh)
 hailwatch_e2e_test(e2e_update_kept_refill update_kept_refill.sh)
+hailwatch_e2e_test(e2e_update_own_files update_own_files.sh)
 # Signed packages need the Linux hailpatch for the key and the signature.
 hailwatch_e2e_test(e2e_update_signed update_signed.sh)
 set_property(TEST e2e_update_signed APPEND PROPERTY ENVIRONMENT
