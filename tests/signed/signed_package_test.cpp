@@ -82,7 +82,7 @@ public:
     void Sign(const char* key = "fleet.key")
     {
         std::string error;
-        ASSERT_TRUE(SignPackage(Package(), Key(key), &error)) << error;
+        ASSERT_TRUE(SignPackage(Package(), Key(key), 1, &error)) << error;
     }
     void HoldKey() { fs::copy_file(Key("fleet.pub"), Hailnet() / "update.pub"); }
 

@@ -121,10 +121,14 @@ void PrintPlan(const PackagePlan& plan)
 int SignMadePackage(const MakeOptions& options)
 {
     std::string error;
-    if (!SignPackage(options.output, options.signingKey, &error)) {
+    unsigned long sequence = 0;
+    if (!ChooseSequence(options.sequenceAfter, &sequence, &error) ||
+        !SignPackage(options.output, options.signingKey, sequence, &error)) {
         Complain(error);
         return kStatusWillNotWork;
     }
+    std::cout << "signed with " << DisplayName(options.signingKey) << "; sequence number "
+              << sequence << "\n";
     fs::path publicKey = options.signingKey;
     publicKey.replace_extension(".pub");
     std::error_code ec;
