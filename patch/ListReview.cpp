@@ -56,6 +56,23 @@ static void MarkFolderFiles(PackageScan* contents, const char* folder)
     }
 }
 
+/* A cut in the middle of a copy line leaves it still to run, yet the move
+ * may have gone through: the copy is made before the source is deleted, so
+ * a source gone with its copy whole at the destination was moved by it. */
+static void MarkMovedBeforeCut(PackageScan* contents, const PatchLine& line)
+{
+    char relative[PATCH_PATH_SIZE];
+    if (PlaceInFolder(line.source, contents->packageFolder, relative, sizeof(relative)) !=
+        PLACE_INSIDE) {
+        return;
+    }
+    int index = FindManifestEntry(contents->entries, contents->count, relative);
+    if (index >= 0 && !contents->present[index] &&
+        HasEntryContents(line.destination, contents->entries[index])) {
+        contents->mayBeAbsent[index] = 1;
+    }
+}
+
 static void MarkLineEffect(PackageScan* contents, const PatchLine& line)
 {
     char relative[PATCH_PATH_SIZE];
@@ -91,6 +108,8 @@ PackageFault ReviewPackageList(PackageScan* contents, const char* listPath,
             fault = SetPackageFault(contents, PACKAGE_FOREIGN_COPY, parsed.source);
         } else if (done != NULL && !IsLineDue(done, reader.number, isCopy)) {
             MarkLineEffect(contents, parsed);
+        } else if (done != NULL && isCopy) {
+            MarkMovedBeforeCut(contents, parsed);
         }
     }
     fclose(list);

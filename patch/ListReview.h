@@ -13,7 +13,9 @@
  * PACKAGE_FOREIGN_COPY naming the first that is not. With `done` not NULL,
  * marks in contents->mayBeAbsent every entry that a line `done` counts as
  * run has moved (CP), deleted (RM, and the RM a MKDIR makes first) or
- * emptied from its folder (RMDIR). */
+ * emptied from its folder (RMDIR), and every entry that a copy line still
+ * to run finds whole at its destination (a cut between the move and the
+ * record's write). */
 PackageFault ReviewPackageList(PackageScan* contents, const char* listPath,
                                const ListProgress* done);
 
