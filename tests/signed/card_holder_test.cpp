@@ -255,6 +255,27 @@ TEST_F(CardHolderTest, AResumedPackageMustHoldWhatItsRemainingLinesNeed)
     }
 }
 
+// Once a begun package's list has run to its end, the list is not run
+// again: put back on the card after a start whose bulk move was kept (no
+// progress record is left then), it would remove the map and find nothing
+// to refill it with.
+TEST_F(CardHolderTest, AListPutBackOnceItRanToItsEndIsNotRunAgain)
+{
+    Sign();
+    const std::string list = Read(Package() / "patch_list.txt");
+    std::vector<std::string> log;
+    ASSERT_TRUE(RunSignatureCheck(root_, &log));
+    for (const char* name : {"Map/road.dat", "Map/poi.dat"}) {
+        fs::rename(Package() / name, Hailnet() / name);
+    }
+    std::ofstream(Hailnet() / "update.verified", std::ios::binary | std::ios::app) << "L";
+    Write(Package() / "patch_list.txt", list);
+    StartupOutcome outcome = Start();
+    for (const std::string& line : outcome.log) EXPECT_EQ(std::string::npos, line.find("RMDIR")) << line;
+    ExpectApplied();
+    EXPECT_FALSE(fs::exists(Package() / "patch_list.txt"));
+}
+
 TEST_F(CardHolderTest, AnOlderPackageIsRefusedOnceANewerOneIsApplied)
 {
     const std::string manifest = "\\SDMMC\\AirUpdate\\Signature\\manifest.txt";
