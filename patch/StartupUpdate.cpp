@@ -40,8 +40,8 @@ static int RunListUnlessDone(PackageTrust trust)
 /* A package carrying a new supervisor is not ours to apply: it is left
  * whole, list and all. The tests stop at the first that fails, so the list
  * runs only when the package holds files, and only when a terminal that
- * holds the fleet's key finds the package signed; the check changes nothing
- * it refuses, so a package it refuses is left whole and no application is
+ * holds the fleet's key finds the package signed; a check that refuses
+ * changes nothing, so the package is left whole and no application is
  * closed. A card without a package leaves nothing of one begun: its note
  * goes, so no part of it put back later counts as begun. */
 static int IsPackageReady(PackageTrust* trust)
