@@ -21,9 +21,18 @@ static const char* const kFunction = "VerifyPackage";
 static const DWORD kMaxKeyBytes = 4096;
 static const DWORD kMaxSignatureBytes = 1024;
 static const char* const kListName = "patch_list.txt";
-/* The terminal's own, for VerifySignedPackage. */
-static const char* const kTerminalSequence = "\\ResidentFlash\\Hailnet\\update.sequence";
-static const char* const kTerminalInstallFolder = "\\ResidentFlash\\Hailnet";
+/* Beside the key in the flash store, out of the card holder's reach. */
+static const char* const kSequencePath = "\\ResidentFlash\\Hailnet\\update.sequence";
+/* Where the bulk move puts the top-level files. */
+static const char* const kInstallFolder = "\\ResidentFlash\\Hailnet";
+
+/* The flash store's files a signed package's check trusts. */
+struct TrustStore {
+    const char* key;
+    const char* note;
+    const char* sequence;
+    const char* installFolder;
+};
 
 enum Refusal {
     REFUSED_NO_MANIFEST = 941,
@@ -273,7 +282,7 @@ static int ReadSignedManifest(const char* packageFolder, const char* keyPath, ch
     return 1;
 }
 
-PackageTrust CheckPackageTrust(const char* packageFolder, const TrustStore& store)
+static PackageTrust CheckPackageTrust(const char* packageFolder, const TrustStore& store)
 {
     if (ReadAttributes(store.key) == INVALID_FILE_ATTRIBUTES) return TRUST_UNSIGNED;
     char manifestPath[PACKAGE_PATH_SIZE];
@@ -295,20 +304,20 @@ PackageTrust CheckPackageTrust(const char* packageFolder, const TrustStore& stor
     return note == NOTE_LIST_DONE ? TRUST_SIGNED_LIST_DONE : TRUST_SIGNED;
 }
 
-void NoteSignedListDone(const TrustStore& store)
+int VerifySignedPackage(const char* packageFolder, const char* keyPath, const char* notePath)
 {
-    if (!RecordListDone(store.note)) ReportUnwritten(store.note);
+    TrustStore store = { keyPath, notePath, kSequencePath, kInstallFolder };
+    return CheckPackageTrust(packageFolder, store);
 }
 
-void EndSignedPackage(const char* packageFolder, const TrustStore& store)
+void NoteSignedListDone(const char* notePath)
+{
+    if (!RecordListDone(notePath)) ReportUnwritten(notePath);
+}
+
+void EndSignedPackage(const char* packageFolder, const char* notePath)
 {
     CWideCopy folder(packageFolder);
     CFileSearch search(folder.Units(), L"*.*");
-    if (!search.NextFile()) ForgetManifestNote(store.note);
-}
-
-int VerifySignedPackage(const char* packageFolder, const char* keyPath, const char* recordPath)
-{
-    TrustStore store = { keyPath, recordPath, kTerminalSequence, kTerminalInstallFolder };
-    return CheckPackageTrust(packageFolder, store) != TRUST_REFUSED;
+    if (!search.NextFile()) ForgetManifestNote(notePath);
 }

@@ -11,15 +11,10 @@
 static const char* const kUpdateFolder = "\\SDMMC\\AirUpdate";
 static const char* const kOwnImageInPackage = "\\SDMMC\\AirUpdate\\Hailwatch.exe";
 static const char* const kInstallFolder = "\\ResidentFlash\\Hailnet";
-/* What a signed package's check trusts, beside the install folder in the
- * flash store: the fleet's public key (a terminal without it takes unsigned
- * packages), the note of the package begun, and the highest number begun. */
-static const TrustStore kTrustStore = {
-    "\\ResidentFlash\\Hailnet\\update.pub",
-    "\\ResidentFlash\\Hailnet\\update.verified",
-    "\\ResidentFlash\\Hailnet\\update.sequence",
-    "\\ResidentFlash\\Hailnet",
-};
+/* The fleet's public key; a terminal without it takes unsigned packages. */
+static const char* const kUpdateKey = "\\ResidentFlash\\Hailnet\\update.pub";
+/* The note of the package begun, beside the key. */
+static const char* const kVerifiedNote = "\\ResidentFlash\\Hailnet\\update.verified";
 static const char* const kLeftoverPath = "\\ResidentFlash\\Update";
 static const char* const kStagingFolders[] = {
     "\\ResidentFlash\\Update",
@@ -48,10 +43,10 @@ static int IsPackageReady(PackageTrust* trust)
 {
     if (ReadAttributes(kOwnImageInPackage) != INVALID_FILE_ATTRIBUTES) return 0;
     if (CPatchList::IsFolderFiles(kUpdateFolder, 1) != 1) {
-        ForgetManifestNote(kTrustStore.note);
+        ForgetManifestNote(kVerifiedNote);
         return 0;
     }
-    *trust = CheckPackageTrust(kUpdateFolder, kTrustStore);
+    *trust = (PackageTrust)VerifySignedPackage(kUpdateFolder, kUpdateKey, kVerifiedNote);
     return *trust != TRUST_REFUSED && RunListUnlessDone(*trust) == 1;
 }
 
@@ -104,10 +99,10 @@ void RunStartupUpdate()
      * start, and the applications stay up. */
     PackageTrust trust = TRUST_REFUSED;
     if (IsPackageReady(&trust)) {
-        if (trust == TRUST_SIGNED) NoteSignedListDone(kTrustStore);
+        if (trust == TRUST_SIGNED) NoteSignedListDone(kVerifiedNote);
         DeletePatchList(kUpdateFolder);
         MoveRemainingFiles();
-        if (trust != TRUST_UNSIGNED) EndSignedPackage(kUpdateFolder, kTrustStore);
+        if (trust != TRUST_UNSIGNED) EndSignedPackage(kUpdateFolder, kVerifiedNote);
     }
     ForgetFinishedList();
     RemoveLeftover();
