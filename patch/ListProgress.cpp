@@ -363,9 +363,13 @@ void ForgetListProgress(const char* folder)
     for (int slot = 0; slot < 2; ++slot) {
         DeleteIfThere(kSlotPath[slot]);
         char cardSlot[LIST_PROGRESS_PATH_SIZE];
-        if (strlen(folder) + strlen(kCardSlotSuffix[slot]) < sizeof(cardSlot)) {
-            strcpy(cardSlot, folder);
-            strcat(cardSlot, kCardSlotSuffix[slot]);
+        size_t folderLength = strlen(folder);
+        size_t suffixLength = strlen(kCardSlotSuffix[slot]);
+        /* Copied by length: the compiler for Windows cannot see the bound a
+         * "%s%s" format would need. */
+        if (folderLength + suffixLength < sizeof(cardSlot)) {
+            memcpy(cardSlot, folder, folderLength);
+            memcpy(cardSlot + folderLength, kCardSlotSuffix[slot], suffixLength + 1);
             DeleteIfThere(cardSlot);
         }
     }

@@ -5,7 +5,9 @@
 
 #include <string.h>
 
-static const char kHeader[] = "HAILWATCH MANIFEST 1";
+static const char kHeaderUnnumbered[] = "HAILWATCH MANIFEST 1";
+static const char kHeaderNumbered[] = "HAILWATCH MANIFEST 2";
+static const char kSequenceTag[] = "SEQUENCE ";
 static const DWORD kMaxSizeDigits = 10;
 
 /* A code page 949 lead byte: the byte after it is a trail byte, never a
@@ -91,11 +93,13 @@ static int IsBadNameByte(unsigned char byte)
 static int IsGoodComponent(const char* start, size_t length)
 {
     if (length == 0) return 0;
+    /* "." and ".." end in a dot too. */
     if (start[length - 1] == '.' || start[length - 1] == ' ') return 0;
     return 1;
 }
 
-static int IsGoodPath(const char* path, size_t length)
+/* `separator` 0: a single name, in which a backslash is a bad byte. */
+static int IsGoodPathText(const char* path, size_t length, char separator)
 {
     if (length == 0 || length >= PATCH_PATH_SIZE) return 0;
     size_t componentStart = 0;
@@ -106,13 +110,24 @@ static int IsGoodPath(const char* path, size_t length)
             ++i;
             continue;
         }
-        if (IsBadNameByte(byte)) return 0;
-        if (byte == '\\') {
+        if (byte == (unsigned char)separator && separator != 0) {
             if (!IsGoodComponent(path + componentStart, i - componentStart)) return 0;
             componentStart = i + 1;
+            continue;
         }
+        if (IsBadNameByte(byte) || byte == '\\') return 0;
     }
     return IsGoodComponent(path + componentStart, length - componentStart);
+}
+
+static int IsGoodPath(const char* path, size_t length)
+{
+    return IsGoodPathText(path, length, '\\');
+}
+
+int IsGoodManifestName(const char* name)
+{
+    return IsGoodPathText(name, strlen(name), 0);
 }
 
 /* "<hash> <size> <path>" without its line end. */
@@ -154,18 +169,45 @@ static int IsRepeated(const ManifestEntry* entries, int count, const ManifestEnt
     return FindManifestEntry(entries, count, entry->path) >= 0;
 }
 
+static int IsLine(const char* line, size_t lineLength, const char* expected)
+{
+    return lineLength == strlen(expected) && memcmp(line, expected, lineLength) == 0;
+}
+
+/* "SEQUENCE <number>", the number from 1 up, no leading zero. */
+static int ParseSequence(const char* line, size_t lineLength, DWORD* sequence)
+{
+    const size_t tag = sizeof(kSequenceTag) - 1;
+    size_t used = 0;
+    if (lineLength <= tag || memcmp(line, kSequenceTag, tag) != 0) return 0;
+    if (!ParseSize(line + tag, lineLength - tag, sequence, &used)) return 0;
+    return used == lineLength - tag && *sequence != 0;
+}
+
+/* The header, and the sequence line of a numbered manifest. */
+static int ParseHeader(const char* text, size_t length, size_t* offset, DWORD* sequence)
+{
+    const char* line = NULL;
+    size_t lineLength = 0;
+    *sequence = 0;
+    if (!NextLine(text, length, offset, &line, &lineLength)) return 0;
+    if (IsLine(line, lineLength, kHeaderUnnumbered)) return 1;
+    return IsLine(line, lineLength, kHeaderNumbered) &&
+           NextLine(text, length, offset, &line, &lineLength) &&
+           ParseSequence(line, lineLength, sequence);
+}
+
 int ParseManifest(const char* text, size_t length, ManifestEntry* entries, int capacity,
-                  int* count)
+                  int* count, DWORD* sequence)
 {
     size_t offset = 0;
     const char* line = NULL;
     size_t lineLength = 0;
+    DWORD number = 0;
     *count = 0;
+    *sequence = 0;
     if (text == NULL || length > MANIFEST_MAX_BYTES) return 0;
-    if (!NextLine(text, length, &offset, &line, &lineLength) ||
-        lineLength != sizeof(kHeader) - 1 || memcmp(line, kHeader, lineLength) != 0) {
-        return 0;
-    }
+    if (!ParseHeader(text, length, &offset, &number)) return 0;
     int found = 0;
     while (NextLine(text, length, &offset, &line, &lineLength)) {
         ManifestEntry entry;
@@ -179,6 +221,7 @@ int ParseManifest(const char* text, size_t length, ManifestEntry* entries, int c
     /* Bytes after the last line end are a torn or padded manifest. */
     if (offset != length) return 0;
     *count = found;
+    *sequence = number;
     return 1;
 }
 

@@ -1,8 +1,13 @@
 /* The manifest of a signed package: every file of the package, the patch
  * list included, with its size and SHA-256, one line each after a header:
  *
- *     HAILWATCH MANIFEST 1
+ *     HAILWATCH MANIFEST 2
+ *     SEQUENCE <number>
  *     <64 lower-case hex digits> <size in decimal> <path>
+ *
+ * The sequence number (1 to 4294967295) orders the owner's packages, so a
+ * terminal can refuse one older than what it has applied. A manifest of
+ * version 1 has no SEQUENCE line and no number.
  *
  * Paths are relative to the package, in the ANSI code page, with "\" between
  * components, and are matched without regard to the case of ASCII letters,
@@ -26,10 +31,17 @@ struct ManifestEntry {
 };
 
 /* Reads `length` bytes of manifest text. With `entries` NULL only counts.
- * Answers 1 with *count set when the header is right, every line is well
- * formed, no path is given twice and the entries fit `capacity`; else 0. */
+ * Answers 1 with *count and *sequence (0 for a manifest without a number)
+ * set when the header is right, every line is well formed, no path is given
+ * twice and the entries fit `capacity`; else 0. */
 int ParseManifest(const char* text, size_t length, ManifestEntry* entries, int capacity,
-                  int* count);
+                  int* count, DWORD* sequence);
+
+/* Whether one component of a path (no separator in it) is a name the
+ * device keeps as it is: not empty, not "." or "..", no byte its file
+ * system refuses, every 949 lead byte with its trail byte, and no trailing
+ * dot or space, which the device would drop, naming another file. */
+int IsGoodManifestName(const char* name);
 
 /* Index of the entry naming `path` (relative to the package), or -1. */
 int FindManifestEntry(const ManifestEntry* entries, int count, const char* path);

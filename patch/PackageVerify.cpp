@@ -1,13 +1,18 @@
 /* The order of the checks: the key, the manifest's signature, the manifest's
- * form, then the files. The only write is the note of a verified manifest
- * (VerifiedRecord.h), made once everything has passed. Nothing that a check reads is trusted before the
- * check before it has passed; the manifest is parsed only once it is known
- * to be the signer's. */
+ * form, its number, the files and their names, then the list. The only
+ * writes (the note of the package begun and its number) follow success.
+ * Nothing that a check reads is trusted before the check before it has
+ * passed; the manifest is parsed only once it is known to be the signer's,
+ * and the list read only once its bytes are known to be. */
 #include "patch/PackageVerify.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include "log/WriteLog.h"
+#include "patch/AppliedSequence.h"
+#include "patch/FileSearch.h"
+#include "patch/ListReview.h"
 #include "patch/PackageScan.h"
 #include "patch/PackageSignature.h"
 #include "patch/VerifiedRecord.h"
@@ -15,6 +20,19 @@
 static const char* const kFunction = "VerifyPackage";
 static const DWORD kMaxKeyBytes = 4096;
 static const DWORD kMaxSignatureBytes = 1024;
+static const char* const kListName = "patch_list.txt";
+/* Beside the key in the flash store, out of the card holder's reach. */
+static const char* const kSequencePath = "\\ResidentFlash\\Hailnet\\update.sequence";
+/* Where the bulk move puts the top-level files. */
+static const char* const kInstallFolder = "\\ResidentFlash\\Hailnet";
+
+/* The flash store's files a signed package's check trusts. */
+struct TrustStore {
+    const char* key;
+    const char* note;
+    const char* sequence;
+    const char* installFolder;
+};
 
 enum Refusal {
     REFUSED_NO_MANIFEST = 941,
@@ -25,7 +43,10 @@ enum Refusal {
     REFUSED_SIZE = 946,
     REFUSED_HASH = 947,
     REFUSED_NO_KEY = 948,
-    REFUSED_UNREADABLE = 949
+    REFUSED_UNREADABLE = 949,
+    REFUSED_NAME = 951,
+    REFUSED_FOREIGN_COPY = 952,
+    REFUSED_NOT_NEWER = 953
 };
 
 static void Refuse(Refusal why, const char* path)
@@ -41,6 +62,9 @@ static void Refuse(Refusal why, const char* path)
     case REFUSED_HASH: format = "%s %s[%d] %s 파일 내용이 서명 목록과 다릅니다. 패키지를 적용하지 않습니다.\r\n"; break;
     case REFUSED_NO_KEY: format = "%s %s[%d] %s 공개키로 서명을 확인할 수 없습니다. 패키지를 적용하지 않습니다.\r\n"; break;
     case REFUSED_UNREADABLE: format = "%s %s[%d] %s 파일을 읽을 수 없습니다. 패키지를 적용하지 않습니다.\r\n"; break;
+    case REFUSED_NAME: format = "%s %s[%d] %s 기기에서 쓸 수 없는 파일 이름입니다. 패키지를 적용하지 않습니다.\r\n"; break;
+    case REFUSED_FOREIGN_COPY: format = "%s %s[%d] %s 패키지 밖의 파일을 복사합니다. 패키지를 적용하지 않습니다.\r\n"; break;
+    case REFUSED_NOT_NEWER: format = "%s %s[%d] %s 이미 적용한 패키지보다 순번이 높지 않습니다. 패키지를 적용하지 않습니다.\r\n"; break;
     }
     WriteLog(format, "<E>", kFunction, (int)why, path);
 }
@@ -74,33 +98,40 @@ private:
 /* The parsed manifest and the marks of the files found. */
 class CManifest {
 public:
-    CManifest() : m_entries(NULL), m_present(NULL), m_count(0) {}
+    CManifest() : m_entries(NULL), m_present(NULL), m_mayBeAbsent(NULL), m_count(0), m_sequence(0) {}
     ~CManifest()
     {
         delete[] m_entries;
         delete[] m_present;
+        delete[] m_mayBeAbsent;
     }
     int Parse(const CFileBytes& text)
     {
         const char* bytes = (const char*)text.Data();
         int count = 0;
-        if (!ParseManifest(bytes, text.Length(), NULL, 0, &count)) return 0;
+        if (!ParseManifest(bytes, text.Length(), NULL, 0, &count, &m_sequence)) return 0;
         m_entries = new ManifestEntry[count > 0 ? count : 1];
         m_present = new int[count > 0 ? count : 1];
-        for (int i = 0; i < count; ++i) m_present[i] = 0;
-        return ParseManifest(bytes, text.Length(), m_entries, count, &m_count);
+        m_mayBeAbsent = new int[count > 0 ? count : 1];
+        for (int i = 0; i < count; ++i) m_present[i] = m_mayBeAbsent[i] = 0;
+        return ParseManifest(bytes, text.Length(), m_entries, count, &m_count, &m_sequence);
     }
     void Describe(PackageScan* contents)
     {
         contents->entries = m_entries;
         contents->count = m_count;
         contents->present = m_present;
+        contents->mayBeAbsent = m_mayBeAbsent;
+        contents->bookkeepingFound[0] = contents->bookkeepingFound[1] = 0;
     }
+    DWORD Sequence() const { return m_sequence; }
 
 private:
     ManifestEntry* m_entries;
     int* m_present;
+    int* m_mayBeAbsent;
     int m_count;
+    DWORD m_sequence;
     CManifest(const CManifest&);
     CManifest& operator=(const CManifest&);
 };
@@ -112,6 +143,8 @@ static Refusal RefusalOf(PackageFault fault)
     case PACKAGE_MISSING: return REFUSED_MISSING;
     case PACKAGE_SIZE: return REFUSED_SIZE;
     case PACKAGE_HASH: return REFUSED_HASH;
+    case PACKAGE_NAME: return REFUSED_NAME;
+    case PACKAGE_FOREIGN_COPY: return REFUSED_FOREIGN_COPY;
     default: return REFUSED_UNREADABLE;
     }
 }
@@ -139,53 +172,152 @@ static int IsManifestSigned(const char* keyPath, const char* signaturePath,
     return verdict == SIGNATURE_GOOD;
 }
 
-static int AreFilesAsSigned(PackageScan* contents, int resumed)
+/* A package older than the newest one begun is one put back on the card;
+ * the one begun itself carries the same number. A number file a cut tore
+ * is trusted for the package begun only. */
+static int IsNewEnough(const TrustStore& store, DWORD sequence, ManifestNote note,
+                       const char* manifestPath)
+{
+    DWORD applied = 0;
+    AppliedSequence held = ReadAppliedSequence(store.sequence, &applied);
+    if (held == SEQUENCE_NONE) return 1;
+    if (held == SEQUENCE_DAMAGED) {
+        if (note != NOTE_NONE) return 1;
+        Refuse(REFUSED_NOT_NEWER, store.sequence);
+        return 0;
+    }
+    if (sequence > applied || (sequence == applied && note != NOTE_NONE)) return 1;
+    Refuse(REFUSED_NOT_NEWER, manifestPath);
+    return 0;
+}
+
+/* Once the list is done, the list is gone by design, every file in a
+ * subfolder has been dealt with by its line, and a top-level file is gone
+ * only if it lies installed as signed. */
+static void MarkBulkMoveFiles(PackageScan* contents, const char* installFolder)
+{
+    for (int i = 0; i < contents->count; ++i) {
+        const ManifestEntry& entry = contents->entries[i];
+        if (contents->present[i]) continue;
+        char installed[PACKAGE_PATH_SIZE];
+        int topLevel = strchr(entry.path, '\\') == NULL;
+        contents->mayBeAbsent[i] =
+            IsSameManifestPath(entry.path, kListName) || !topLevel ||
+            (JoinPath(installed, sizeof(installed), installFolder, entry.path) &&
+             HasEntryContents(installed, entry));
+    }
+}
+
+/* The list, when the package holds it: its copies must come from the
+ * package, and for a package begun, the lines already done tell which files
+ * may be gone. */
+static PackageFault ReviewList(PackageScan* contents, ManifestNote note)
+{
+    int index = FindManifestEntry(contents->entries, contents->count, kListName);
+    char listPath[PACKAGE_PATH_SIZE];
+    if (index < 0 || !contents->present[index]) return PACKAGE_MATCHES;
+    if (!JoinPath(listPath, sizeof(listPath), contents->packageFolder, kListName)) {
+        return SetPackageFault(contents, PACKAGE_UNREADABLE, contents->packageFolder);
+    }
+    ListProgress progress;
+    if (note == NOTE_NONE) return ReviewPackageList(contents, listPath, NULL);
+    if (note == NOTE_LIST_DONE) {
+        MarkEveryLineDone(&progress);
+    } else if (LoadListProgress(listPath, &progress) < 0) {
+        return SetPackageFault(contents, PACKAGE_UNREADABLE, listPath);
+    }
+    return ReviewPackageList(contents, listPath, &progress);
+}
+
+static int AreFilesAsSigned(PackageScan* contents, ManifestNote note, const TrustStore& store)
 {
     PackageFault fault = CheckPackageFiles(contents);
-    if (fault == PACKAGE_MATCHES) fault = CheckAbsentFiles(contents, resumed);
+    if (fault == PACKAGE_MATCHES && note == NOTE_LIST_DONE) {
+        MarkBulkMoveFiles(contents, store.installFolder);
+    }
+    if (fault == PACKAGE_MATCHES) fault = ReviewList(contents, note);
+    if (fault == PACKAGE_MATCHES) fault = CheckAbsentFiles(contents);
     if (fault == PACKAGE_MATCHES) return 1;
     Refuse(RefusalOf(fault), contents->faultPath);
     return 0;
 }
 
-/* The note goes down before the first change; a start that cannot write it
- * still applies the package it verified, and says so, since a cut in this
- * start would then leave the rest refused. */
-static void NoteVerified(const char* recordPath, const char* digest, int resumed)
+static void ReportUnwritten(const char* path)
 {
-    if (resumed || RecordManifest(recordPath, digest)) return;
-    WriteLog("%s %s[%d] %s 검증 기록을 쓰지 못했습니다.\r\n", "<I>", kFunction, 950, recordPath);
+    WriteLog("%s %s[%d] %s 검증 기록을 쓰지 못했습니다.\r\n", "<I>", kFunction, 950, path);
 }
 
-int VerifySignedPackage(const char* packageFolder, const char* keyPath, const char* recordPath)
+/* The note, then the number, go down before the first change: a cut
+ * between them leaves the package begun and its number still to write. A
+ * start that cannot write them still applies the package it verified, and
+ * says so, since a cut in this start would then leave the rest refused. */
+static void NoteBegun(const TrustStore& store, const char* digest, DWORD sequence, ManifestNote note)
 {
-    if (ReadAttributes(keyPath) == INVALID_FILE_ATTRIBUTES) return 1;
-    char manifestPath[PACKAGE_PATH_SIZE];
+    DWORD applied = 0;
+    if (note == NOTE_NONE && !RecordManifest(store.note, digest)) ReportUnwritten(store.note);
+    if (sequence == 0) return;
+    if (ReadAppliedSequence(store.sequence, &applied) == SEQUENCE_HELD && applied >= sequence) return;
+    if (!RecordAppliedSequence(store.sequence, sequence)) ReportUnwritten(store.sequence);
+}
+
+/* The signed manifest, parsed; 0 after logging why not. */
+static int ReadSignedManifest(const char* packageFolder, const char* keyPath, char* manifestPath,
+                              CFileBytes* manifestText, CManifest* manifest)
+{
     char signaturePath[PACKAGE_PATH_SIZE];
-    if (!JoinPath(manifestPath, sizeof(manifestPath), packageFolder, kManifestPath) ||
+    if (!JoinPath(manifestPath, PACKAGE_PATH_SIZE, packageFolder, kManifestPath) ||
         !JoinPath(signaturePath, sizeof(signaturePath), packageFolder, kSignaturePath)) {
         Refuse(REFUSED_NO_MANIFEST, packageFolder);
         return 0;
     }
-    CFileBytes manifestText;
-    if (!manifestText.Read(manifestPath, MANIFEST_MAX_BYTES)) {
+    if (!manifestText->Read(manifestPath, MANIFEST_MAX_BYTES)) {
         Refuse(REFUSED_NO_MANIFEST, manifestPath);
         return 0;
     }
-    if (!IsManifestSigned(keyPath, signaturePath, manifestText)) return 0;
-    CManifest manifest;
-    if (!manifest.Parse(manifestText)) {
+    if (!IsManifestSigned(keyPath, signaturePath, *manifestText)) return 0;
+    if (!manifest->Parse(*manifestText)) {
         Refuse(REFUSED_BAD_MANIFEST, manifestPath);
         return 0;
     }
+    return 1;
+}
+
+static PackageTrust CheckPackageTrust(const char* packageFolder, const TrustStore& store)
+{
+    if (ReadAttributes(store.key) == INVALID_FILE_ATTRIBUTES) return TRUST_UNSIGNED;
+    char manifestPath[PACKAGE_PATH_SIZE];
+    CFileBytes manifestText;
+    CManifest manifest;
+    if (!ReadSignedManifest(packageFolder, store.key, manifestPath, &manifestText, &manifest)) {
+        return TRUST_REFUSED;
+    }
     char digest[MANIFEST_DIGEST_SIZE];
     DigestManifest(manifestText.Data(), manifestText.Length(), digest);
-    int resumed = IsRecordedManifest(recordPath, digest);
+    ManifestNote note = ReadManifestNote(store.note, digest);
+    if (!IsNewEnough(store, manifest.Sequence(), note, manifestPath)) return TRUST_REFUSED;
     PackageScan contents;
     contents.packageFolder = packageFolder;
     contents.faultPath[0] = 0;
     manifest.Describe(&contents);
-    if (!AreFilesAsSigned(&contents, resumed)) return 0;
-    NoteVerified(recordPath, digest, resumed);
-    return 1;
+    if (!AreFilesAsSigned(&contents, note, store)) return TRUST_REFUSED;
+    NoteBegun(store, digest, manifest.Sequence(), note);
+    return note == NOTE_LIST_DONE ? TRUST_SIGNED_LIST_DONE : TRUST_SIGNED;
+}
+
+int VerifySignedPackage(const char* packageFolder, const char* keyPath, const char* notePath)
+{
+    TrustStore store = { keyPath, notePath, kSequencePath, kInstallFolder };
+    return CheckPackageTrust(packageFolder, store);
+}
+
+void NoteSignedListDone(const char* notePath)
+{
+    if (!RecordListDone(notePath)) ReportUnwritten(notePath);
+}
+
+void EndSignedPackage(const char* packageFolder, const char* notePath)
+{
+    CWideCopy folder(packageFolder);
+    CFileSearch search(folder.Units(), L"*.*");
+    if (!search.NextFile()) ForgetManifestNote(notePath);
 }

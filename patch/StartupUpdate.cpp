@@ -6,14 +6,15 @@
 #include "patch/PackageVerify.h"
 #include "patch/PatchList.h"
 #include "patch/PathText.h"
+#include "patch/VerifiedRecord.h"
 
 static const char* const kUpdateFolder = "\\SDMMC\\AirUpdate";
 static const char* const kOwnImageInPackage = "\\SDMMC\\AirUpdate\\Hailwatch.exe";
 static const char* const kInstallFolder = "\\ResidentFlash\\Hailnet";
 /* The fleet's public key; a terminal without it takes unsigned packages. */
 static const char* const kUpdateKey = "\\ResidentFlash\\Hailnet\\update.pub";
-/* The note of the last package verified, beside the key. */
-static const char* const kVerifiedRecord = "\\ResidentFlash\\Hailnet\\update.verified";
+/* The note of the package begun, beside the key. */
+static const char* const kVerifiedNote = "\\ResidentFlash\\Hailnet\\update.verified";
 static const char* const kLeftoverPath = "\\ResidentFlash\\Update";
 static const char* const kStagingFolders[] = {
     "\\ResidentFlash\\Update",
@@ -23,17 +24,30 @@ static const char* const kStagingFolders[] = {
 static const char* const kClosedForUpdate[] = { "Hailnet", "Hailwire", "Hailfare" };
 static const int kDeletePatchListSize = 1024;
 
+/* A signed package whose list an earlier start ran to its end has only its
+ * bulk move left: the list, if a cut left it on the card, is not run again. */
+static int RunListUnlessDone(PackageTrust trust)
+{
+    if (trust == TRUST_SIGNED_LIST_DONE) return 1;
+    return CPatchList::RunPatchListOnce(kUpdateFolder);
+}
+
 /* A package carrying a new supervisor is not ours to apply: it is left
  * whole, list and all. The tests stop at the first that fails, so the list
  * runs only when the package holds files, and only when a terminal that
- * holds the fleet's key finds the package signed; the check changes nothing,
- * so a package it refuses is left whole and no application is closed. */
-static int IsPackageReady()
+ * holds the fleet's key finds the package signed; a check that refuses
+ * changes nothing, so the package is left whole and no application is
+ * closed. A card without a package leaves nothing of one begun: its note
+ * goes, so no part of it put back later counts as begun. */
+static int IsPackageReady(PackageTrust* trust)
 {
-    return ReadAttributes(kOwnImageInPackage) == INVALID_FILE_ATTRIBUTES &&
-           CPatchList::IsFolderFiles(kUpdateFolder, 1) == 1 &&
-           VerifySignedPackage(kUpdateFolder, kUpdateKey, kVerifiedRecord) &&
-           CPatchList::RunPatchListOnce(kUpdateFolder) == 1;
+    if (ReadAttributes(kOwnImageInPackage) != INVALID_FILE_ATTRIBUTES) return 0;
+    if (CPatchList::IsFolderFiles(kUpdateFolder, 1) != 1) {
+        ForgetManifestNote(kVerifiedNote);
+        return 0;
+    }
+    *trust = (PackageTrust)VerifySignedPackage(kUpdateFolder, kUpdateKey, kVerifiedNote);
+    return *trust != TRUST_REFUSED && RunListUnlessDone(*trust) == 1;
 }
 
 /* Whatever the list did not move goes to the install folder under its own
@@ -83,9 +97,12 @@ void RunStartupUpdate()
 {
     /* A failed copy of the list keeps the list and the package for the next
      * start, and the applications stay up. */
-    if (IsPackageReady()) {
+    PackageTrust trust = TRUST_REFUSED;
+    if (IsPackageReady(&trust)) {
+        if (trust == TRUST_SIGNED) NoteSignedListDone(kVerifiedNote);
         DeletePatchList(kUpdateFolder);
         MoveRemainingFiles();
+        if (trust != TRUST_UNSIGNED) EndSignedPackage(kUpdateFolder, kVerifiedNote);
     }
     ForgetFinishedList();
     RemoveLeftover();

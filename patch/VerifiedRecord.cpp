@@ -3,9 +3,11 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "patch/PathText.h"
 #include "patch/Sha256.h"
 
 static const int kDigits = 2 * SHA256_BYTES;
+static const char kListDone = 'L';
 
 void DigestManifest(const BYTE* text, DWORD length, char digest[MANIFEST_DIGEST_SIZE])
 {
@@ -21,16 +23,22 @@ void DigestManifest(const BYTE* text, DWORD length, char digest[MANIFEST_DIGEST_
     digest[kDigits] = 0;
 }
 
-int IsRecordedManifest(const char* path, const char* digest)
+ManifestNote ReadManifestNote(const char* path, const char* digest)
 {
-    char held[MANIFEST_DIGEST_SIZE + 1];
+    char held[MANIFEST_DIGEST_SIZE + 2];
     FILE* file = fopen(path, "rb");
-    if (file == NULL) return 0;
+    if (file == NULL) return NOTE_NONE;
     size_t got = fread(held, 1, sizeof(held), file);
     fclose(file);
-    /* The digest and a line end, nothing more: a torn record is none. */
-    return got == (size_t)kDigits + 1 && held[kDigits] == '\n' &&
-           memcmp(held, digest, (size_t)kDigits) == 0;
+    /* The digest and a line feed, then at most the list's mark: anything
+     * else is a torn note, or none of ours. */
+    if (got < (size_t)kDigits + 1 || held[kDigits] != '\n' ||
+        memcmp(held, digest, (size_t)kDigits) != 0) {
+        return NOTE_NONE;
+    }
+    if (got == (size_t)kDigits + 1) return NOTE_BEGUN;
+    return got == (size_t)kDigits + 2 && held[kDigits + 1] == kListDone ? NOTE_LIST_DONE
+                                                                       : NOTE_NONE;
 }
 
 int RecordManifest(const char* path, const char* digest)
@@ -41,4 +49,21 @@ int RecordManifest(const char* path, const char* digest)
     written += fwrite("\n", 1, 1, file);
     int closed = fclose(file) == 0;
     return written == (size_t)kDigits + 1 && closed;
+}
+
+int RecordListDone(const char* path)
+{
+    FILE* file = fopen(path, "ab");
+    if (file == NULL) return 0;
+    size_t written = fwrite(&kListDone, 1, 1, file);
+    int closed = fclose(file) == 0;
+    return written == 1 && closed;
+}
+
+void ForgetManifestNote(const char* path)
+{
+    CWideCopy wide(path);
+    if (GetFileAttributesW(wide.Units()) != INVALID_FILE_ATTRIBUTES) {
+        DeleteFileW(wide.Units());
+    }
 }

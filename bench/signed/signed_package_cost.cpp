@@ -53,7 +53,7 @@ int main(int argc, char** argv)
     MakePackage(package);
     std::string error;
     if (!hailpatch::GenerateKeyPair(root / "fleet", &error) ||
-        !hailpatch::SignPackage(package, root / "fleet.key", &error)) {
+        !hailpatch::SignPackage(package, root / "fleet.key", 1, &error)) {
         std::fprintf(stderr, "signed_package_cost: %s\n", error.c_str());
         return 1;
     }

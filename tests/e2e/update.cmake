@@ -8,5 +8,6 @@ hailwatch_e2e_test(e2e_update_kept_refill update_kept_refill.sh)
 hailwatch_e2e_test(e2e_update_own_files update_own_files.sh)
 # Signed packages need the Linux hailpatch for the key and the signature.
 hailwatch_e2e_test(e2e_update_signed update_signed.sh)
-set_property(TEST e2e_update_signed APPEND PROPERTY ENVIRONMENT
+hailwatch_e2e_test(e2e_update_card_holder update_card_holder.sh)
+set_property(TEST e2e_update_signed e2e_update_card_holder APPEND PROPERTY ENVIRONMENT
   "HAILPATCH_HOST=${PROJECT_SOURCE_DIR}/build/host/tools/hailpatch/hailpatch")

@@ -1,8 +1,9 @@
 // ParseManifest on any bytes, with a file name looked up in what it parsed.
 //
 // Input: the manifest text, a zero byte, then the name asked for. Checked:
-// counting and parsing agree; every entry is the exact rendering of its own
-// line of the input (so nothing is taken that the text does not say); no two
+// counting and parsing agree; the sequence number is the one its line says
+// (none for a manifest of version 1); every entry is the exact rendering of
+// its own line of the input (so nothing is taken that the text does not say); no two
 // entries name one file; and the name is found exactly when an entry names
 // the same file by an independent reading of the matching rule (letters of
 // ASCII folded, a 949 lead byte and its trail byte taken as they stand).
@@ -49,11 +50,18 @@ std::string Rendered(const ManifestEntry& entry)
     return line + " " + std::to_string(entry.size) + " " + entry.path;
 }
 
-// The input's lines after the header, line ends taken off.
-std::vector<std::string> LinesAfterHeader(const std::string& text)
+// The input's lines after the header (and a numbered manifest's SEQUENCE
+// line), line ends taken off.
+std::vector<std::string> LinesAfterHeader(const std::string& text, std::string* sequenceLine)
 {
     std::vector<std::string> lines;
     size_t start = text.find('\n') + 1;
+    if (text.rfind("HAILWATCH MANIFEST 2", 0) == 0) {
+        size_t end = text.find('\n', start);
+        *sequenceLine = text.substr(start, end - start);
+        if (!sequenceLine->empty() && sequenceLine->back() == '\r') sequenceLine->pop_back();
+        start = end + 1;
+    }
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         std::string line = text.substr(start, end - start);
@@ -78,10 +86,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     query = query.substr(0, std::strlen(query.c_str()));
 
     int counted = -1;
-    int countOk = ParseManifest(text.data(), text.size(), nullptr, 0, &counted);
+    DWORD sequence = 0;
+    int countOk = ParseManifest(text.data(), text.size(), nullptr, 0, &counted, &sequence);
     std::vector<ManifestEntry> entries(counted > 0 ? counted : 1);
     int parsed = -1;
-    int parseOk = ParseManifest(text.data(), text.size(), entries.data(), counted, &parsed);
+    DWORD parsedSequence = 0;
+    int parseOk = ParseManifest(text.data(), text.size(), entries.data(), counted, &parsed,
+                                &parsedSequence);
     if (countOk == 0) {
         if (counted != 0) Fail("a refused manifest counts entries", std::to_string(counted));
         return 0;
@@ -92,8 +103,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     if (parsed != counted) Fail("counting and parsing differ", std::to_string(parsed));
     std::string whole(text.begin(), text.end());
-    std::vector<std::string> lines = LinesAfterHeader(whole);
+    std::string sequenceLine;
+    std::vector<std::string> lines = LinesAfterHeader(whole, &sequenceLine);
     if (lines.size() != static_cast<size_t>(parsed)) Fail("entries are not the lines", whole);
+    std::string rendered = parsedSequence != 0 ? "SEQUENCE " + std::to_string(parsedSequence) : "";
+    if (sequence != parsedSequence || rendered != sequenceLine) Fail("the number is not its line", sequenceLine);
     for (int i = 0; i < parsed; ++i) {
         if (Rendered(entries[i]) != lines[i]) Fail("an entry is not its line", lines[i]);
         if (std::strlen(entries[i].path) == 0 || std::strlen(entries[i].path) >= PATCH_PATH_SIZE) {

@@ -1,6 +1,7 @@
 // The calls a case can make: the start-up update, or single operations of
 // the update engine with their arguments (UTF-8 paths, converted to code page
 // 949 as the device holds them).
+#include <filesystem>
 #include <functional>
 #include <list>
 #include <map>
@@ -58,6 +59,13 @@ const std::map<std::string, Call>& Calls()
         {"run", [](const Args& a) { return R(CPatchList::RUN(A(a, 0))); }},
         {"kill", [](const Args& a) { CPatchList::KILL(A(a, 0)); return std::string("-"); }},
         {"sleep", [](const Args& a) { CPatchList::SLEEP(A(a, 0)); return std::string("-"); }},
+        // Between two starts, a hand on the card: a device file copied with
+        // the PC's own calls, past the terminal.
+        {"copy", [](const Args& a) {
+             std::filesystem::copy_file(host::NativePath(a.at(0)), host::NativePath(a.at(1)),
+                                        std::filesystem::copy_options::overwrite_existing);
+             return std::string("-");
+         }},
     };
     return calls;
 }

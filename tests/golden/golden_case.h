@@ -9,7 +9,9 @@
 //                        "image \Path.exe Title": one that RUN can start;
 //                        "[ Title ]" for a title with spaces at its ends;
 //                        "supervisor": the supervisor's own window
-//   run.txt              calls to make, one a line (default: startup)
+//   run.txt              calls to make, one a line (default: startup); "copy
+//                        \From \To" copies a device file between calls, as a
+//                        hand on the card would
 //   expected.log         log lines, UTF-8, with their "MM:SS [K] " prefix
 //   after.txt            the final tree (see ListTree)
 //   expected-trace.txt   messages posted to programs and programs started

@@ -14,6 +14,7 @@
 #include "startup_run.h"
 #include "tests/powercut/device_tree.h"
 #include "tests/powercut/power_cut.h"
+#include "tests/powercut/signed_package.h"
 
 namespace hailpatch_test {
 
@@ -454,9 +455,21 @@ std::string CheckAgreesWithOracle(const std::uint8_t* data, std::size_t size, in
         return error;
     }
     Bytes in(data, size);
+    bool keyed = (in.Next() & 1) != 0;
     Tree terminal = MakeTerminal();
     Tree withPackage = terminal;
     std::string list = MakePackage(in, &withPackage);
+    // Half the terminals hold the fleet's key, and the package is signed
+    // for them.
+    if (keyed) {
+        powercut::Package signedPackage;
+        signedPackage.device = withPackage;
+        if (!powercut::SignForTerminal(&signedPackage, &error)) {
+            return "the package could not be signed: " + error;
+        }
+        withPackage = signedPackage.device;
+        terminal["\\ResidentFlash\\Hailnet\\update.pub"] = withPackage.at("\\ResidentFlash\\Hailnet\\update.pub");
+    }
     fs::path device = WriteDevice(terminal, work.Path() / "device");
     fs::path package = work.Path() / "package";
     fs::copy(WriteDevice(withPackage, work.Path() / "staging") / "SDMMC" / "AirUpdate", package,
@@ -489,7 +502,7 @@ std::string CheckAgreesWithOracle(const std::uint8_t* data, std::size_t size, in
         hailpatch::PrintReport(report, text);
         differs += "\ncheck said:\n" + text.str();
     }
-    return differs.empty() ? differs : differs + "\nthe list:\n" + list;
+    return differs.empty() ? differs : differs + (keyed ? "\non a keyed terminal" : "") + "\nthe list:\n" + list;
 }
 
 } // namespace hailpatch_test

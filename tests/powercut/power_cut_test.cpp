@@ -121,15 +121,17 @@ std::vector<CutPoint> CutPointsOf(const std::vector<FileCall>& calls)
     return points;
 }
 
-// The record in the flash store, and where earlier versions kept it.
-const char* const kRecordPrefixes[] = {"\\ResidentFlash\\Hailnet\\update.resume-",
-                                       "\\SDMMC\\AirUpdate.resume-"};
+// The record's files in the flash store, and where earlier versions kept
+// them (a folder standing at one of these paths is no record).
+const char* const kRecordFiles[] = {
+    "\\ResidentFlash\\Hailnet\\update.resume-a", "\\ResidentFlash\\Hailnet\\update.resume-b",
+    "\\SDMMC\\AirUpdate.resume-a", "\\SDMMC\\AirUpdate.resume-b"};
 const char kList[] = "\\SDMMC\\AirUpdate\\patch_list.txt";
 
 bool IsRecord(const std::string& path)
 {
-    for (const char* prefix : kRecordPrefixes) {
-        if (path.rfind(prefix, 0) == 0) {
+    for (const char* file : kRecordFiles) {
+        if (path == file) {
             return true;
         }
     }
@@ -445,10 +447,17 @@ int Run(bool signedPackage)
     const Package refill = Prepared(RefillPackage(), signedPackage, &ready);
     const Package cleaning = Prepared(CardCleaningPackage(), signedPackage, &ready);
     const Package kept = Prepared(KeptRefillPackage(), signedPackage, &ready);
+    const Package cardFolders = Prepared(RefillWithCardRecordFolders(), signedPackage, &ready);
+    const Package blocked = Prepared(RefillWithRecordPathBlocked(), signedPackage, &ready);
     bool complete = ready && CutPackage("a realistic package", realistic, 1, &tally) &&
                     CutPackage("a list that refills folders", refill, 4, &tally) &&
                     CutPackage("a refill that also cleans the card", cleaning, 4, &tally) &&
-                    CutPackage("the refill kept for a failed copy", kept, 4, &tally);
+                    CutPackage("the refill kept for a failed copy", kept, 4, &tally) &&
+                    CutPackage("the refill beside folders at the card's old record paths",
+                               cardFolders, 2, &tally) &&
+                    // Unsigned, a blocked start changes nothing at all: no cut to make.
+                    (!signedPackage ||
+                     CutPackage("the refill with the record's path blocked", blocked, 1, &tally));
     fs::remove_all(root);
     if (!complete) {
         return 1;

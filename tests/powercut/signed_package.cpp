@@ -35,7 +35,7 @@ std::string HashHex(const std::string& content)
 
 std::string Manifest(const Tree& device)
 {
-    std::string manifest = "HAILWATCH MANIFEST 1\n";
+    std::string manifest = "HAILWATCH MANIFEST 2\nSEQUENCE 7\n";
     for (const auto& [path, entry] : device) {
         if (entry.folder || path.rfind(kPackage, 0) != 0) continue;
         manifest += HashHex(entry.content) + " " + std::to_string(entry.content.size()) + " " +

@@ -165,4 +165,22 @@ Package KeptRefillPackage()
     return Refill(true);
 }
 
+Package RefillWithCardRecordFolders()
+{
+    Package package = Refill(false);
+    for (const char* slot : {"a", "b"}) {
+        AddFile(&package.device, std::string("\\SDMMC\\AirUpdate.resume-") + slot + "\\keep.txt",
+                Content("keep", 2));
+    }
+    return package;
+}
+
+Package RefillWithRecordPathBlocked()
+{
+    Package package = Refill(false);
+    AddFile(&package.device, std::string(kInstall) + "update.resume-a\\keep.txt", Content("keep", 2));
+    package.sourceOf.clear();
+    return package;
+}
+
 } // namespace powercut

@@ -30,6 +30,14 @@ Package CardCleaningPackage();
 // folder is never made): the package is kept, and the folders must keep
 // their new files however often the terminal starts.
 Package KeptRefillPackage();
+// The refill with folders holding files where earlier versions kept the
+// list's progress record, beside the package on the card: the record lives
+// in the flash store, so they change nothing.
+Package RefillWithCardRecordFolders();
+// The refill with a folder holding a file at the record's own path in the
+// flash store: no record can be kept, so no line ever runs and nothing is
+// installed, however the starts are cut.
+Package RefillWithRecordPathBlocked();
 
 } // namespace powercut
 

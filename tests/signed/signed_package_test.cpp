@@ -3,69 +3,26 @@
 // they were, posts nothing, and writes one "<E>" line between the folder
 // test and the staging clean-up. A good package, whole or half applied by an
 // earlier start, ends exactly as the same package on a terminal without key.
-#include <gtest/gtest.h>
+#include "tests/signed/signed_fixture.h"
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <string>
-#include <vector>
-
-#include "device_tree.h"
-#include "key_files.h"
-#include "package_signing.h"
-#include "startup_run.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using namespace hailpatch;
+using namespace signedtest;
+using hailpatch::DescribeChanges;
+using hailpatch::RunSignatureCheck;
 
 const char kList[] =
     "MKDIR(\\ResidentFlash\\Hailnet\\Map)\r\n"
     "CP(Map/road.dat)(\\ResidentFlash\\Hailnet)\r\n"
     "RM(\\ResidentFlash\\Hailnet\\old.tbl)\r\n";
 
-void Write(const fs::path& path, const std::string& bytes)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-std::string Read(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// The log line without its "MM:SS [K] " stamp.
-std::string Unstamped(const std::string& line)
-{
-    return line.size() > 10 ? line.substr(10) : line;
-}
-
-class SignedPackageTest : public ::testing::Test {
+class SignedPackageTest : public SignedTerminal {
 public:
-    static void SetUpTestSuite()
-    {
-        keys_ = new fs::path(fs::temp_directory_path() / ("hailwatch-keys-" + std::to_string(getpid())));
-        fs::remove_all(*keys_);
-        fs::create_directories(*keys_);
-        std::string error;
-        ASSERT_TRUE(GenerateKeyPair(*keys_ / "fleet", &error)) << error;
-        ASSERT_TRUE(GenerateKeyPair(*keys_ / "other", &error)) << error;
-    }
-    static void TearDownTestSuite()
-    {
-        fs::remove_all(*keys_);
-        delete keys_;
-    }
     void SetUp() override
     {
-        root_ = fs::temp_directory_path() / ("hailwatch-signed-" + std::to_string(getpid()));
-        fs::remove_all(root_);
+        MakeDevice();
         Write(Hailnet() / "old.tbl", "old fares");
         Write(Hailnet() / "Hailnet.exe", "call v1");
         Write(Package() / "patch_list.txt", kList);
@@ -73,39 +30,7 @@ public:
         Write(Package() / "fare.tbl", "fares of 2024");
         Write(Package() / "Hailnet.exe", "call v2");
     }
-    void TearDown() override { fs::remove_all(root_); }
-
-    fs::path Hailnet() const { return root_ / "ResidentFlash" / "Hailnet"; }
-    fs::path Package() const { return root_ / "SDMMC" / "AirUpdate"; }
-    static fs::path Key(const char* name) { return *keys_ / name; }
-
-    void Sign(const char* key = "fleet.key")
-    {
-        std::string error;
-        ASSERT_TRUE(SignPackage(Package(), Key(key), &error)) << error;
-    }
-    void HoldKey() { fs::copy_file(Key("fleet.pub"), Hailnet() / "update.pub"); }
-
-    StartupOutcome Start()
-    {
-        StartupSetup setup;
-        setup.root = root_;
-        setup.closing = {"Hailnet", "Hailwire", "Hailfare"};
-        return RunStartup(setup);
-    }
-    Tree Snapshot()
-    {
-        Tree tree;
-        std::string error;
-        EXPECT_TRUE(SnapshotTree(root_, &tree, &error)) << error;
-        return tree;
-    }
-
-    static fs::path* keys_;
-    fs::path root_;
 };
-
-fs::path* SignedPackageTest::keys_ = nullptr;
 
 struct Tampering {
     const char* what;
@@ -194,7 +119,7 @@ TEST_F(SignedPackageTest, ASignedManifestTheTerminalCannotReadIsRefused)
     std::string signature;
     std::string error;
     const std::string manifest = "HAILWATCH MANIFEST 1\nnot a line of a manifest\n";
-    ASSERT_TRUE(SignBytes(Key("fleet.key"), manifest, &signature, &error)) << error;
+    ASSERT_TRUE(hailpatch::SignBytes(Key("fleet.key"), manifest, &signature, &error)) << error;
     Write(Package() / "Signature" / "manifest.txt", manifest);
     Write(Package() / "Signature" / "manifest.sig", signature);
     StartupOutcome outcome = Start();
@@ -218,8 +143,9 @@ TEST_F(SignedPackageTest, AGoodPackageAppliesAsOnATerminalWithoutKey)
     EXPECT_EQ(unkeyed.messages.size(), keyed.messages.size());
     Tree keyedTree = Snapshot();
     keyedTree.erase("ResidentFlash/Hailnet/update.pub");
-    EXPECT_EQ(65u, keyedTree["ResidentFlash/Hailnet/update.verified"].size);
-    keyedTree.erase("ResidentFlash/Hailnet/update.verified");
+    // The package is done: its note is gone, its number stays.
+    EXPECT_EQ("1\n", Read(Hailnet() / "update.sequence"));
+    keyedTree.erase("ResidentFlash/Hailnet/update.sequence");
     EXPECT_TRUE(DescribeChanges(unkeyedTree, keyedTree).empty()) << DescribeChanges(unkeyedTree, keyedTree).front();
     EXPECT_EQ("fares of 2024", Read(Hailnet() / "fare.tbl"));
     EXPECT_TRUE(fs::exists(Package() / "Signature" / "manifest.txt"));
@@ -229,7 +155,9 @@ TEST_F(SignedPackageTest, AGoodPackageAppliesAsOnATerminalWithoutKey)
 
 // The states a cut start leaves, rebuilt by hand: the terminal verified the
 // package and noted it, then what the start moved is gone from the package
-// and lies installed.
+// and lies installed (with no progress record written: the cut came before
+// it), and, once the list ran to its end, the note says so before the list
+// is deleted.
 TEST_F(SignedPackageTest, AHalfAppliedPackageVerifiesAndFinishes)
 {
     const std::vector<std::pair<const char*, std::function<void(SignedPackageTest*)>>> cuts = {
@@ -241,6 +169,7 @@ TEST_F(SignedPackageTest, AHalfAppliedPackageVerifiesAndFinishes)
              fs::create_directories(t->Hailnet() / "Map");
              fs::rename(t->Package() / "Map" / "road.dat", t->Hailnet() / "Map" / "road.dat");
              fs::remove(t->Hailnet() / "old.tbl");
+             std::ofstream(t->Hailnet() / "update.verified", std::ios::binary | std::ios::app) << "L";
              fs::remove(t->Package() / "patch_list.txt");
              fs::rename(t->Package() / "Hailnet.exe", t->Hailnet() / "Hailnet.exe");
          }},
@@ -260,7 +189,7 @@ TEST_F(SignedPackageTest, AHalfAppliedPackageVerifiesAndFinishes)
         for (const std::string& line : outcome.log) EXPECT_EQ(std::string::npos, line.find("<E>")) << line;
         Tree resumed = Snapshot();
         resumed.erase("ResidentFlash/Hailnet/update.pub");
-        resumed.erase("ResidentFlash/Hailnet/update.verified");
+        resumed.erase("ResidentFlash/Hailnet/update.sequence");
         EXPECT_TRUE(DescribeChanges(whole, resumed).empty()) << DescribeChanges(whole, resumed).front();
     }
     // ... but a package this terminal has not begun must be whole: the note
@@ -268,8 +197,8 @@ TEST_F(SignedPackageTest, AHalfAppliedPackageVerifiesAndFinishes)
     SetUp();
     Sign();
     HoldKey();
-    Write(Hailnet() / "update.verified", std::string(64, '0') + "\n");
     cuts[1].second(this);
+    Write(Hailnet() / "update.verified", std::string(64, '0') + "\nL");
     StartupOutcome outcome = Start();
     ASSERT_EQ(5u, outcome.log.size());
     EXPECT_EQ("<E> VerifyPackage[945] \\SDMMC\\AirUpdate\\Hailnet.exe 서명 목록의 파일이 없습니다. "
@@ -286,7 +215,7 @@ TEST_F(SignedPackageTest, KeygenWritesAPublicKeyBlobAndNeverOverwrites)
     EXPECT_EQ(fs::perms::none, fs::status(Key("fleet.key")).permissions() &
                                    (fs::perms::group_all | fs::perms::others_all));
     std::string error;
-    EXPECT_FALSE(GenerateKeyPair(*keys_ / "fleet", &error));
+    EXPECT_FALSE(hailpatch::GenerateKeyPair(*keys_ / "fleet", &error));
     EXPECT_EQ(blob, Read(Key("fleet.pub")));
     // The private key goes into no package.
     Sign();

@@ -59,6 +59,7 @@ std::string StepLabel(const Step& step)
     case Step::Copy: return "the bulk move";
     case Step::Staging: return "the staging step";
     case Step::ListClosed: return "the deletion of the list";
+    case Step::BulkDone: return "the end of the update";
     default: return "the start-up";
     }
 }

@@ -4,6 +4,7 @@
 #define HAILPATCH_COMMANDS_H
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,13 +38,16 @@ struct MakeOptions {
     fs::path to;
     fs::path output;
     fs::path signingKey;  // empty: the package is not signed
+    std::optional<unsigned long long> sequenceAfter;  // the manifest's number is the next one
 };
 int RunMake(const MakeOptions& options);
 
 // Writes NAME.key and NAME.pub.
 int RunKeygen(const fs::path& name);
-// Writes the package's manifest and signature.
-int RunSign(const fs::path& package, const fs::path& key);
+// Writes the package's manifest, numbered after `sequenceAfter` (or by the
+// clock), and its signature.
+int RunSign(const fs::path& package, const fs::path& key,
+            const std::optional<unsigned long long>& sequenceAfter);
 
 // Writes "hailpatch: TEXT" on standard error.
 void Complain(const std::string& text);

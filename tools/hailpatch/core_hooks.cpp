@@ -92,6 +92,19 @@ int __wrap__ZN10CPatchList2CPEPKcS1_i(const char* source, const char* destinatio
     return result;
 }
 
+// CPatchList::CopyFilesFolder2Folder(const char*, const char*, int, const char*)
+int __real__ZN10CPatchList22CopyFilesFolder2FolderEPKcS1_iS1_(const char* from, const char* to, int deleteSource,
+                                                              const char* pattern);
+int __wrap__ZN10CPatchList22CopyFilesFolder2FolderEPKcS1_iS1_(const char* from, const char* to, int deleteSource,
+                                                              const char* pattern)
+{
+    int count = __real__ZN10CPatchList22CopyFilesFolder2FolderEPKcS1_iS1_(from, to, deleteSource, pattern);
+    if (Observer() != nullptr) {
+        Observer()->FolderCopied();
+    }
+    return count;
+}
+
 // CPatchList::DeleteFolder(const char*)
 int __real__ZN10CPatchList12DeleteFolderEPKc(const char* folder);
 int __wrap__ZN10CPatchList12DeleteFolderEPKc(const char* folder)

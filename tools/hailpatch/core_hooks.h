@@ -30,6 +30,9 @@ public:
     // A copy of the list or of the bulk move, before and after it runs.
     virtual void CopyStarting(const char* /*source*/, const char* /*destination*/) {}
     virtual void CopyDone(int /*result*/) {}
+    // The files of one folder copied or moved to another (the bulk move),
+    // all of them.
+    virtual void FolderCopied() {}
     // A folder's files deleted and the folder removed: a RMDIR line's, or
     // a staging folder's after the update.
     virtual void FolderDeleting(const char* /*folder*/) {}

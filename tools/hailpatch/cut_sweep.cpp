@@ -49,6 +49,8 @@ std::string DescribeStep(const Step* step)
         return step->inList ? "in the list's copy of " + host::Cp949ToUtf8(step->source)
                             : "in the bulk move of " + host::Cp949ToUtf8(step->source);
     case Step::ListClosed: return "after the list, while it is deleted";
+    case Step::BulkDone: return "after the bulk move";
+    case Step::Staging: return "while the staging folders are cleared";
     default: return "in the start-up";
     }
 }

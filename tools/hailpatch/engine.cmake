@@ -34,6 +34,7 @@ endif()
 foreach(call _Z17ClassifyPatchLinePKcPciiP9PatchLine _ZN10CPatchList20SearchPatchListFilesEPKci
              _ZN10CPatchList16RunPatchListOnceEPKc _ZN10CPatchList2CPEPKcS1_i
              _ZN10CPatchList12DeleteFolderEPKc _ZN10CPatchList13IsFolderFilesEPKci
+             _ZN10CPatchList22CopyFilesFolder2FolderEPKcS1_iS1_
              _Z19VerifySignedPackagePKcS0_S0_)
   target_link_options(hailpatch_engine INTERFACE "LINKER:--wrap=${call}")
 endforeach()

@@ -3,9 +3,9 @@
 //   hailpatch check [--device DEV] [--key PUB] PKG
 //   hailpatch try --device DEV PKG [--in-place] [--list [--pass N]]
 //                 [--window TITLE]... [--stays TITLE]... [--real-clock]
-//   hailpatch make --from OLD --to NEW -o PKG [--sign KEY]
+//   hailpatch make --from OLD --to NEW -o PKG [--sign KEY [--sequence N]]
 //   hailpatch keygen -o NAME
-//   hailpatch sign PKG --key KEY
+//   hailpatch sign PKG --key KEY [--sequence N]
 //
 // All three run the terminal's own start-up on the host backend, on Linux and
 // on Windows alike; `check` runs it on a stock terminal or a copy of DEV. The
@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <exception>
 #include <iostream>
+#include <optional>
 
 #include "commands.h"
 #include "manual_page.h"
@@ -60,7 +61,12 @@ struct Choices {
     std::string output;
     std::string signingKey;
     bool json = false;
+    std::optional<unsigned long long> sequenceAfter;
 };
+
+const char kSequenceHelp[] = "the sequence number of the last package signed for these "
+    "terminals: the manifest gets the next one (without it, the seconds since 1970-01-01 UTC); "
+    "a terminal refuses a package numbered no higher than one it has applied";
 
 void AddCheck(CLI::App& app, Choices* choices)
 {
@@ -110,8 +116,9 @@ void AddMake(CLI::App& app, Choices* choices)
     made->add_option("--to", choices->to, "the install folder as it should become")->required();
     made->add_option("-o,--output", choices->output, "the package folder to create (must not "
         "exist, or be empty)")->required();
-    made->add_option("--sign", choices->signingKey, "sign the package with this private key "
-        "(NAME.key) once it is proven, and check the signature as a terminal would");
+    CLI::Option* signing = made->add_option("--sign", choices->signingKey, "sign the package with "
+        "this private key (NAME.key) once it is proven, and check the signature as a terminal would");
+    made->add_option("--sequence", choices->sequenceAfter, kSequenceHelp)->needs(signing);
     made->footer(kMakeStatuses);
 }
 
@@ -131,8 +138,10 @@ void AddSign(CLI::App& app, Choices* choices)
         "manifest.txt (every file with its size and SHA-256) and its signature manifest.sig");
     sign->add_option("PKG", choices->package, "the package folder")->required();
     sign->add_option("--key", choices->key, "the private key (NAME.key)")->required();
-    sign->footer("Exit status: 0 signed, 3 bad input (an unreadable file or key, a name code "
-        "page 949 cannot hold).");
+    sign->add_option("--sequence", choices->sequenceAfter, kSequenceHelp);
+    sign->footer("Exit status: 0 signed, 3 bad input (an unreadable file or key, a name the "
+        "terminal cannot take as it stands or takes for another, a list that copies from outside "
+        "the package, no sequence number above --sequence).");
 }
 #endif
 
@@ -168,7 +177,7 @@ int Dispatch(const CLI::App& app, Choices* choices)
         return RunKeygen(PathOfArgument(choices->output));
     }
     if (app.got_subcommand("sign")) {
-        return RunSign(PathOfArgument(choices->package), key);
+        return RunSign(PathOfArgument(choices->package), key, choices->sequenceAfter);
     }
     choices->made.from = PathOfArgument(choices->from);
     choices->made.to = PathOfArgument(choices->to);
@@ -176,6 +185,7 @@ int Dispatch(const CLI::App& app, Choices* choices)
     if (!choices->signingKey.empty()) {
         choices->made.signingKey = PathOfArgument(choices->signingKey);
     }
+    choices->made.sequenceAfter = choices->sequenceAfter;
     return RunMake(choices->made);
 #else
     return kStatusBadInput;

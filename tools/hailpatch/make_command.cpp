@@ -212,9 +212,14 @@ int CheckAndProve(const MakeOptions& options)
     std::string error;
     // Signed first, so that the package proven is the one a keyed terminal
     // takes, its signature checked by the terminal's own code.
-    if (!options.signingKey.empty() && !SignPackage(options.output, options.signingKey, &error)) {
-        Complain(error);
-        return kStatusWillNotWork;
+    if (!options.signingKey.empty()) {
+        unsigned long sequence = 0;
+        if (!ChooseSequence(options.sequenceAfter, &sequence, &error) ||
+            !SignPackage(options.output, options.signingKey, sequence, &error)) {
+            Complain(error);
+            return kStatusWillNotWork;
+        }
+        std::cout << "signed with " << DisplayName(options.signingKey) << "; sequence number " << sequence << "\n";
     }
     fs::path publicKey = ProvingKey(options);
     TempFolder device;

@@ -18,6 +18,7 @@ const OwnFile kOwnFiles[] = {
     {"\\residentflash\\hailnet\\retailmsg", "the marker of the debugger echo"},
     {"\\residentflash\\hailnet\\update.pub", "the fleet's key"},
     {"\\residentflash\\hailnet\\update.verified", "the supervisor's note of the package it verified"},
+    {"\\residentflash\\hailnet\\update.sequence", "the number of the newest signed package applied"},
     {"\\residentflash\\hailnet\\update.resume-a", "the list's progress record"},
     {"\\residentflash\\hailnet\\update.resume-b", "the list's progress record"},
     {"\\residentflash\\log", "the supervisor's log folder"},

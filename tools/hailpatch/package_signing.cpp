@@ -1,6 +1,7 @@
 #include "package_signing.h"
 
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 
@@ -8,9 +9,8 @@
 #include "key_files.h"
 #include "native_text.h"
 #include "patch/PackageManifest.h"
-#include "patch/PatchLine.h"
 #include "patch/Sha256.h"
-#include "startup_run.h"
+#include "signable_package.h"
 
 namespace hailpatch {
 
@@ -19,7 +19,7 @@ const char kSignatureFile[] = "Signature/manifest.sig";
 
 namespace {
 
-const char kManifestHeader[] = "HAILWATCH MANIFEST 1\n";
+const char kManifestHeader[] = "HAILWATCH MANIFEST 2\n";
 
 // The size and SHA-256 of a file, with the terminal's own hash code.
 bool HashNativeFile(const fs::path& path, unsigned long long* size, std::string* hex)
@@ -45,9 +45,10 @@ bool HashNativeFile(const fs::path& path, unsigned long long* size, std::string*
     return true;
 }
 
-bool BuildManifest(const PackageContents& contents, std::string* manifest, std::string* error)
+bool BuildManifest(const PackageContents& contents, unsigned long sequence, std::string* manifest,
+                   std::string* error)
 {
-    *manifest = kManifestHeader;
+    *manifest = kManifestHeader + ("SEQUENCE " + std::to_string(sequence) + "\n");
     for (const PackageFile& file : contents.files) {
         if (IsSignatureFile(file)) continue;
         if (!file.representable) {
@@ -68,62 +69,10 @@ bool BuildManifest(const PackageContents& contents, std::string* manifest, std::
     }
     // The terminal's own parser must take what is signed.
     int count = 0;
-    if (!ParseManifest(manifest->data(), manifest->size(), nullptr, 0, &count)) {
+    DWORD parsed = 0;
+    if (!ParseManifest(manifest->data(), manifest->size(), nullptr, 0, &count, &parsed)) {
         *error = "the manifest made is not one the terminal reads (a name it cannot take?)";
         return false;
-    }
-    return true;
-}
-
-// The sources of the list's CP lines (read with the terminal's own line
-// rules), folded, with the number of the line of each.
-bool ReadCopySources(const PackageContents& contents, std::vector<std::pair<std::string, int>>* sources,
-                     std::string* error)
-{
-    if (contents.list.empty()) return true;
-    FILE* list = OpenListAsText(contents.list, error);
-    if (list == nullptr) return false;
-    char line[PATCH_LINE_SIZE];
-    PatchListReader reader = {0, 0, 0};
-    PatchLine parsed;
-    while (ReadNumberedPatchLine(list, line, &reader)) {
-        const int number = static_cast<int>(reader.number);
-        ClassifyPatchLine("\\SDMMC\\AirUpdate", line, reader.isTail, 0, &parsed);
-        if (parsed.kind == PATCH_LINE_COMMAND && parsed.command == PATCH_COMMAND_CP) {
-            sources->push_back({FoldCase(parsed.source), number});
-        }
-    }
-    std::fclose(list);
-    return true;
-}
-
-// What a signed package may not hold: a CP line that moves the manifest or
-// its signature (they stay on the card), and a subfolder file no CP line
-// moves. A terminal lets a resumed start go on without the list only once
-// the list has moved every subfolder file, so such a file would keep the
-// package refused after a start cut between the list and the bulk move.
-bool IsSignable(const PackageContents& contents, std::string* error)
-{
-    std::vector<std::pair<std::string, int>> sources;
-    if (!ReadCopySources(contents, &sources, error)) return false;
-    const std::string signatureFolder = FoldCase("\\SDMMC\\AirUpdate\\Signature\\");
-    for (const auto& source : sources) {
-        if (source.first.rfind(signatureFolder, 0) == 0) {
-            *error = "patch_list.txt line " + std::to_string(source.second) +
-                     ": moves the package's signature; the manifest and its signature stay on the card";
-            return false;
-        }
-    }
-    for (const PackageFile& file : contents.files) {
-        if (file.topLevel || IsSignatureFile(file) || !file.representable) continue;
-        std::string path = FoldCase("\\SDMMC\\AirUpdate\\" + file.name949);
-        bool moved = false;
-        for (const auto& source : sources) moved = moved || source.first == path;
-        if (!moved) {
-            *error = file.shown + ": in a subfolder that no CP line moves; a signed package holds "
-                     "none (the terminal would refuse it after a start cut short)";
-            return false;
-        }
     }
     return true;
 }
@@ -139,13 +88,30 @@ bool WriteFile(const fs::path& path, const std::string& bytes, std::string* erro
 
 } // namespace
 
-bool SignPackage(const fs::path& package, const fs::path& keyFile, std::string* error)
+bool ChooseSequence(const std::optional<unsigned long long>& after, unsigned long* sequence,
+                    std::string* error)
+{
+    const unsigned long long kLargest = 0xFFFFFFFFull;
+    unsigned long long chosen = after ? *after + 1 : static_cast<unsigned long long>(std::time(nullptr));
+    if ((after && *after >= kLargest) || chosen == 0 || chosen > kLargest) {
+        *error = after ? "--sequence " + std::to_string(*after) + ": no number above it fits the "
+                         "manifest (at most 4294967295)"
+                       : std::string("the clock gives no sequence number (set --sequence)");
+        return false;
+    }
+    *sequence = static_cast<unsigned long>(chosen);
+    return true;
+}
+
+bool SignPackage(const fs::path& package, const fs::path& keyFile, unsigned long sequence,
+                 std::string* error)
 {
     PackageContents contents;
     std::string manifest;
     std::string signature;
-    if (!ReadPackage(package, &contents, error) || !IsSignable(contents, error) ||
-        !BuildManifest(contents, &manifest, error) || !SignBytes(keyFile, manifest, &signature, error)) {
+    if (!ReadPackage(package, &contents, error) || !IsSignable(package, contents, error) ||
+        !BuildManifest(contents, sequence, &manifest, error) ||
+        !SignBytes(keyFile, manifest, &signature, error)) {
         return false;
     }
     std::error_code ec;

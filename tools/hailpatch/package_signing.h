@@ -5,6 +5,7 @@
 #define HAILPATCH_PACKAGE_SIGNING_H
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,10 +19,20 @@ namespace fs = std::filesystem;
 extern const char kManifestFile[];
 extern const char kSignatureFile[];
 
-// Writes PKG/Signature/manifest.txt and manifest.sig signed with the private
-// key in `keyFile`; false with one line in `error` for a name the terminal
-// cannot take, an unreadable file or key. The key itself goes nowhere.
-bool SignPackage(const fs::path& package, const fs::path& keyFile, std::string* error);
+// The sequence number a manifest carries: one more than `after`, or, with
+// none given, the seconds since 1970-01-01 00:00 UTC (so a package signed
+// later is newer). False when no number above `after` fits in 32 bits.
+bool ChooseSequence(const std::optional<unsigned long long>& after, unsigned long* sequence,
+                    std::string* error);
+
+// Writes PKG/Signature/manifest.txt, carrying `sequence`, and manifest.sig
+// signed with the private key in `keyFile`; false with one line in `error`
+// for a package a keyed terminal would refuse (a name it cannot take as it
+// stands or takes for another, a CP line copying from outside the package)
+// or could not resume after a cut, an unreadable file or key. The key itself
+// goes nowhere.
+bool SignPackage(const fs::path& package, const fs::path& keyFile, unsigned long sequence,
+                 std::string* error);
 
 } // namespace hailpatch
 

@@ -23,15 +23,18 @@ int RunKeygen(const fs::path& name)
     return kStatusClean;
 }
 
-int RunSign(const fs::path& package, const fs::path& key)
+int RunSign(const fs::path& package, const fs::path& key,
+            const std::optional<unsigned long long>& sequenceAfter)
 {
     std::string error;
-    if (!SignPackage(package, key, &error)) {
+    unsigned long sequence = 0;
+    if (!ChooseSequence(sequenceAfter, &sequence, &error) ||
+        !SignPackage(package, key, sequence, &error)) {
         Complain(error);
         return kStatusBadInput;
     }
     std::cout << "signed: " << DisplayName(package / kManifestFile) << ", "
-              << DisplayName(package / kSignatureFile) << "\n";
+              << DisplayName(package / kSignatureFile) << "; sequence number " << sequence << "\n";
     return kStatusClean;
 }
 

@@ -45,6 +45,7 @@ public:
     void CopyStarting(const char* source, const char* destination) override;
     void CopyDone(int result) override;
     void FolderDeleting(const char* folder) override;
+    void FolderCopied() override { Add(Step::BulkDone); }
 
 private:
     Step& Add(Step::Kind kind);
@@ -98,6 +99,11 @@ void TraceObserver::Stop()
 
 void TraceObserver::LineRead(int number, bool tail, PatchLine* parsed)
 {
+    // A line read outside the run of the list (a signed package's review of
+    // it) is no step.
+    if (!inList_) {
+        return;
+    }
     // Once stopped, the rest of the list is skipped: nothing it does counts.
     if (trace_->stopped) {
         parsed->kind = PATCH_LINE_TOO_SHORT;

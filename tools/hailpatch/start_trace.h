@@ -17,7 +17,7 @@
 namespace hailpatch {
 
 struct Step {
-    enum Kind { PackageTested, Verified, ListOpened, Line, ListClosed, Copy, Staging };
+    enum Kind { PackageTested, Verified, ListOpened, Line, ListClosed, Copy, BulkDone, Staging };
     Kind kind = Line;
     int number = 0;                      // Line: the line as an editor numbers it
     bool tail = false;
