@@ -1,5 +1,6 @@
 // Shared by the host backend's file calls (files.cpp, file_search.cpp,
-// file_open.cpp, file_stream.cpp); not for the core, not for tests.
+// file_open.cpp, file_stream.cpp, journal.cpp, power.cpp); not for the core,
+// not for tests.
 #ifndef HAILWATCH_HOST_FILE_INTERNAL_H
 #define HAILWATCH_HOST_FILE_INTERNAL_H
 
@@ -50,14 +51,13 @@ void ForgetNote();
 // ---- searches (file_search.cpp) --------------------------------------------
 void ResetSearches();
 
-// ---- streams (file_stream.cpp, POSIX only) ----------------------------------
-// Wraps a native stream that fopen opened. In text mode (`text`) reads turn
-// CR LF into LF and end at the first 0x1A, and writes turn LF into CR LF, as
-// the Windows C library's do. `onClose(closeContext)` runs when the stream is
-// closed. Takes the native stream: on failure (NULL) it is closed and
-// `onClose` is not called.
-FILE* WrapStream(FILE* native, const char* mode, bool text, void (*onClose)(void*),
-                 void* closeContext);
+// ---- streams (file_stream.cpp) ---------------------------------------------------
+// A stream of the backend's own on a native file, for fopen; `mode` as the
+// Windows C library takes it. NULL with *error set on failure.
+FILE* OpenStream(const std::string& nativePath, const char* mode, unsigned* error);
+// Whether a stream holds the file open: Windows' C library shares an open
+// file for reading and writing, never for deletion or for another writer.
+bool IsHeld(const std::string& nativePath);
 
 } // namespace detail
 } // namespace host

@@ -20,19 +20,6 @@ bool ModeWrites(const char* mode) {
     return strchr(mode, 'w') != NULL || strchr(mode, 'a') != NULL || strchr(mode, '+') != NULL;
 }
 
-// The mode the PC's C library is given: the letter, '+', and 'b' unless text
-// mode, without the Windows-only flags ("t", "c", "n", ",ccs=").
-std::string NativeMode(const char* mode) {
-    const char* flagsEnd = strchr(mode, ',');
-    const char* binary = strchr(mode, 'b');
-    bool text = binary == NULL || (flagsEnd != NULL && binary > flagsEnd);
-    std::string out(1, mode[0]);
-    for (const char* p = mode + 1; *p != 0 && *p != ','; ++p)
-        if (*p == '+') out += *p;
-    if (!text) out += 'b';
-    return out;
-}
-
 // Windows' C library refuses to open a folder, and a read-only file for
 // writing; root on the host would do both.
 int OpenRefusal(const std::string& nativePath, const char* mode) {
@@ -66,7 +53,7 @@ extern "C" FILE* HostFopen(const char* path, const char* mode) {
     unsigned error = ERROR_SUCCESS;
     size_t noted = host::JournalLength();
     host::detail::NoteStream(native, mode);
-    FILE* stream = host::native::OpenStream(native, NativeMode(mode), &error);
+    FILE* stream = host::detail::OpenStream(native, mode, &error);
     if (stream == NULL && host::JournalLength() > noted) host::detail::ForgetNote();
     if (stream == NULL)
         SetLastError(host::detail::IsMissing(error) ? host::detail::MissingError(native) : error);

@@ -1,34 +1,72 @@
-// The streams fopen hands out on the host: the C library's own stream on the
-// mapped file, seen through a glibc cookie so that closing it is noticed and
-// text mode behaves as in the Windows C library.
+// The streams fopen hands out for device paths: the backend's own, on every
+// PC, standing on native.h's open files. They keep what the Windows C
+// library does: text mode (a read turns CR LF into LF, a CR before anything
+// else staying, and the first 0x1A ends the file; a write turns LF into CR
+// LF), a write that reaches the file when the stream is flushed or closed,
+// and a file held open (not to be deleted or overwritten) until it is
+// closed. Once the power is cut, what a stream still holds never reaches
+// its file.
 //
-// Text mode: a read turns CR LF into LF (a CR before anything else stays) and
-// the first 0x1A byte ends the file, so a patch list reads the same lines as
-// on the device; a write turns LF into CR LF. Positions (fseek, ftell) count
-// the file's own bytes.
-#include <stdio.h>
-#include <sys/types.h>
+// The stdio functions the core calls are redirected here (win32_api.h); a
+// stream that is not one of these goes to the C library as it stands.
+#include <stdarg.h>
+#include <string.h>
+
+#include <map>
+#include <set>
+#include <string>
 
 #include "platform/host/file_internal.h"
 #include "platform/host/host_control.h"
+
+#undef fgets
+#undef fread
+#undef fwrite
+#undef fclose
+#undef fflush
+#undef ferror
+#undef feof
+#undef fputs
+#undef fprintf
+#undef rewind
 
 namespace {
 
 const int kEndOfText = 0x1A;
 const int kNoByte = -1;
+// Written out once this much is held, as a C library's buffer fills.
+const size_t kFlushAt = 64 * 1024;
 
 struct Stream {
-    FILE* native; // unbuffered: this wrapper's own buffer sits in front of it
+    host::native::OpenFile* file;
+    std::string path;
     bool text;
-    void (*onClose)(void*);
-    void* closeContext;
-    // Text-mode reading: bytes read from the file but not handed out yet.
-    char raw[4096];
+    bool writes;
+    bool append;
+    bool error;
+    bool eof;
+    std::string pending;   // written, not yet in the file
+    char raw[4096];        // read from the file, not handed out yet
     size_t rawNext;
     size_t rawEnd;
-    int lookahead; // the byte after a CR that was not LF, or kNoByte
-    bool ended;    // 0x1A was met
+    int lookahead;         // text mode: the byte after a CR that was not LF
+    bool ended;            // text mode: 0x1A was met
 };
+
+std::set<Stream*>& Streams() {
+    static std::set<Stream*> streams;
+    return streams;
+}
+
+std::map<std::string, int>& Held() {
+    static std::map<std::string, int> held;
+    return held;
+}
+
+Stream* Ours(FILE* file) {
+    std::set<Stream*>::iterator it = Streams().find(reinterpret_cast<Stream*>(file));
+    return it == Streams().end() ? NULL : *it;
+}
 
 void ForgetReadAhead(Stream* stream) {
     stream->rawNext = stream->rawEnd = 0;
@@ -36,7 +74,16 @@ void ForgetReadAhead(Stream* stream) {
     stream->ended = false;
 }
 
-// The next byte of the file, or kNoByte at its end or on an error.
+// Puts what the stream holds into its file, unless the power has gone.
+bool Commit(Stream* stream) {
+    if (stream->pending.empty()) return true;
+    bool written = host::PowerIsOn() && (!stream->append || host::native::SeekTo(stream->file, 0, true)) &&
+                   host::native::WriteTo(stream->file, stream->pending.data(), stream->pending.size());
+    stream->pending.clear();
+    stream->error = stream->error || !written;
+    return written;
+}
+
 int NextRawByte(Stream* stream) {
     if (stream->lookahead != kNoByte) {
         int byte = stream->lookahead;
@@ -44,83 +91,55 @@ int NextRawByte(Stream* stream) {
         return byte;
     }
     if (stream->rawNext == stream->rawEnd) {
+        bool failed = false;
         stream->rawNext = 0;
-        stream->rawEnd = fread(stream->raw, 1, sizeof stream->raw, stream->native);
-        if (stream->rawEnd == 0) return kNoByte;
+        stream->rawEnd = host::native::ReadFrom(stream->file, stream->raw, sizeof stream->raw, &failed);
+        stream->error = stream->error || failed;
+        if (stream->rawEnd == 0) {
+            stream->eof = true;
+            return kNoByte;
+        }
     }
     return (unsigned char)stream->raw[stream->rawNext++];
 }
 
-ssize_t ReadText(Stream* stream, char* out, size_t size) {
-    size_t count = 0;
-    while (count < size && !stream->ended) {
-        int byte = NextRawByte(stream);
-        if (byte == kNoByte) break;
-        if (byte == kEndOfText) {
-            stream->ended = true;
-            break;
-        }
-        if (byte == '\r') {
-            int next = NextRawByte(stream);
-            if (next == '\n')
-                byte = '\n';
-            else
-                stream->lookahead = next;
-        }
-        out[count++] = (char)byte;
+int NextByte(Stream* stream) {
+    if (stream->ended) return kNoByte;
+    int byte = NextRawByte(stream);
+    if (!stream->text || byte == kNoByte) return byte;
+    if (byte == kEndOfText) {
+        stream->ended = true;
+        stream->eof = true;
+        return kNoByte;
     }
-    if (count == 0 && ferror(stream->native)) return -1;
-    return (ssize_t)count;
-}
-
-ssize_t Read(void* cookie, char* out, size_t size) {
-    Stream* stream = static_cast<Stream*>(cookie);
-    if (stream->text) return ReadText(stream, out, size);
-    size_t count = fread(out, 1, size, stream->native);
-    if (count == 0 && ferror(stream->native)) return -1;
-    return (ssize_t)count;
-}
-
-// Answers the bytes of `data` taken, 0 on an error (glibc's rule for cookies).
-ssize_t Write(void* cookie, const char* data, size_t size) {
-    Stream* stream = static_cast<Stream*>(cookie);
-    // What a stream still holds when the power goes never reaches the file.
-    if (!host::PowerIsOn()) return 0;
-    if (!stream->text) return (ssize_t)fwrite(data, 1, size, stream->native);
-    for (size_t i = 0; i < size; ++i) {
-        if (data[i] == '\n' && fputc('\r', stream->native) == EOF) return 0;
-        if (fputc((unsigned char)data[i], stream->native) == EOF) return 0;
+    if (byte == '\r') {
+        int next = NextRawByte(stream);
+        if (next == '\n') return '\n';
+        stream->lookahead = next;
     }
-    return (ssize_t)size;
+    return byte;
 }
 
-// Where the reader stands in the file: read-ahead bytes are not read yet.
-off64_t LogicalPosition(Stream* stream) {
-    off64_t position = ftello(stream->native);
-    position -= (off64_t)(stream->rawEnd - stream->rawNext);
-    if (stream->lookahead != kNoByte) --position;
-    return position;
-}
-
-int Seek(void* cookie, off64_t* offset, int whence) {
-    Stream* stream = static_cast<Stream*>(cookie);
-    off64_t target = *offset;
-    if (whence == SEEK_CUR) {
-        target += LogicalPosition(stream);
-        whence = SEEK_SET;
+// Reading after writing sees what was written.
+void StartReading(Stream* stream) {
+    if (!stream->pending.empty()) {
+        Commit(stream);
+        ForgetReadAhead(stream);
     }
-    if (fseeko(stream->native, target, whence) != 0) return -1;
-    ForgetReadAhead(stream);
-    *offset = ftello(stream->native);
-    return 0;
 }
 
-int Close(void* cookie) {
-    Stream* stream = static_cast<Stream*>(cookie);
-    int result = fclose(stream->native);
-    stream->onClose(stream->closeContext);
-    delete stream;
-    return result == 0 ? 0 : EOF;
+bool ParseMode(const char* mode, host::native::FileAccess* access, bool* append, bool* text, bool* writes) {
+    const char* flagsEnd = strchr(mode, ',');
+    const char* binary = strchr(mode, 'b');
+    bool plus = false;
+    for (const char* p = mode + 1; *p != 0 && *p != ','; ++p) plus = plus || *p == '+';
+    *text = binary == NULL || (flagsEnd != NULL && binary > flagsEnd);
+    *append = mode[0] == 'a';
+    *writes = mode[0] != 'r' || plus;
+    access->write = *writes;
+    access->create = mode[0] == 'w' || mode[0] == 'a';
+    access->truncate = mode[0] == 'w';
+    return mode[0] == 'r' || mode[0] == 'w' || mode[0] == 'a';
 }
 
 } // namespace
@@ -128,23 +147,146 @@ int Close(void* cookie) {
 namespace host {
 namespace detail {
 
-FILE* WrapStream(FILE* native, const char* mode, bool text, void (*onClose)(void*),
-                 void* closeContext) {
-    setvbuf(native, NULL, _IONBF, 0);
-    Stream* stream = new Stream;
-    stream->native = native;
-    stream->text = text;
-    stream->onClose = onClose;
-    stream->closeContext = closeContext;
-    ForgetReadAhead(stream);
-    cookie_io_functions_t functions = {Read, Write, Seek, Close};
-    FILE* wrapped = fopencookie(stream, mode, functions);
-    if (wrapped == NULL) {
-        fclose(native);
-        delete stream;
+FILE* OpenStream(const std::string& nativePath, const char* mode, unsigned* error) {
+    native::FileAccess access;
+    bool append = false, text = false, writes = false;
+    if (!ParseMode(mode, &access, &append, &text, &writes)) {
+        *error = ERROR_INVALID_PARAMETER;
+        return NULL;
     }
-    return wrapped;
+    native::OpenFile* file = native::OpenFileAt(nativePath, access, error);
+    if (file == NULL) return NULL;
+    Stream* stream = new Stream;
+    stream->file = file;
+    stream->path = nativePath;
+    stream->text = text;
+    stream->writes = writes;
+    stream->append = append;
+    stream->error = false;
+    stream->eof = false;
+    ForgetReadAhead(stream);
+    Streams().insert(stream);
+    ++Held()[nativePath];
+    return reinterpret_cast<FILE*>(stream);
 }
+
+bool IsHeld(const std::string& nativePath) { return Held().count(nativePath) != 0; }
 
 } // namespace detail
 } // namespace host
+
+extern "C" char* HostFgets(char* out, int size, FILE* file) {
+    Stream* stream = Ours(file);
+    if (stream == NULL) return fgets(out, size, file);
+    if (size <= 0) return NULL;
+    StartReading(stream);
+    int count = 0;
+    while (count < size - 1) {
+        int byte = NextByte(stream);
+        if (byte == kNoByte) break;
+        out[count++] = (char)byte;
+        if (byte == '\n') break;
+    }
+    out[count] = 0;
+    return count == 0 ? NULL : out;
+}
+
+extern "C" size_t HostFread(void* data, size_t size, size_t count, FILE* file) {
+    Stream* stream = Ours(file);
+    if (stream == NULL) return fread(data, size, count, file);
+    if (size == 0 || count == 0) return 0;
+    StartReading(stream);
+    size_t wanted = size * count;
+    size_t got = 0;
+    unsigned char* out = static_cast<unsigned char*>(data);
+    while (got < wanted) {
+        int byte = NextByte(stream);
+        if (byte == kNoByte) break;
+        out[got++] = (unsigned char)byte;
+    }
+    return got / size;
+}
+
+extern "C" size_t HostFwrite(const void* data, size_t size, size_t count, FILE* file) {
+    Stream* stream = Ours(file);
+    if (stream == NULL) return fwrite(data, size, count, file);
+    if (!stream->writes) {
+        stream->error = true;
+        return 0;
+    }
+    const char* bytes = static_cast<const char*>(data);
+    for (size_t i = 0; i < size * count; ++i) {
+        if (stream->text && bytes[i] == '\n') stream->pending += '\r';
+        stream->pending += bytes[i];
+    }
+    if (stream->pending.size() >= kFlushAt) Commit(stream);
+    return count;
+}
+
+extern "C" int HostFputs(const char* text, FILE* file) {
+    if (Ours(file) == NULL) return fputs(text, file);
+    size_t length = strlen(text);
+    return HostFwrite(text, 1, length, file) == length ? 1 : EOF;
+}
+
+extern "C" int HostFprintf(FILE* file, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    if (Ours(file) == NULL) {
+        int printed = vfprintf(file, format, arguments);
+        va_end(arguments);
+        return printed;
+    }
+    va_list again;
+    va_copy(again, arguments);
+    int length = vsnprintf(NULL, 0, format, arguments);
+    va_end(arguments);
+    std::string text(length > 0 ? (size_t)length + 1 : 1, '\0');
+    if (length > 0) vsnprintf(&text[0], text.size(), format, again);
+    va_end(again);
+    if (length <= 0) return length;
+    return HostFwrite(text.data(), 1, (size_t)length, file) == (size_t)length ? length : -1;
+}
+
+extern "C" int HostFflush(FILE* file) {
+    Stream* stream = Ours(file);
+    if (stream == NULL) return fflush(file);
+    return Commit(stream) ? 0 : EOF;
+}
+
+extern "C" int HostFerror(FILE* file) {
+    Stream* stream = Ours(file);
+    if (stream == NULL) return ferror(file);
+    return stream->error ? 1 : 0;
+}
+
+extern "C" int HostFeof(FILE* file) {
+    Stream* stream = Ours(file);
+    if (stream == NULL) return feof(file);
+    return stream->eof ? 1 : 0;
+}
+
+extern "C" void HostRewind(FILE* file) {
+    Stream* stream = Ours(file);
+    if (stream == NULL) {
+        rewind(file);
+        return;
+    }
+    Commit(stream);
+    host::native::SeekTo(stream->file, 0, false);
+    ForgetReadAhead(stream);
+    stream->error = false;
+    stream->eof = false;
+}
+
+extern "C" int HostFclose(FILE* file) {
+    Stream* stream = Ours(file);
+    if (stream == NULL) return fclose(file);
+    bool good = Commit(stream) && !stream->error;
+    good = host::native::CloseFile(stream->file) && good;
+    std::map<std::string, int>::iterator held = Held().find(stream->path);
+    if (held != Held().end() && --held->second == 0) Held().erase(held);
+    Streams().erase(stream);
+    delete stream;
+    return good ? 0 : EOF;
+}

@@ -122,7 +122,7 @@ DWORD DestinationProblem(const std::string& source, const std::string& destinati
     if (failIfExists) return ERROR_FILE_EXISTS;
     if (host::native::SameFile(source, destination))
         return ERROR_SHARING_VIOLATION; // the same file under another spelling
-    if (host::native::IsHeldOpen(destination)) return ERROR_SHARING_VIOLATION;
+    if (host::detail::IsHeld(destination)) return ERROR_SHARING_VIOLATION;
     if (info.folder || info.readOnly) return ERROR_ACCESS_DENIED;
     return ERROR_SUCCESS;
 }
@@ -206,7 +206,7 @@ extern "C" BOOL WINAPI DeleteFileW(LPCWSTR path) {
     std::string native;
     FileInfo info;
     if (!PrepareFileCall("DeleteFileW", path, &native) || !StatExisting(native, &info)) return FALSE;
-    if (host::native::IsHeldOpen(native)) return Fail(ERROR_SHARING_VIOLATION);
+    if (host::detail::IsHeld(native)) return Fail(ERROR_SHARING_VIOLATION);
     if (info.folder || info.readOnly) return Fail(ERROR_ACCESS_DENIED);
     DWORD error = host::detail::RemoveFileNoted(native);
     return error == ERROR_SUCCESS ? TRUE : Fail(error);

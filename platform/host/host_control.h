@@ -115,6 +115,8 @@ void FailNext(const std::string& operation, int count, DWORD error,
 // without touching the device, as on a terminal whose power has gone; on
 // Linux a stream open at that moment also loses what it still holds.
 void CutPower();
+// Back on without a Reset: the device can be looked at again.
+void RestorePower();
 bool PowerIsOn();
 
 // ---- change journal --------------------------------------------------------

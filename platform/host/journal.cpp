@@ -57,15 +57,17 @@ Journal& TheJournal() {
 
 unsigned long long HashBytes(const std::string& nativePath) {
     unsigned error = 0;
-    FILE* file = host::native::OpenStream(nativePath, "rb", &error);
+    host::native::FileAccess reading = {false, false, false};
+    host::native::OpenFile* file = host::native::OpenFileAt(nativePath, reading, &error);
     unsigned long long hash = kFnvOffset;
     if (file == NULL) return hash;
     unsigned char block[65536];
     size_t got;
-    while ((got = fread(block, 1, sizeof block, file)) > 0) {
+    bool failed = false;
+    while ((got = host::native::ReadFrom(file, block, sizeof block, &failed)) > 0) {
         for (size_t i = 0; i < got; ++i) hash = (hash ^ block[i]) * kFnvPrime;
     }
-    fclose(file);
+    host::native::CloseFile(file);
     return hash;
 }
 

@@ -41,10 +41,6 @@ unsigned ExtendedBits(const std::string& path);
 unsigned StoreAttributes(const std::string& path, bool readOnly, unsigned extendedBits);
 // Whether both paths reach one file (spelling, links).
 bool SameFile(const std::string& a, const std::string& b);
-// Whether a stream from OpenStream holds the file open. Windows' own file
-// system refuses to delete or overwrite such a file by itself; the POSIX side
-// keeps count.
-bool IsHeldOpen(const std::string& path);
 
 unsigned RemoveFile(const std::string& path);
 // Moves a file or folder to another name on the same file system, with its
@@ -61,9 +57,22 @@ unsigned CopyData(const std::string& from, const FileInfo& fromInfo, const std::
 bool ListNames(const std::string& folder, std::vector<std::string>* names);
 std::string CurrentFolder();
 
-// The Windows C library's fopen: `mode` is the letter, '+' and 'b' (no 'b':
-// text mode). NULL with *error set on failure.
-FILE* OpenStream(const std::string& path, const std::string& mode, unsigned* error);
+// A file's bytes, a block at a time, for the backend's own streams
+// (file_stream.cpp), which keep the C library's text mode and buffering.
+struct OpenFile;
+struct FileAccess {
+    bool write;      // reading too, always
+    bool create;     // made empty if missing
+    bool truncate;   // emptied when it exists
+};
+// NULL with *error set on failure.
+OpenFile* OpenFileAt(const std::string& path, const FileAccess& access, unsigned* error);
+// Bytes read at the position, fewer only at the end; *failed on an error.
+size_t ReadFrom(OpenFile* file, void* data, size_t size, bool* failed);
+bool WriteTo(OpenFile* file, const void* data, size_t size);
+// To `offset`, or to the end when `toEnd`.
+bool SeekTo(OpenFile* file, unsigned long long offset, bool toEnd);
+bool CloseFile(OpenFile* file);
 
 // ---- clock -------------------------------------------------------------------
 unsigned MonotonicMilliseconds();

@@ -5,10 +5,6 @@
 // "user.hailwatch.attrib" (decimal text), so both survive the process that
 // set them. The backend may run as root, where permission bits stop nothing,
 // so the backend checks every read-only rule itself.
-//
-// A file held open through OpenStream is counted until its stream is closed:
-// Windows' C library shares an open file for reading and writing, never for
-// deletion, and the backend refuses such a deletion by this count.
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -65,19 +61,6 @@ bool IdentityOf(const std::string& path, FileIdentity* identity) {
     if (stat(path.c_str(), &st) != 0) return false;
     *identity = FileIdentity(st.st_dev, st.st_ino);
     return true;
-}
-
-// How many streams hold each file open.
-std::map<FileIdentity, int>& HeldFiles() {
-    static std::map<FileIdentity, int> held;
-    return held;
-}
-
-void Release(void* context) {
-    FileIdentity* identity = static_cast<FileIdentity*>(context);
-    std::map<FileIdentity, int>::iterator it = HeldFiles().find(*identity);
-    if (it != HeldFiles().end() && --it->second == 0) HeldFiles().erase(it);
-    delete identity;
 }
 
 bool WriteExtendedBits(const std::string& path, unsigned bits) {
@@ -172,11 +155,6 @@ bool SameFile(const std::string& a, const std::string& b) {
     return IdentityOf(a, &first) && IdentityOf(b, &second) && first == second;
 }
 
-bool IsHeldOpen(const std::string& path) {
-    FileIdentity identity;
-    return IdentityOf(path, &identity) && HeldFiles().count(identity) != 0;
-}
-
 unsigned RemoveFile(const std::string& path) {
     return unlink(path.c_str()) == 0 ? 0 : ErrorFromErrno(errno);
 }
@@ -238,27 +216,47 @@ std::string CurrentFolder() {
     return ".";
 }
 
-FILE* OpenStream(const std::string& path, const std::string& mode, unsigned* error) {
-    std::string nativeMode;
-    for (size_t i = 0; i < mode.size(); ++i)
-        if (mode[i] != 'b') nativeMode += mode[i];
-    FILE* native = fopen(path.c_str(), nativeMode.c_str());
-    FileIdentity identity;
-    if (native == NULL || !IdentityOf(path, &identity)) {
+struct OpenFile {
+    int fd;
+};
+
+OpenFile* OpenFileAt(const std::string& path, const FileAccess& access, unsigned* error) {
+    int flags = (access.write ? O_RDWR : O_RDONLY) | O_CLOEXEC | (access.create ? O_CREAT : 0) |
+                (access.truncate ? O_TRUNC : 0);
+    int fd = open(path.c_str(), flags, 0666);
+    if (fd < 0) {
         *error = ErrorFromErrno(errno);
-        if (native != NULL) fclose(native);
         return NULL;
     }
-    bool text = mode.find('b') == std::string::npos;
-    FileIdentity* context = new FileIdentity(identity);
-    FILE* stream = host::detail::WrapStream(native, nativeMode.c_str(), text, Release, context);
-    if (stream == NULL) {
-        delete context;
-        *error = ERROR_NOT_ENOUGH_MEMORY;
-        return NULL;
+    OpenFile* file = new OpenFile;
+    file->fd = fd;
+    return file;
+}
+
+size_t ReadFrom(OpenFile* file, void* data, size_t size, bool* failed) {
+    size_t total = 0;
+    while (total < size) {
+        ssize_t got = read(file->fd, static_cast<char*>(data) + total, size - total);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) *failed = true;
+        if (got <= 0) break;
+        total += (size_t)got;
     }
-    ++HeldFiles()[identity];
-    return stream;
+    return total;
+}
+
+bool WriteTo(OpenFile* file, const void* data, size_t size) {
+    return WriteAll(file->fd, static_cast<const char*>(data), size);
+}
+
+bool SeekTo(OpenFile* file, unsigned long long offset, bool toEnd) {
+    return lseek(file->fd, toEnd ? 0 : (off_t)offset, toEnd ? SEEK_END : SEEK_SET) >= 0;
+}
+
+bool CloseFile(OpenFile* file) {
+    bool closed = close(file->fd) == 0;
+    delete file;
+    return closed;
 }
 
 // ---- clock -------------------------------------------------------------------

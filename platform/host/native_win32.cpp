@@ -159,18 +159,6 @@ bool SameFile(const std::string& a, const std::string& b) {
            first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
 }
 
-// A stream of the C library does not share deletion: asking for it fails
-// while one is open.
-bool IsHeldOpen(const std::string& path) {
-    HANDLE file = CreateFileW(Wide(path).c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
-    if (file != INVALID_HANDLE_VALUE) {
-        CloseHandle(file);
-        return false;
-    }
-    return GetLastError() == ERROR_SHARING_VIOLATION;
-}
-
 unsigned RemoveFile(const std::string& path) { return Forgetting(path, ErrorOr(DeleteFileW(Wide(path).c_str()))); }
 
 // The bits the backend set on a path go with it.
@@ -237,15 +225,65 @@ std::string CurrentFolder() {
     return out;
 }
 
-// The C library's text mode is the device's own: no wrapping needed.
-FILE* OpenStream(const std::string& path, const std::string& mode, unsigned* error) {
-    std::wstring wideMode = Widen(mode);
-    if (mode.find('b') == std::string::npos) wideMode += L't';
-    bool creates = mode[0] != 'r' && !Exists(path);
-    FILE* stream = _wfopen(Wide(path).c_str(), wideMode.c_str());
-    if (stream == NULL) *error = (unsigned)GetLastError();
-    else if (creates) BitsSet().erase(path);
-    return stream;
+struct OpenFile {
+    HANDLE handle;
+};
+
+// Shared for reading and writing, never for deletion, as the C library
+// opens a file.
+OpenFile* OpenFileAt(const std::string& path, const FileAccess& access, unsigned* error) {
+    DWORD disposition = access.create ? (access.truncate ? CREATE_ALWAYS : OPEN_ALWAYS)
+                                      : (access.truncate ? TRUNCATE_EXISTING : OPEN_EXISTING);
+    bool creates = access.create && !Exists(path);
+    HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ | (access.write ? GENERIC_WRITE : 0),
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, disposition, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (handle == INVALID_HANDLE_VALUE) {
+        *error = (unsigned)GetLastError();
+        return NULL;
+    }
+    if (creates) BitsSet().erase(path);
+    OpenFile* file = new OpenFile;
+    file->handle = handle;
+    return file;
+}
+
+size_t ReadFrom(OpenFile* file, void* data, size_t size, bool* failed) {
+    size_t total = 0;
+    while (total < size) {
+        DWORD got = 0;
+        DWORD ask = size - total > 0x40000000u ? 0x40000000u : (DWORD)(size - total);
+        if (!ReadFile(file->handle, static_cast<char*>(data) + total, ask, &got, NULL)) {
+            *failed = true;
+            break;
+        }
+        if (got == 0) break;
+        total += got;
+    }
+    return total;
+}
+
+bool WriteTo(OpenFile* file, const void* data, size_t size) {
+    const char* at = static_cast<const char*>(data);
+    while (size > 0) {
+        DWORD put = 0;
+        DWORD ask = size > 0x40000000u ? 0x40000000u : (DWORD)size;
+        if (!WriteFile(file->handle, at, ask, &put, NULL) || put == 0) return false;
+        at += put;
+        size -= put;
+    }
+    return true;
+}
+
+bool SeekTo(OpenFile* file, unsigned long long offset, bool toEnd) {
+    LARGE_INTEGER at;
+    at.QuadPart = toEnd ? 0 : (LONGLONG)offset;
+    return SetFilePointerEx(file->handle, at, NULL, toEnd ? FILE_END : FILE_BEGIN) != FALSE;
+}
+
+bool CloseFile(OpenFile* file) {
+    bool closed = CloseHandle(file->handle) != FALSE;
+    delete file;
+    return closed;
 }
 
 // ---- clock -------------------------------------------------------------------

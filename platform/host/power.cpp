@@ -19,6 +19,8 @@ namespace host {
 
 void CutPower() { PowerIsOff() = true; }
 
+void RestorePower() { PowerIsOff() = false; }
+
 bool PowerIsOn() { return !PowerIsOff(); }
 
 namespace detail {

@@ -9,7 +9,8 @@
  *  - WCHAR is the host's wchar_t (32 bits); each unit holds one UTF-16 code
  *    unit, so strings hold exactly the units Windows would.
  *  - DWORD and LONG are 32 bits, as on Windows.
- *  - fopen is redirected to a version that maps device paths (see below). */
+ *  - fopen is redirected to a version that maps device paths, and the stdio
+ *    calls the core makes on its streams to the backend's own (see below). */
 #ifndef HAILWATCH_HOST_WIN32_API_H
 #define HAILWATCH_HOST_WIN32_API_H
 
@@ -355,8 +356,20 @@ BOOL WINAPI FindNextFileW(HANDLE search, LPWIN32_FIND_DATAW data);
 BOOL WINAPI FindClose(HANDLE search);
 
 /* The C runtime's fopen for device paths: the path is 8-bit in the ANSI code
- * page and is mapped under the device root like every other file call. */
+ * page and is mapped under the device root like every other file call. The
+ * stream is the backend's own (file_stream.cpp): the stdio calls below take
+ * it, and any other stream as the C library does. */
 FILE* HostFopen(const char* path, const char* mode);
+char* HostFgets(char* out, int size, FILE* file);
+size_t HostFread(void* data, size_t size, size_t count, FILE* file);
+size_t HostFwrite(const void* data, size_t size, size_t count, FILE* file);
+int HostFputs(const char* text, FILE* file);
+int HostFprintf(FILE* file, const char* format, ...);
+int HostFflush(FILE* file);
+int HostFerror(FILE* file);
+int HostFeof(FILE* file);
+void HostRewind(FILE* file);
+int HostFclose(FILE* file);
 
 /* Text (text.cpp). CP_ACP is code page 949. */
 int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source,
@@ -395,7 +408,38 @@ void WINAPI OutputDebugStringW(LPCWSTR text);
 }
 #endif
 
+#ifdef __cplusplus
+#include <cstdio>
+#endif
 #define fopen HostFopen
+#define fgets HostFgets
+#define fread HostFread
+#define fwrite HostFwrite
+#define fputs HostFputs
+#define fprintf HostFprintf
+#define fflush HostFflush
+#define ferror HostFerror
+#define feof HostFeof
+#define rewind HostRewind
+#define fclose HostFclose
+
+#ifdef __cplusplus
+/* std::fclose and the rest reach the same calls (<cstdio> is included above,
+ * so that it cannot take the names back). */
+namespace std {
+using ::HostFopen;
+using ::HostFgets;
+using ::HostFread;
+using ::HostFwrite;
+using ::HostFputs;
+using ::HostFprintf;
+using ::HostFflush;
+using ::HostFerror;
+using ::HostFeof;
+using ::HostRewind;
+using ::HostFclose;
+}
+#endif
 
 #define RegisterClass RegisterClassW
 #define CreateWindowEx CreateWindowExW

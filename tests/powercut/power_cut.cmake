@@ -7,7 +7,7 @@ function(hailwatch_power_cut target)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
   foreach(call GetFileAttributesW SetFileAttributesW DeleteFileW CopyFileW
                CreateDirectoryW RemoveDirectoryW FindFirstFileW FindNextFileW
-               FindClose HostFopen fwrite fclose)
+               FindClose HostFopen HostFwrite HostFclose)
     target_link_options(${target} PRIVATE "LINKER:--wrap=${call}")
   endforeach()
 endfunction()

@@ -4,7 +4,6 @@
 #include "tests/powercut/power_cut.h"
 
 #include <errno.h>
-#include <stdio_ext.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,8 +22,8 @@ HANDLE __real_FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data);
 BOOL __real_FindNextFileW(HANDLE search, LPWIN32_FIND_DATAW data);
 BOOL __real_FindClose(HANDLE search);
 FILE* __real_HostFopen(const char* path, const char* mode);
-size_t __real_fwrite(const void* data, size_t size, size_t count, FILE* stream);
-int __real_fclose(FILE* stream);
+size_t __real_HostFwrite(const void* data, size_t size, size_t count, FILE* stream);
+int __real_HostFclose(FILE* stream);
 }
 
 namespace powercut {
@@ -124,9 +123,11 @@ void Arm(long cutAfter, Tear tear)
     state.calls.clear();
 }
 
+// The backend's power comes back with it (a cut close switched it off).
 void Disarm()
 {
     State().armed = false;
+    host::RestorePower();
 }
 
 const std::vector<FileCall>& Calls()
@@ -251,31 +252,32 @@ extern "C" FILE* __wrap_HostFopen(const char* path, const char* mode)
 
 // A write reaches the card only when its stream is closed: a cut before the
 // close loses what the stream still holds. Torn, half the bytes reach it.
-extern "C" size_t __wrap_fwrite(const void* data, size_t size, size_t count, FILE* stream)
+extern "C" size_t __wrap_HostFwrite(const void* data, size_t size, size_t count, FILE* stream)
 {
     if (!Admit("fwrite", std::string())) {
         return 0;
     }
     if (powercut::IsTheCutCall() && powercut::State().tear != powercut::Tear::kNone) {
         size_t half = count / 2;
-        __real_fwrite(data, size, half, stream);
-        fflush(stream);
+        __real_HostFwrite(data, size, half, stream);
+        HostFflush(stream);
         Record(0, false);
         return half;
     }
-    size_t written = __real_fwrite(data, size, count, stream);
+    size_t written = __real_HostFwrite(data, size, count, stream);
     return Record(written, written == count);
 }
 
-// Once the power is off the stream's buffered bytes never reach the card;
-// the stream itself is still freed, as the next start's process is new.
-extern "C" int __wrap_fclose(FILE* stream)
+// Once the power is off the stream's buffered bytes never reach the card
+// (the backend's switch keeps them out); the stream itself is still freed,
+// as the next start's process is new.
+extern "C" int __wrap_HostFclose(FILE* stream)
 {
     if (!Admit("fclose", std::string())) {
-        __fpurge(stream);
-        __real_fclose(stream);
+        host::CutPower();
+        __real_HostFclose(stream);
         return EOF;
     }
-    int closed = __real_fclose(stream);
+    int closed = __real_HostFclose(stream);
     return Record(closed, closed == 0);
 }
