@@ -352,8 +352,13 @@ void ForgetListProgress(const char* folder)
     for (int slot = 0; slot < 2; ++slot) {
         DeleteIfThere(kSlotPath[slot]);
         char cardSlot[LIST_PROGRESS_PATH_SIZE];
-        if (strlen(folder) + strlen(kCardSlotSuffix[slot]) < sizeof(cardSlot)) {
-            sprintf(cardSlot, "%s%s", folder, kCardSlotSuffix[slot]);
+        size_t folderLength = strlen(folder);
+        size_t suffixLength = strlen(kCardSlotSuffix[slot]);
+        /* Copied piece by piece: the length test bounds it, and the
+         * compiler cannot see that bound through a sprintf. */
+        if (folderLength + suffixLength < sizeof(cardSlot)) {
+            memcpy(cardSlot, folder, folderLength);
+            memcpy(cardSlot + folderLength, kCardSlotSuffix[slot], suffixLength + 1);
             DeleteIfThere(cardSlot);
         }
     }
