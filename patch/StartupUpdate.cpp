@@ -6,6 +6,9 @@
 #include "patch/PackageVerify.h"
 #include "patch/PatchList.h"
 #include "patch/PathText.h"
+#include "patch/RollbackSettings.h"
+#include "patch/UndoJournal.h"
+#include "patch/UndoStages.h"
 
 static const char* const kUpdateFolder = "\\SDMMC\\AirUpdate";
 static const char* const kOwnImageInPackage = "\\SDMMC\\AirUpdate\\Hailwatch.exe";
@@ -27,12 +30,15 @@ static const int kDeletePatchListSize = 1024;
  * whole, list and all. The tests stop at the first that fails, so the list
  * runs only when the package holds files, and only when a terminal that
  * holds the fleet's key finds the package signed; the check changes nothing,
- * so a package it refuses is left whole and no application is closed. */
-static int IsPackageReady()
+ * so a package it refuses is left whole and no application is closed. A
+ * terminal that asked for rollbacks keeps an undo copy from the first
+ * change on; one it cannot keep leaves the package whole as well. */
+static int IsPackageReady(int keepsUndo)
 {
     return ReadAttributes(kOwnImageInPackage) == INVALID_FILE_ATTRIBUTES &&
            CPatchList::IsFolderFiles(kUpdateFolder, 1) == 1 &&
            VerifySignedPackage(kUpdateFolder, kUpdateKey, kVerifiedRecord) &&
+           (!keepsUndo || OpenUndoJournal()) &&
            CPatchList::RunPatchListOnce(kUpdateFolder) == 1;
 }
 
@@ -81,11 +87,19 @@ static void ClearStagingFolders()
 
 void RunStartupUpdate()
 {
+    RollbackSettings settings;
+    int keepsUndo = ReadRollbackSettings(&settings);
+    /* A rollback cut short is finished before anything else changes. */
+    SettleUndoJournal(keepsUndo);
     /* A failed copy of the list keeps the list and the package for the next
      * start, and the applications stay up. */
-    if (IsPackageReady()) {
+    if (IsPackageReady(keepsUndo)) {
         DeletePatchList(kUpdateFolder);
         MoveRemainingFiles();
+    }
+    CloseUndoJournal();
+    if (keepsUndo) {
+        BeginProbation(kUpdateFolder, settings);
     }
     ForgetFinishedList();
     RemoveLeftover();
