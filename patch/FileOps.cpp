@@ -86,8 +86,11 @@ static int IsSupervisorWindow(HWND window, const char* windowTitle)
 void CPatchList::KILL(const char* windowTitle)
 {
     CWideCopy title(windowTitle);
-    /* A rollback closes again whatever the update closed. */
-    KeepUndoOfClosedWindow(windowTitle);
+    /* A rollback closes again whatever the update closed; an update that
+     * cannot be undone closes nothing. */
+    if (!KeepUndoOfClosedWindow(windowTitle)) {
+        return;
+    }
     /* WM_DESTROY rather than WM_CLOSE: the siblings end on it without asking. */
     for (int post = 0; post < kDestroyPosts; ++post) {
         HWND window = FindWindowW(NULL, title.Units());

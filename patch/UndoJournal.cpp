@@ -236,42 +236,50 @@ static void SpellAsOnDevice(const WCHAR* path, WCHAR* out)
     }
 }
 
+static void Refuse(const char* what)
+{
+    ReportCannotKeep(what);
+    g_session.refusing = 1;
+}
+
 /* Saves entry N+1 (its bytes first), then moves the record to it: a cut
  * anywhere before the record's write leaves the entry unsaved, to be
- * saved again. */
+ * saved again. A failure is said once, naming the file that could not be
+ * written, and refuses every later change. */
 static int AppendEntry(UndoEntry* entry, const WCHAR* path)
 {
     UndoRecord* record = &g_session.record;
+    char failed[UNDO_FILE_PATH_SIZE];
+    entry->index = record->entries + 1;
     if (record->entries >= UNDO_MAX_ENTRIES) {
+        Refuse(kUndoCopyFolder);
         return 0;
     }
-    entry->index = record->entries + 1;
     if (entry->kind == UNDO_KIND_FILE &&
         !SaveUndoBytes(path, entry->index, &entry->size, entry->digest)) {
+        FormUndoFilePath(failed, entry->index, ".dat");
+        Refuse(failed);
         return 0;
     }
     BYTE bytes[UNDO_ENTRY_BYTES];
     size_t length = EncodeUndoEntry(entry, bytes);
     if (!WriteUndoEntry(bytes, length, entry->index)) {
+        FormUndoFilePath(failed, entry->index, ".ent");
+        Refuse(failed);
         return 0;
     }
-    BYTE chain[SHA256_BYTES];
-    memcpy(chain, record->chain, sizeof(chain));
-    ChainUndoEntry(chain, bytes, length);
-    UndoRecord next = *record;
-    next.entries = entry->index;
-    memcpy(next.chain, chain, sizeof(chain));
-    if (!SaveUndoRecord(&next)) {
+    /* The record in place: it holds the slots' open files. */
+    BYTE chainBefore[SHA256_BYTES];
+    memcpy(chainBefore, record->chain, sizeof(chainBefore));
+    record->entries = entry->index;
+    ChainUndoEntry(record->chain, bytes, length);
+    if (!SaveUndoRecord(record)) {
+        record->entries = entry->index - 1;
+        memcpy(record->chain, chainBefore, sizeof(chainBefore));
+        Refuse("\\ResidentFlash\\Hailnet\\update.undo-a");
         return 0;
     }
-    *record = next;
     return 1;
-}
-
-static void Refuse(const char* what)
-{
-    ReportCannotKeep(what);
-    g_session.refusing = 1;
 }
 
 static void RefusePath(const WCHAR* path)
@@ -317,23 +325,25 @@ int KeepUndo(const WCHAR* path, UndoIntent intent)
     }
     UndoEntry entry;
     memset(&entry, 0, sizeof(entry));
-    entry.attributes = attributes;
     entry.kind = attributes == INVALID_FILE_ATTRIBUTES ? UNDO_KIND_ABSENT
                  : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? UNDO_KIND_FOLDER
                                                                 : UNDO_KIND_FILE;
+    entry.attributes = entry.kind == UNDO_KIND_ABSENT ? 0 : attributes;
     SpellAsOnDevice(path, entry.text);
     if (!AppendEntry(&entry, path)) {
-        RefusePath(path);
         return 0;
     }
     AddKey(key);
     return 1;
 }
 
-void KeepUndoOfClosedWindow(const char* windowTitle)
+int KeepUndoOfClosedWindow(const char* windowTitle)
 {
-    if (!g_open || g_session.refusing) {
-        return;
+    if (!g_open) {
+        return 1;
+    }
+    if (g_session.refusing) {
+        return 0;
     }
     UndoEntry entry;
     memset(&entry, 0, sizeof(entry));
@@ -343,13 +353,13 @@ void KeepUndoOfClosedWindow(const char* windowTitle)
     BYTE key[8];
     KeyOf('W', entry.text, key);
     if (entry.text[0] == 0 || IsKnown(key)) {
-        return;
+        return 1;
     }
     if (!AppendEntry(&entry, NULL)) {
-        Refuse(windowTitle);
-        return;
+        return 0;
     }
     AddKey(key);
+    return 1;
 }
 
 int IsUndoJournalRefusing()

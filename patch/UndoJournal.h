@@ -30,7 +30,8 @@ void CloseUndoJournal();
 
 /* 1 when the change may go ahead (its undo is kept, or none is needed). */
 int KeepUndo(const WCHAR* path, UndoIntent intent);
-void KeepUndoOfClosedWindow(const char* windowTitle);
+/* 1 when the window may be closed (noted, or no journal runs). */
+int KeepUndoOfClosedWindow(const char* windowTitle);
 /* 1 once the journal has refused a change in this start. */
 int IsUndoJournalRefusing();
 

@@ -9,6 +9,7 @@
 
 #include "patch/PatchList.h"
 #include "patch/StartupUpdate.h"
+#include "patch/UndoRestore.h"
 #include "platform/host/host_control.h"
 #include "tests/golden/golden_case.h"
 
@@ -58,6 +59,8 @@ const std::map<std::string, Call>& Calls()
         {"run", [](const Args& a) { return R(CPatchList::RUN(A(a, 0))); }},
         {"kill", [](const Args& a) { CPatchList::KILL(A(a, 0)); return std::string("-"); }},
         {"sleep", [](const Args& a) { CPatchList::SLEEP(A(a, 0)); return std::string("-"); }},
+        // The watchdog's call once an application reached its restart limit.
+        {"rollback", [](const Args& a) { RollBackUpdate(A(a, 0), N(a, 1)); return std::string("-"); }},
     };
     return calls;
 }
