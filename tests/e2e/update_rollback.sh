@@ -97,6 +97,8 @@ cmp -s "$hailnet/Hailwire.exe" "$E2E_DIR/Hailwire.exe.old" || e2e_fail "Hailwire
 [[ "$(cat "$hailnet/fare-2023.tbl")" == "fares of 2023" ]] || e2e_fail "the old fare table is not back"
 [[ ! -e "$hailnet/fare-2024.tbl" && ! -e "$hailnet/Hailwire.exit-at-once" ]] ||
   e2e_fail "a file the update brought is still installed"
+# The journal goes right after the line that says the rollback is done.
+for ((i = 0; i < 50; i++)); do [[ -z "$(undo_files)" ]] && break; sleep 0.1; done
 [[ -z "$(undo_files)" ]] || e2e_fail "the undo copy outlived the rollback: $(undo_files)"
 [[ ! -e "$package/Hailwire.exe" && ! -e "$package/patch_list.txt" ]] || e2e_fail "the package came back to the card"
 
