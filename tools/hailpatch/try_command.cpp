@@ -11,6 +11,7 @@
 #include "package_files.h"
 #include "package_outcome.h"
 #include "startup_run.h"
+#include "undo_listing.h"
 
 namespace hailpatch {
 
@@ -144,6 +145,40 @@ bool ReportPackageFiles(const Tree& before, const Tree& after)
     return !lost.empty();
 }
 
+// The watchdog after the update with `app` crashing at every start: on a
+// terminal that asks for rollbacks, until the update is taken back (or its
+// probation ends). True when a rollback was refused or left unfinished.
+bool ShowCrash(const std::string& app, const fs::path& device, std::string* error, bool* failed)
+{
+    std::string name = "crash of " + app;
+    Tree before;
+    Tree after;
+    if (!SnapshotTree(device, &before, error)) {
+        return false;
+    }
+    CrashOutcome outcome = RunCrashLoop(device, app);
+    if (!SnapshotTree(device, &after, error)) {
+        return false;
+    }
+    PrintSection(name + ": log", outcome.log);
+    PrintSection(name + ": messages to programs", outcome.messages);
+    PrintSection(name + ": programs started", outcome.started);
+    std::cout << "== " << name << ": " << FormatBlocked(outcome.watchedMs) << " of watchdog time"
+              << (outcome.probation ? "" : " (no probation: the device does not hold update.rollback)")
+              << "\n";
+    std::vector<std::string> changes = DescribeChanges(before, after);
+    if (changes.empty()) {
+        changes.push_back("(nothing changed)");
+    }
+    PrintSection(name + ": changes", changes);
+    for (const std::string& line : outcome.log) {
+        *failed = *failed || line.find("RollBackUpdate[972]") != std::string::npos ||
+                  line.find("CheckUndoCopy[971]") != std::string::npos ||
+                  line.find("RollBackUpdate[976]") != std::string::npos;
+    }
+    return true;
+}
+
 } // namespace
 
 int RunTry(const TryOptions& options)
@@ -185,6 +220,14 @@ int RunTry(const TryOptions& options)
     if (options.listOnly) {
         return kStatusClean;
     }
+    if (AsksForRollbacks(device)) {
+        PrintSection("start 1: undo copy", DescribeUndoCopy(device));
+    }
+    bool rollbackFailed = false;
+    if (!options.crash.empty() && !ShowCrash(options.crash, device, &error, &rollbackFailed)) {
+        Complain(error);
+        return kStatusBadInput;
+    }
     std::string why;
     bool again = AppliesAgain(device, &why);
     if (refused) {
@@ -199,8 +242,10 @@ int RunTry(const TryOptions& options)
         Complain(error);
         return kStatusBadInput;
     }
-    bool lost = ReportPackageFiles(first, last);
-    return again || lost ? kStatusWillNotWork : kStatusClean;
+    // A rollback takes the installed files away on purpose: the package's
+    // files are judged by the update alone then.
+    bool lost = ReportPackageFiles(first, options.crash.empty() ? last : afterFirst);
+    return again || lost || rollbackFailed ? kStatusWillNotWork : kStatusClean;
 }
 
 } // namespace hailpatch
