@@ -8,9 +8,11 @@ namespace hailpatch {
 
 namespace {
 
-// The supervisor's own files: its log, and the record of how far the list
-// has got, kept beside the package.
-const char* const kOwnFiles[] = {"\\ResidentFlash\\Log\\hailwatch-", "\\ResidentFlash\\Hailnet\\update.resume-"};
+// The supervisor's own files: its log, the record of how far the list has
+// got, and the undo journal of a terminal that asks for rollbacks (its
+// record beside the list's, its copy on the card).
+const char* const kOwnFiles[] = {"\\ResidentFlash\\Log\\hailwatch-", "\\ResidentFlash\\Hailnet\\update.resume-",
+                                 "\\ResidentFlash\\Hailnet\\update.undo-", "\\SDMMC\\AirUpdate.undo"};
 
 } // namespace
 

@@ -5,7 +5,7 @@ set(hailpatch_engine_dir ${CMAKE_CURRENT_LIST_DIR})
 add_library(hailpatch_engine STATIC)
 foreach(source package_check list_walk check_report package_files device_tree
                startup_run package_plan line_journal model_terminal check_run check_findings
-               package_outcome undo_listing)
+               package_outcome undo_listing rollback_findings)
   target_sources(hailpatch_engine PRIVATE ${hailpatch_engine_dir}/${source}.cpp)
 endforeach()
 target_include_directories(hailpatch_engine PUBLIC ${hailpatch_engine_dir} ${PROJECT_SOURCE_DIR})
