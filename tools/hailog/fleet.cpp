@@ -35,12 +35,22 @@ public:
             break;
         case EventKind::Update: CountUpdate(event.update); break;
         case EventKind::BuildOptionFailed: ++counts_.buildOptionFailed; break;
+        case EventKind::Rollback: CountRollback(event); break;
         case EventKind::NoFile: counts_.hoursWithNoFile += static_cast<size_t>(event.count); break;
         default: break;
         }
     }
 
 private:
+    void CountRollback(const Event& event)
+    {
+        if (event.number != 969)
+            return;
+        ++counts_.rolledBack;
+        counts_.lastRolledBackApplication = event.application;
+        counts_.lastRolledBackTime = FormatTime(event.end ? *event.end : event.time);
+    }
+
     void CountUpdate(const Update& update)
     {
         if (update.package != "found")
@@ -116,7 +126,7 @@ size_t TerminalCounts::Trouble() const
 void SortByTrouble(std::vector<TerminalCounts>& terminals)
 {
     std::stable_sort(terminals.begin(), terminals.end(), [](const TerminalCounts& a, const TerminalCounts& b) {
-        const size_t visitA = a.NeedsAVisit() ? a.keptInARow : 0, visitB = b.NeedsAVisit() ? b.keptInARow : 0;
+        const size_t visitA = a.VisitRank(), visitB = b.VisitRank();
         if (visitA != visitB)
             return visitA > visitB;
         if (a.Trouble() != b.Trouble())

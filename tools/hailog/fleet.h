@@ -25,10 +25,19 @@ struct TerminalCounts {
     size_t buildOptionFailed = 0;
     size_t hoursWithNoFile = 0;
     size_t warnings = 0;
+    // Updates taken back: the terminal runs the version before the update,
+    // and the update failed on it.
+    size_t rolledBack = 0;
+    std::string lastRolledBackApplication;
+    std::string lastRolledBackTime;
 
     size_t Restarts() const { return restarts[0] + restarts[1] + restarts[2] + restarts[3]; }
     // Two starts in a row with the package kept: it will not apply itself.
-    bool NeedsAVisit() const { return keptInARow >= 2; }
+    // An update taken back will not be applied again either.
+    bool NeedsAVisit() const { return keptInARow >= 2 || rolledBack > 0; }
+    // Among those needing a visit: the longest streak of kept packages
+    // first, then the terminals that rolled an update back.
+    size_t VisitRank() const { return keptInARow >= 2 ? keptInARow + 1 : rolledBack > 0 ? 1 : 0; }
     size_t Trouble() const;
 };
 
@@ -41,6 +50,10 @@ struct FleetOptions {
 // Most troubled first: those needing a visit (longest streak first), then
 // by trouble, then by name.
 void SortByTrouble(std::vector<TerminalCounts>& terminals);
+
+// "rolled back (Hailwire, 2024-06-11 06:10:20)": why a terminal that took an
+// update back needs a visit.
+std::string RolledBackReason(const TerminalCounts& terminal);
 
 void WriteFleetText(const std::vector<TerminalCounts>& terminals, std::ostream& out);
 void WriteFleetJson(const std::vector<TerminalCounts>& terminals, std::ostream& out);

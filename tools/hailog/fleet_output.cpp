@@ -34,6 +34,14 @@ const char kLegend[] =
 
 } // namespace
 
+std::string RolledBackReason(const TerminalCounts& terminal)
+{
+    std::string reason = "rolled back (" + terminal.lastRolledBackApplication + ", " + terminal.lastRolledBackTime + ")";
+    if (terminal.rolledBack > 1)
+        reason += ", " + std::to_string(terminal.rolledBack) + " updates rolled back";
+    return reason;
+}
+
 void WriteFleetText(const std::vector<TerminalCounts>& terminals, std::ostream& out)
 {
     size_t nameWidth = 8;
@@ -43,7 +51,7 @@ void WriteFleetText(const std::vector<TerminalCounts>& terminals, std::ostream& 
     for (const TerminalCounts& terminal : terminals)
         visits += terminal.NeedsAVisit() ? 1 : 0;
     out << "Terminals read: " << terminals.size() << ", " << visits << " needing a visit (package kept start "
-        << "after start)\n" << kLegend << "\n";
+        << "after start, or an update rolled back)\n" << kLegend << "\n";
     out << std::left << std::setw(static_cast<int>(nameWidth)) << "terminal";
     for (const Column& column : kColumns)
         out << "  " << std::right << std::setw(9) << column.title;
@@ -52,9 +60,11 @@ void WriteFleetText(const std::vector<TerminalCounts>& terminals, std::ostream& 
         out << std::left << std::setw(static_cast<int>(nameWidth)) << terminal.terminal;
         for (const Column& column : kColumns)
             out << "  " << std::right << std::setw(9) << column.value(terminal);
-        if (terminal.NeedsAVisit())
+        if (terminal.keptInARow >= 2)
             out << "  needs a visit: package kept " << terminal.keptInARow << " starts in a row"
                 << (terminal.keptAtLastStart ? ", still kept" : "");
+        if (terminal.rolledBack > 0)
+            out << (terminal.keptInARow >= 2 ? "; " : "  needs a visit: ") << RolledBackReason(terminal);
         if (terminal.files == 0)
             out << "  no log files";
         out << "\n";
@@ -81,6 +91,11 @@ void WriteFleetJson(const std::vector<TerminalCounts>& terminals, std::ostream& 
         line["build_option_failed"] = t.buildOptionFailed;
         line["hours_with_no_file"] = t.hoursWithNoFile;
         line["warnings"] = t.warnings;
+        // Added after the fields earlier versions wrote, for pipelines that
+        // read by position.
+        line["rolled_back"] = t.rolledBack;
+        line["last_rolled_back_application"] = t.lastRolledBackApplication;
+        line["last_rolled_back_time"] = t.lastRolledBackTime;
         out << line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
     }
 }

@@ -63,6 +63,7 @@ void PageMarks::Add(const Event& event)
         AddMark(kUpdates, failed ? kUpdateFailed : kUpdate, event.time, event);
         break;
     }
+    case EventKind::Rollback: AddMark(kUpdates, kUpdateFailed, event.time, event); break;
     case EventKind::BuildOptionFailed: AddMark(kSupervisor, kBuildOption, event.time, event); break;
     case EventKind::NoFile: AddBar(kBackground, kNoFile, event.time, end, event); break;
     case EventKind::Unparsed: break;

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <set>
 
+#include "rollback_lines.h"
+
 namespace hailog {
 namespace {
 
@@ -91,6 +93,8 @@ public:
             OnBuildOptionFailed(line);
         else if (line.function.rfind("CPatchList::", 0) == 0)
             OnUpdateLine(line);
+        else if (ReadRollbackLine(line).step != RollbackStep::None)
+            OnRollback(line, ReadRollbackLine(line));
         if (!IsRule(line))
             last_ = line.Time();
     }
@@ -102,6 +106,9 @@ public:
         if (off_)
             Close(off_, last_, Ending::LogEnds);
         FinishUpdate();
+        if (rollback_)
+            sink_.Add(std::move(rollback_->event), rollback_->order);
+        rollback_.reset();
         AddHoursWithNoFile();
         if (unparsed_)
             sink_.Add(std::move(unparsed_->event), unparsed_->order);
@@ -242,6 +249,27 @@ private:
         }
     }
 
+    // A rollback runs from its first line to the line saying how it ended;
+    // one cut by the power stays open into the next run, which takes it up.
+    void OnRollback(const LogLine& line, const RollbackLine& read)
+    {
+        if (!rollback_ || read.step == RollbackStep::Begun) {
+            if (rollback_)
+                sink_.Add(std::move(rollback_->event), rollback_->order);
+            Begin(rollback_, Make(EventKind::Rollback, line, read.application));
+        } else {
+            AddLine(rollback_->event, line);
+        }
+        Event& event = rollback_->event;
+        event.count = read.step == RollbackStep::Begun ? read.restarts : event.count;
+        if (event.application.empty())
+            event.application = read.application;
+        event.number = line.number;
+        if (read.step == RollbackStep::Done || read.step == RollbackStep::Unfinished ||
+            read.step == RollbackStep::Refused)
+            Close(rollback_, line.Time(), Ending::LogEnds);
+    }
+
     void FinishUpdate()
     {
         if (!update_)
@@ -298,7 +326,7 @@ private:
     EventSink& sink_;
     const bool keepLines_;
     std::uint64_t order_ = 0, unparsedGroups_ = 0;
-    std::optional<Open> run_, off_, update_, unparsed_;
+    std::optional<Open> run_, off_, update_, unparsed_, rollback_;
     Seconds last_ = 0;
     std::optional<Seconds> outsideRuns_; // the first line seen while no run was open
     bool sawFolderTest_ = false, listDeleted_ = false, filesLeft_ = false;

@@ -23,6 +23,7 @@ enum class EventKind {
     NaviClose,         // RunNaviApp 481
     NaviStart,         // RunNaviApp 490
     Update,            // the start-up update of one run
+    Rollback,          // an update taken back (RollBackUpdate 965 .. 969, 971, 972)
     BuildOptionFailed, // ReqBuildOption 628
     NoFile,            // hours without a file, between the first and the last
     Unparsed,          // lines of one file not in the log's form
@@ -54,7 +55,7 @@ struct Event {
     std::string application;      // window title of the application concerned
     int number = -1;              // the message's number
     int error = 0;                // build option: the error code
-    int count = 0;                // unparsed lines; hours with no file
+    int count = 0;                // unparsed lines; hours with no file; a rollback's restarts
     std::string version;          // runs: the version line's
     bool startLogged = true;      // runs: false when the logs begin after the start banner
     std::string file;             // unparsed lines: the file's name

@@ -33,6 +33,7 @@ const char* KindName(EventKind kind)
     case EventKind::NaviClose: return "navi_close";
     case EventKind::NaviStart: return "navi_start";
     case EventKind::Update: return "update";
+    case EventKind::Rollback: return "rollback";
     case EventKind::BuildOptionFailed: return "build_option_failed";
     case EventKind::NoFile: return "no_file";
     case EventKind::Unparsed: return "unparsed";
@@ -70,6 +71,13 @@ nlohmann::ordered_json EventToJson(const Event& event, bool withLines)
         object["kept"] = event.update.kept;
         object["moved"] = event.update.moved;
         object["closed"] = event.update.closed;
+        break;
+    case EventKind::Rollback:
+        object["application"] = event.application;
+        object["restarts"] = event.count;
+        object["number"] = event.number;
+        object["rolled_back"] = event.number == 969;
+        object["end"] = event.end ? nlohmann::ordered_json(FormatTime(*event.end)) : nlohmann::ordered_json();
         break;
     case EventKind::NoFile:
         object["end"] = FormatTime(*event.end);

@@ -25,7 +25,7 @@ private:
     void WriteRestarts(std::ostream& out);
 
     Hours hours_;
-    Spill runs_, restarts_[4], ignition_, navigation_, updates_, buildOption_, noFile_, unparsed_;
+    Spill runs_, restarts_[4], ignition_, navigation_, updates_, rollbacks_, buildOption_, noFile_, unparsed_;
 };
 
 void WriteText(const Summary& summary, std::ostream& out);

@@ -1,6 +1,7 @@
 #include <iomanip>
 #include <sstream>
 
+#include "rollback_lines.h"
 #include "summary_output.h"
 
 namespace hailog {
@@ -88,6 +89,22 @@ std::string UpdateLines(const Event& event)
     return out.str();
 }
 
+std::string RollbackLineOf(const Event& event)
+{
+    std::ostringstream out;
+    out << kIndent << FormatTime(event.time) << "  " << (event.application.empty() ? "?" : event.application);
+    const std::string role = RoleOfApplication(event.application);
+    if (!role.empty())
+        out << " (" << role << ")";
+    if (event.count > 0)
+        out << " after " << Plural(static_cast<size_t>(event.count), "restart", "restarts");
+    out << ": " << RollbackOutcome(event.number);
+    if (event.end && *event.end != event.time)
+        out << ", " << FormatTime(*event.end);
+    out << "\n";
+    return out.str();
+}
+
 size_t WatchedIndex(const std::string& application)
 {
     for (size_t i = 0; i < 4; ++i)
@@ -118,6 +135,7 @@ void TextSummary::Add(const Event& event)
         navigation_.Append(kIndent + FormatTime(event.time) + "  started again: ignition on (490)\n");
         break;
     case EventKind::Update: updates_.Append(UpdateLines(event)); break;
+    case EventKind::Rollback: rollbacks_.Append(RollbackLineOf(event)); break;
     case EventKind::BuildOptionFailed:
         buildOption_.Append(kIndent + FormatTime(event.time) + "  Error[" + std::to_string(event.error) + "]\n");
         break;
@@ -172,6 +190,9 @@ void TextSummary::Write(std::ostream& out)
     Section(out, "Ignition off", ignition_);
     Section(out, "Navigation application (Roadlens)", navigation_);
     Section(out, "Start-up updates", updates_);
+    // Only a terminal that asks for rollbacks can write one.
+    if (rollbacks_.Size() > 0)
+        Section(out, "Updates rolled back", rollbacks_);
     Section(out, "Build option refused by the call application (628)", buildOption_);
     Section(out, "Hours with no file", noFile_);
     if (unparsed_.Size() > 0)
