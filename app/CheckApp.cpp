@@ -1,6 +1,7 @@
 #include "app/CheckApp.h"
 
 #include "app/LaunchImage.h"
+#include "app/Probation.h"
 #include "log/WriteLog.h"
 #include "platform/platform.h"
 
@@ -8,6 +9,7 @@ namespace {
 
 struct WatchedApp {
     LPCWSTR title;
+    const char* name;
     LPCWSTR image;
     const char* missingFormat;
     int number;
@@ -16,15 +18,16 @@ struct WatchedApp {
 /* Visited in this order on every tick; the order decides who is started
  * first when several are gone. */
 const WatchedApp kWatchedApps[] = {
-    { L"Hailwire", L"\\ResidentFlash\\Hailnet\\Hailwire.exe",
+    { L"Hailwire", "Hailwire", L"\\ResidentFlash\\Hailnet\\Hailwire.exe",
       "%s %s[%d] 모뎀 응용프로그램이 없습니다. 재시작합니다.\r\n", 409 },
-    { L"Hailfare", L"\\ResidentFlash\\Hailnet\\Hailfare.exe",
+    { L"Hailfare", "Hailfare", L"\\ResidentFlash\\Hailnet\\Hailfare.exe",
       "%s %s[%d] 미터기 응용프로그램이 없습니다. 재시작합니다.\r\n", 417 },
-    { L"Hailnet", L"\\ResidentFlash\\Hailnet\\Hailnet.exe",
+    { L"Hailnet", "Hailnet", L"\\ResidentFlash\\Hailnet\\Hailnet.exe",
       "%s %s[%d] 콜 응용프로그램이 없습니다. 재시작합니다.\r\n", 425 },
-    { L"Hailtrack", L"\\ResidentFlash\\Hailnet\\Hailtrack.exe",
+    { L"Hailtrack", "Hailtrack", L"\\ResidentFlash\\Hailnet\\Hailtrack.exe",
       "%s %s[%d] DTG 응용프로그램이 없습니다. 재시작합니다.\r\n", 434 },
 };
+const size_t kWatchedCount = sizeof(kWatchedApps) / sizeof(kWatchedApps[0]);
 
 bool IsRunning(const WatchedApp& app)
 {
@@ -36,24 +39,43 @@ bool IsInstalled(const WatchedApp& app)
     return GetFileAttributesW(app.image) != INVALID_FILE_ATTRIBUTES;
 }
 
-void RestartIfMissing(const WatchedApp& app)
+/* Answers false, having started nothing, when this restart is one too many
+ * since an update that can be taken back. */
+bool RestartIfMissing(size_t index)
 {
+    const WatchedApp& app = kWatchedApps[index];
+    if (IsRunning(app)) {
+        NoteAppUp(index);
+        return true;
+    }
     /* An application that was removed on purpose stays quiet: no start, no
      * line every five seconds. */
-    if (IsRunning(app) || !IsInstalled(app))
-        return;
+    if (!IsInstalled(app))
+        return true;
+    if (IsOneRestartTooMany(index))
+        return false;
     WriteLog(app.missingFormat, "<I>", "CheckApp", app.number);
     /* Writing the log can take a while on flash; the application may have
      * come up meanwhile, and a second copy of it is worse than a late one. */
     if (IsRunning(app))
-        return;
+        return true;
     LaunchImage(app.image);
+    NoteAppUp(index);
+    return true;
 }
 
 } // namespace
 
 void CheckApp()
 {
-    for (size_t i = 0; i < sizeof(kWatchedApps) / sizeof(kWatchedApps[0]); ++i)
-        RestartIfMissing(kWatchedApps[i]);
+    for (size_t i = 0; i < kWatchedCount; ++i) {
+        if (RestartIfMissing(i))
+            continue;
+        /* The update is taken back, then every application it closed is
+         * started again from the old files, as on any tick. */
+        RollBackForApp(i, kWatchedApps[i].name);
+        for (size_t again = 0; again < kWatchedCount; ++again)
+            RestartIfMissing(again);
+        return;
+    }
 }

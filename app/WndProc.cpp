@@ -4,6 +4,7 @@
 #include "app/CheckApp.h"
 #include "app/Ignition.h"
 #include "app/Messages.h"
+#include "app/Probation.h"
 #include "app/SupervisorState.h"
 #include "log/LogBuffer.h"
 #include "log/WriteLog.h"
@@ -37,13 +38,15 @@ static void OnPowerModeChange(HWND window, LPARAM lParam)
 }
 
 /* Window creation, before the message loop runs: banner, ignition message,
- * the start-up update, then the watchdog, the one-time report and the minute
- * timer, in that order. */
+ * the start-up update (and the probation of an update that can be taken
+ * back), then the watchdog, the one-time report and the minute timer, in
+ * that order. */
 static LRESULT OnCreate(HWND window)
 {
     WriteStartBanner();
     g_supervisor.powerMessage = RegisterWindowMessageW(POWER_MODE_MESSAGE_NAME);
     RunStartupUpdate();
+    BeginProbationWatch();
     SetTimer(window, TIMER_CHECK_APP, CHECK_APP_PERIOD_MS, NULL);
     SetTimer(window, TIMER_BUILD_OPTION, BUILD_OPTION_DELAY_MS, NULL);
     SetTimer(window, TIMER_MINUTE, MINUTE_PERIOD_MS, NULL);
@@ -70,8 +73,12 @@ static LRESULT OnTimer(HWND window, WPARAM timer)
         KillTimer(window, TIMER_BUILD_OPTION);
         break;
     case TIMER_CHECK_APP:
-        if (g_supervisor.accOffFlag == 0)
+        if (g_supervisor.accOffFlag == 0) {
             CheckApp();
+            /* Only these ticks count for an update's probation: the one at
+             * ignition on is no time passed. */
+            NoteWatchdogTick(CHECK_APP_PERIOD_MS);
+        }
         break;
     case TIMER_ACC_OFF_WAIT:
         StepAccOffWait(window);

@@ -7,6 +7,7 @@
 #include "log/WriteLog.h"
 #include "patch/PathText.h"
 #include "patch/Retry.h"
+#include "patch/UndoJournal.h"
 
 static const char* const kInfo = "<I>";
 static const int kDestroyPosts = 3;
@@ -85,6 +86,11 @@ static int IsSupervisorWindow(HWND window, const char* windowTitle)
 void CPatchList::KILL(const char* windowTitle)
 {
     CWideCopy title(windowTitle);
+    /* A rollback closes again whatever the update closed; an update that
+     * cannot be undone closes nothing. */
+    if (!KeepUndoOfClosedWindow(windowTitle)) {
+        return;
+    }
     /* WM_DESTROY rather than WM_CLOSE: the siblings end on it without asking. */
     for (int post = 0; post < kDestroyPosts; ++post) {
         HWND window = FindWindowW(NULL, title.Units());
@@ -124,6 +130,10 @@ int CPatchList::RM(const char* path)
                  "CPatchList::RM", 746, path);
         return 1;
     }
+    /* A change whose undo cannot be kept is not made; the journal says why. */
+    if (!KeepUndo(target.Units(), UNDO_BEFORE_REMOVING)) {
+        return 0;
+    }
     int result = CallWithRetries(DeleteOnce, target.Units(), NULL);
     WriteLog("%s %s[%d] 결과[%d] DELETE 파일이름[%s]\r\n", kInfo, "CPatchList::RM",
              764, result, path);
@@ -139,6 +149,9 @@ int CPatchList::MKDIR(const char* path)
         WriteLog("%s %s[%d] %s 생성할 폴더가 이미 있습니다.\r\n", kInfo,
                  "CPatchList::MKDIR", 788, path);
         return 1;
+    }
+    if (!KeepUndo(folder.Units(), UNDO_BEFORE_MAKING_FOLDER)) {
+        return 0;
     }
     int result = CallWithRetries(CreateFolderOnce, folder.Units(), NULL);
     WriteLog("%s %s[%d] 결과[%d] 생성폴더이름[%s]\r\n", kInfo, "CPatchList::MKDIR",
@@ -164,6 +177,9 @@ int CPatchList::CP(const char* source, const char* destination, int deleteSource
         WriteLog("%s %s[%d] %s 원본과 대상 경로가 같습니다.\r\n", kInfo,
                  "CPatchList::CP", 834, source);
         return 1;
+    }
+    if (!KeepUndo(to.Units(), UNDO_BEFORE_WRITING)) {
+        return 0;
     }
     if (deleteSource != 0) {
         MakeWritable(to.Units());

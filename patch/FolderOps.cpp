@@ -5,6 +5,7 @@
 #include "log/WriteLog.h"
 #include "patch/FileSearch.h"
 #include "patch/PathText.h"
+#include "patch/UndoJournal.h"
 
 static const char* const kInfo = "<I>";
 static const int kRemoveAttempts = 3;
@@ -22,6 +23,10 @@ static int DeleteFoundFile(const WCHAR* folder, const WCHAR* name)
     WCHAR path[FOLDER_PATH_UNITS];
     if (!JoinWidePath(path, FOLDER_PATH_UNITS, folder, name)) {
         return 0;
+    }
+    /* The attributes change before RM runs: the undo is kept first. */
+    if (!KeepUndo(path, UNDO_BEFORE_REMOVING)) {
+        return 1;
     }
     /* RM leaves attributes alone; read-only, hidden and system files would
      * refuse to go. */
@@ -43,6 +48,9 @@ static int DeleteFolderFiles(const WCHAR* folder)
 
 static int RemoveFolder(const WCHAR* folder)
 {
+    if (!KeepUndo(folder, UNDO_BEFORE_REMOVING)) {
+        return 0;
+    }
     int result = 0;
     for (int attempt = 0; attempt < kRemoveAttempts && result == 0; ++attempt) {
         result = RemoveDirectoryW(folder);
@@ -64,6 +72,9 @@ static int CopyFoundFile(const WCHAR* sourceFolder, const WCHAR* destinationFold
     SetFileAttributesW(source, FILE_ATTRIBUTE_NORMAL);
     /* Made only once a file is found, so a pattern that matches nothing
      * leaves no empty folder behind. */
+    if (!KeepUndo(destinationFolder, UNDO_BEFORE_MAKING_FOLDER)) {
+        return 1;
+    }
     CreateDirectoryW(destinationFolder, NULL);
     CNarrowCopy narrowSource(source);
     CNarrowCopy narrowDestination(destination);

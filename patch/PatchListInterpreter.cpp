@@ -9,6 +9,7 @@
 #include "log/WriteLog.h"
 #include "patch/ListProgress.h"
 #include "patch/PatchLine.h"
+#include "patch/UndoJournal.h"
 
 static const char* const kPatchListName = "patch_list.txt";
 static const char* const kSearchName = "CPatchList::SearchPatchListFiles";
@@ -115,6 +116,11 @@ static int RunLines(FILE* list, const char* folder, const char* path, int pass,
             continue;
         }
         int succeeded = RunCommand(parsed);
+        /* A line whose undo could not be kept stops the list before it is
+         * noted as run: the next start runs it again. */
+        if (IsUndoJournalRefusing()) {
+            return 0;
+        }
         if (succeeded == 0) {
             result = 0;
         }

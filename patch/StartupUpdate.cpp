@@ -6,6 +6,9 @@
 #include "patch/PackageVerify.h"
 #include "patch/PatchList.h"
 #include "patch/PathText.h"
+#include "patch/RollbackSettings.h"
+#include "patch/UndoJournal.h"
+#include "patch/UndoStages.h"
 #include "patch/VerifiedRecord.h"
 
 static const char* const kUpdateFolder = "\\SDMMC\\AirUpdate";
@@ -38,8 +41,10 @@ static int RunListUnlessDone(PackageTrust trust)
  * holds the fleet's key finds the package signed; a check that refuses
  * changes nothing, so the package is left whole and no application is
  * closed. A card without a package leaves nothing of one begun: its note
- * goes, so no part of it put back later counts as begun. */
-static int IsPackageReady(PackageTrust* trust)
+ * goes, so no part of it put back later counts as begun. A terminal that
+ * asked for rollbacks keeps an undo copy from the first change on; one it
+ * cannot keep leaves the package whole as well. */
+static int IsPackageReady(int keepsUndo, PackageTrust* trust)
 {
     if (ReadAttributes(kOwnImageInPackage) != INVALID_FILE_ATTRIBUTES) return 0;
     if (CPatchList::IsFolderFiles(kUpdateFolder, 1) != 1) {
@@ -47,7 +52,7 @@ static int IsPackageReady(PackageTrust* trust)
         return 0;
     }
     *trust = (PackageTrust)VerifySignedPackage(kUpdateFolder, kUpdateKey, kVerifiedNote);
-    return *trust != TRUST_REFUSED && RunListUnlessDone(*trust) == 1;
+    return *trust != TRUST_REFUSED && (!keepsUndo || OpenUndoJournal()) && RunListUnlessDone(*trust) == 1;
 }
 
 /* Whatever the list did not move goes to the install folder under its own
@@ -95,14 +100,22 @@ static void ClearStagingFolders()
 
 void RunStartupUpdate()
 {
+    RollbackSettings settings;
+    int keepsUndo = ReadRollbackSettings(&settings);
+    /* A rollback cut short is finished before anything else changes. */
+    SettleUndoJournal(keepsUndo);
     /* A failed copy of the list keeps the list and the package for the next
      * start, and the applications stay up. */
     PackageTrust trust = TRUST_REFUSED;
-    if (IsPackageReady(&trust)) {
+    if (IsPackageReady(keepsUndo, &trust)) {
         if (trust == TRUST_SIGNED) NoteSignedListDone(kVerifiedNote);
         DeletePatchList(kUpdateFolder);
         MoveRemainingFiles();
         if (trust != TRUST_UNSIGNED) EndSignedPackage(kUpdateFolder, kVerifiedNote);
+    }
+    CloseUndoJournal();
+    if (keepsUndo) {
+        BeginProbation(kUpdateFolder, settings);
     }
     ForgetFinishedList();
     RemoveLeftover();

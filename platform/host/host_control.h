@@ -67,6 +67,10 @@ struct ProgramSetup {
     bool ignoreDestroy = false; // WM_DESTROY posted to it is recorded, nothing more
     UINT quitOnMessage = 0;     // nonzero: the program exits when this arrives
     DWORD copyDataDelayMs = 0;  // time it takes to answer WM_COPYDATA
+    // Asked at every start: true makes this start end at once, before any
+    // window, as a program that crashes at start-up (for example while its
+    // image holds a broken version). CreateProcessW still succeeds.
+    std::function<bool()> exitsAtStart;
 };
 // `imageDevicePath` in UTF-8, for example "\\ResidentFlash\\Hailnet\\Hailnet.exe".
 void RegisterProgram(const std::string& imageDevicePath, const ProgramSetup& setup);

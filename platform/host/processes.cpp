@@ -2,7 +2,8 @@
 //
 // A program is registered for an image path; every CreateProcessW of an
 // existing image with that path starts an instance, which owns one top-level
-// window, appearing at once or after the program's delay.
+// window, appearing at once or after the program's delay, unless the program
+// ends at once (it crashes at start).
 #include <stdio.h>
 #include <vector>
 
@@ -248,7 +249,9 @@ BOOL WINAPI CreateProcessW(LPCWSTR image, LPWSTR, LPSECURITY_ATTRIBUTES,
     std::string devicePath = host::detail::Utf16ToUtf8(image);
     g_startedImages.push_back(devicePath);
     const Registration* registration = FindRegistration(ProgramKey(devicePath));
-    DWORD instance = registration != NULL ? StartInstance(*registration) : 0;
+    bool crashes = registration != NULL && registration->setup.exitsAtStart &&
+                   registration->setup.exitsAtStart();
+    DWORD instance = registration != NULL && !crashes ? StartInstance(*registration) : 0;
     FillProcessInformation(info, instance);
     return TRUE;
 }

@@ -10,6 +10,7 @@
 
 #include "patch/PatchList.h"
 #include "patch/StartupUpdate.h"
+#include "patch/UndoRestore.h"
 #include "platform/host/host_control.h"
 #include "tests/golden/golden_case.h"
 
@@ -66,6 +67,8 @@ const std::map<std::string, Call>& Calls()
                                         std::filesystem::copy_options::overwrite_existing);
              return std::string("-");
          }},
+        // The watchdog's call once an application reached its restart limit.
+        {"rollback", [](const Args& a) { RollBackUpdate(A(a, 0), N(a, 1)); return std::string("-"); }},
     };
     return calls;
 }

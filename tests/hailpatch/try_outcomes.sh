@@ -80,6 +80,36 @@ hp_expect_out "CPatchList::RUN[724] 결과[0] EXE 파일이름[\\ResidentFlash\\
 hp_expect_out "patch list result: 1"
 hp_expect_out "== patch list: blocked 1.5 s"
 
+# A device that asks for rollbacks: the undo copy is listed, and a crash
+# loop of the new modem application takes the update back after three
+# restarts, the old files and the old fare table back, the copy gone.
+fresh_device
+: >dev/ResidentFlash/Hailnet/update.rollback
+echo "old modem" >dev/ResidentFlash/Hailnet/Hailwire.exe
+mkdir -p crashing && echo "new modem" >crashing/Hailwire.exe && echo f >crashing/fare-2024.tbl
+printf 'RM(\\ResidentFlash\\Hailnet\\fare-2023.tbl)\r\n' >crashing/patch_list.txt
+hp_run try --device dev crashing --crash Hailwire; hp_expect_status 0 "a crash loop taken back"
+hp_expect_out "probation: taken back if one application is restarted 3 times within 10 minutes"
+hp_expect_out "saved   \\ResidentFlash\\Hailnet\\fare-2023.tbl (17 bytes, attributes 0x80)"
+hp_expect_out "saved   \\ResidentFlash\\Hailnet\\Hailwire.exe (10 bytes, attributes 0x80)"
+hp_expect_out "new     \\ResidentFlash\\Hailnet\\fare-2024.tbl"
+hp_expect_out "closed  Hailwire"
+hp_expect_out "<E> RollBackUpdate[965] Hailwire 응용프로그램이 업데이트 후 3번 재시작되어 업데이트를 되돌립니다."
+hp_expect_out "== crash of Hailwire: 20.0 s of watchdog time"
+crash_changes="$(sed -n '/^== crash of Hailwire: changes/,/^==/p' "$HP_WORK/out")"
+grep -qF 'added   \ResidentFlash\Hailnet\fare-2023.tbl (17 bytes)' <<<"$crash_changes" &&
+  grep -qF 'removed \ResidentFlash\Hailnet\fare-2024.tbl' <<<"$crash_changes" &&
+  grep -qF 'changed \ResidentFlash\Hailnet\Hailwire.exe (10 -> 10 bytes)' <<<"$crash_changes" ||
+  hp_fail "the rollback's changes are not shown: $crash_changes"
+grep -q '^lost ' "$HP_WORK/out" && hp_fail "files the rollback took back were called lost"
+[[ "$(cat dev/ResidentFlash/Hailnet/Hailwire.exe)" == "old modem" ]] || hp_fail "try --crash changed the device"
+# Without the opt-in the crash loop goes on for the two minutes shown.
+rm dev/ResidentFlash/Hailnet/update.rollback
+hp_run try --device dev crashing --crash Hailwire; hp_expect_status 0 "a crash loop without rollback"
+hp_expect_out "== crash of Hailwire: 125.0 s of watchdog time (no probation: the device does not hold update.rollback)"
+grep -q 'start 1: undo copy' "$HP_WORK/out" && hp_fail "an undo copy listed for a device that does not ask"
+[[ "$(grep -c 'CheckApp\[409\]' "$HP_WORK/out")" == 25 ]] || hp_fail "the crash loop did not go on"
+
 # In place, with the package already on the device's card: it is applied
 # to the device itself.
 fresh_device

@@ -22,6 +22,7 @@
  *                                   (at most 256 bytes shown, then "...")
  *   WM_COPYDATA answered            (after a late answer)
  *   HOLD opened | HOLD failed <error> | HOLD released   (hold marker)
+ *   EXIT at once                    (exit-at-once marker; nothing else)
  *   EXIT
  *
  * Markers: files beside the executable, only their existence counts, looked
@@ -30,6 +31,10 @@
  *   <name>.ignore-destroy      a posted WM_DESTROY is recorded, nothing more
  *   <name>.late-copydata       WM_COPYDATA is answered after 6 seconds
  *   <name>.quit-on-navi-close  UM_NAVI_CLOSE ends the program
+ *   <name>.exit-at-once        looked at at start-up: the program records
+ *                              "EXIT at once" and ends before it makes a
+ *                              window, as an application that crashes at
+ *                              start does
  *   <name>.hold                looked at at start-up: its first line is a
  *                              path that the program opens without sharing
  *                              and holds, as a program that keeps a file busy
@@ -276,6 +281,10 @@ HWND CreateSiblingWindow(HINSTANCE instance, int showCommand)
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
 {
     TakeNameFromOwnPath();
+    if (HasMarker(L".exit-at-once")) {
+        AppendToRecord("EXIT at once");
+        return 3;
+    }
     HWND window = CreateSiblingWindow(instance, showCommand);
     if (window == NULL)
         return 1;

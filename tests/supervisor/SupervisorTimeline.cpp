@@ -130,6 +130,7 @@ void SupervisorTest::Install(const std::string& name, Presence presence, host::P
     if (name == "Roadlens")
         setup.className = L"SDL_ipc";
     host::RegisterProgram(ImagePath(name), setup);
+    installed_.emplace_back(ImagePath(name), setup);
     if (presence == Presence::Running)
         host::StartProgram(ImagePath(name));
 }
@@ -143,6 +144,19 @@ void SupervisorTest::Start()
     logMark_ = LogBytes().size();
     traceMark_ = host::Trace().size();
     startMark_ = host::StartedImages().size();
+}
+
+void SupervisorTest::SwitchOffAndOn()
+{
+    host::Reset();
+    host::SetDeviceRoot(root_);
+    g_supervisor = SupervisorState();
+    SetLogEcho(0);
+    UseClock(startTick_);
+    for (const auto& [image, setup] : installed_)
+        host::RegisterProgram(image, setup);
+    timers_.clear();
+    Start();
 }
 
 std::string SupervisorTest::LogBytes() const

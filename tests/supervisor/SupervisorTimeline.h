@@ -68,6 +68,9 @@ protected:
     // Creates the supervisor's window as the device does; the timeline's
     // time 0 is the moment start-up (the update included) has finished.
     void Start();
+    // The power goes and comes back: a fresh process on the same device,
+    // the installed programs registered again (none running), started anew.
+    void SwitchOffAndOn();
     void RunTimeline(const std::vector<Row>& rows, DWORD endMs);
     // Every WM_TIMER of the timelines run so far, in the order taken.
     const std::vector<TimerTaken>& TimersTaken() const { return timers_; }
@@ -78,6 +81,7 @@ private:
     std::string LogBytes() const;
     void RunLoopUntil(DWORD tick);
 
+    std::vector<std::pair<std::string, host::ProgramSetup>> installed_;
     std::string root_;
     DWORD startTick_ = 0;
     DWORD zeroTick_ = 0;

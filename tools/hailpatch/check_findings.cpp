@@ -5,6 +5,7 @@
 #include "device_tracker.h"
 #include "own_files.h"
 #include "package_files.h"
+#include "rollback_findings.h"
 #include "model_terminal.h"
 #include "patch/PathText.h"
 #include "platform/host/host_control.h"
@@ -119,6 +120,7 @@ private:
     void JudgeLeftovers();
     void JudgeBreaches();
     void JudgeCuts();
+    void JudgeRollback();
     void JudgeBulkMove();
     void CountTime();
     std::string WhoChanged(const std::string& path) const;
@@ -507,6 +509,17 @@ void RunJudge::JudgeOwnFiles()
     }
 }
 
+// On a terminal that asks for rollbacks: what one could not take back.
+void RunJudge::JudgeRollback()
+{
+    if (!run_.asksForRollbacks) {
+        return;
+    }
+    for (const RollbackBlindSpot& spot : FindRollbackBlindSpots(FirstStartChanges(run_))) {
+        report_->Add(Severity::Warning, DescribeBlindSpot(spot), spot.line, {spot.path});
+    }
+}
+
 void RunJudge::CountTime()
 {
     const StartTrace& first = run_.first;
@@ -539,6 +552,7 @@ void RunJudge::Judge()
     JudgeOwnFiles();
     JudgeBreaches();
     JudgeCuts();
+    JudgeRollback();
     for (const PathChange& change : run_.nextStart) {
         report_->nextStart.push_back(DescribeChange(change));
     }

@@ -254,7 +254,12 @@ std::string DescribeChange(const PathChange& change)
     if (change.before.exists && change.after.exists && change.before.folder != change.after.folder) {
         what = "replaced";
     }
-    return what + change.path + (shown.folder ? "\\" : " (" + std::to_string(shown.size) + " bytes)");
+    if (shown.folder) {
+        return what + change.path + "\\";
+    }
+    bool resized = change.before.exists && change.after.exists && !change.before.folder;
+    return what + change.path + " (" + (resized ? std::to_string(change.before.size) + " -> " : "") +
+           std::to_string(shown.size) + " bytes)";
 }
 
 std::vector<PathChange> ChangesBetween(const DeviceTracker& tracker, std::size_t from, std::size_t to)
@@ -287,6 +292,7 @@ bool RunPackageOnModel(const RunOptions& options, CheckRun* run, std::string* er
     host::Reset();
     host::SetDeviceRoot(fs::absolute(terminal.Root()).string());
     run->keyed = host::StateOf("\\ResidentFlash\\Hailnet\\update.pub").exists;
+    run->asksForRollbacks = host::StateOf("\\ResidentFlash\\Hailnet\\update.rollback").exists;
     Invariants facts;
     facts.Take(terminal.Root());
     run->roots = facts.Roots();

@@ -29,7 +29,8 @@ struct PathChange {
     host::PathState after;
 };
 
-// "added   \path (5 bytes)", "removed \path\" for a folder, "changed ...".
+// "added   \path (5 bytes)", "removed \path\" for a folder, "changed \path
+// (5 -> 7 bytes)".
 std::string DescribeChange(const PathChange& change);
 
 // The changes of journal entries [from, to), one per path, in path order.
@@ -69,6 +70,7 @@ struct CheckRun {
     SweepCounts counts;
     bool completedBySecond = false;    // the second start finished the package
     bool keyed = false;
+    bool asksForRollbacks = false;     // the terminal holds update.rollback
     std::vector<std::string> roots;    // the folders no package may remove or empty
     // The update.pub the first start installed: "" when it installed none,
     // else "valid <digest>" or "invalid".

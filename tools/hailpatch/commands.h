@@ -30,6 +30,7 @@ struct TryOptions {
     std::vector<std::string> closing;   // window titles of programs that close on WM_DESTROY
     std::vector<std::string> staying;   // ... and of programs that stay
     fs::path publicKey;                 // put on the device as update.pub first
+    std::string crash;                  // a watched application that crashes after the update
 };
 int RunTry(const TryOptions& options);
 

@@ -2,7 +2,7 @@
 //
 //   hailpatch check [--device DEV] [--key PUB] PKG
 //   hailpatch try --device DEV PKG [--in-place] [--list [--pass N]]
-//                 [--window TITLE]... [--stays TITLE]... [--real-clock]
+//                 [--window TITLE]... [--stays TITLE]... [--real-clock] [--crash APP]
 //   hailpatch make --from OLD --to NEW -o PKG [--sign KEY [--sequence N]]
 //   hailpatch keygen -o NAME
 //   hailpatch sign PKG --key KEY [--sequence N]
@@ -43,8 +43,8 @@ const char kCheckStatuses[] =
     "DEV that is no device folder).";
 const char kTryStatuses[] =
     "Exit status: 0 the package was applied and the next start leaves it be, 2 the next start "
-    "would apply it again (or it is never applied) or a file of the package was lost over the "
-    "two starts, 3 bad input.";
+    "would apply it again (or it is never applied), a file of the package was lost over the "
+    "two starts, or (with --crash) the rollback was refused or left unfinished, 3 bad input.";
 const char kMakeStatuses[] =
     "Exit status: 0 the package was made, checks clean and turns OLD into NEW, 2 it could not "
     "be made or proven (a name or path the terminal cannot take, or a difference after trying "
@@ -104,6 +104,11 @@ void AddTry(CLI::App& app, Choices* choices)
     tried->add_flag("--real-clock", o.realClock, "pauses take real time");
     tried->add_option("--key", choices->key, "put this public key (NAME.pub) on the device as "
         "\\ResidentFlash\\Hailnet\\update.pub first, so that it takes signed packages only");
+    tried->add_option("--crash", o.crash, "after the update, this watched application ends at every "
+        "start while it is the update's version: plays the watchdog until a device holding "
+        "\\ResidentFlash\\Hailnet\\update.rollback takes the update back, and shows what that changes")
+        ->check(CLI::IsMember({"Hailwire", "Hailfare", "Hailnet", "Hailtrack"}))
+        ->excludes(list);
     tried->footer(kTryStatuses);
 }
 

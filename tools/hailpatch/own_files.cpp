@@ -5,7 +5,8 @@ namespace hailpatch {
 namespace {
 
 const char* const kBookkeeping[] = {"\\residentflash\\log\\", "\\residentflash\\hailnet\\update.resume-",
-                                    "\\sdmmc\\airupdate.resume-"};
+                                    "\\sdmmc\\airupdate.resume-", "\\residentflash\\hailnet\\update.undo-",
+                                    "\\sdmmc\\airupdate.undo\\"};
 
 struct OwnFile {
     const char* path;    // folded
@@ -21,6 +22,9 @@ const OwnFile kOwnFiles[] = {
     {"\\residentflash\\hailnet\\update.sequence", "the number of the newest signed package applied"},
     {"\\residentflash\\hailnet\\update.resume-a", "the list's progress record"},
     {"\\residentflash\\hailnet\\update.resume-b", "the list's progress record"},
+    {"\\residentflash\\hailnet\\update.undo-a", "the record of the update's undo copy"},
+    {"\\residentflash\\hailnet\\update.undo-b", "the record of the update's undo copy"},
+    {"\\residentflash\\hailnet\\update.rollback", "the terminal's request for rollbacks"},
     {"\\residentflash\\log", "the supervisor's log folder"},
 };
 

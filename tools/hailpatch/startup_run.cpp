@@ -1,7 +1,12 @@
 #include "startup_run.h"
 
 #include <ctime>
+#include <fstream>
+#include <iterator>
 
+#include "app/CheckApp.h"
+#include "app/Probation.h"
+#include "app/SupervisorState.h"
 #include "log/WriteLog.h"
 #include "patch/PackageVerify.h"
 #include "patch/PatchList.h"
@@ -13,6 +18,10 @@ namespace hailpatch {
 namespace {
 
 const char kUpdateFolder[] = "\\SDMMC\\AirUpdate";
+const char* const kWatched[] = {"Hailwire", "Hailfare", "Hailnet", "Hailtrack"};
+const DWORD kTickMs = 5000;
+// Without a probation, the crash loop is shown for two minutes.
+const DWORD kLoopWithoutProbationMs = 120000;
 
 SYSTEMTIME LocalTimeNow()
 {
@@ -127,6 +136,64 @@ StartupOutcome RunStartup(const StartupSetup& setup)
     outcome.started = host::StartedImages();
     outcome.blockedMs = host::SleptMilliseconds() - sleptBefore;
     outcome.supervisorClosed = SupervisorClosed();
+    return outcome;
+}
+
+namespace {
+
+std::string FileBytes(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The four watched applications as programs; `crashing` ends at start while
+// its image holds the bytes it holds now.
+void RegisterWatched(const std::string& crashing)
+{
+    for (const char* title : kWatched) {
+        std::string image = std::string("\\ResidentFlash\\Hailnet\\") + title + ".exe";
+        host::ProgramSetup program;
+        program.title = host::Widen(title);
+        if (crashing == title) {
+            fs::path native = host::NativePath(image);
+            std::string bytes = FileBytes(native);
+            program.exitsAtStart = [native, bytes] { return FileBytes(native) == bytes; };
+        }
+        host::RegisterProgram(image, program);
+    }
+}
+
+} // namespace
+
+CrashOutcome RunCrashLoop(const fs::path& root, const std::string& crashing)
+{
+    host::Reset();
+    host::SetDeviceRoot(fs::absolute(root).string());
+    host::UseVirtualClock(0, LocalTimeNow());
+    host::CaptureDebugOutput(true);
+    EchoLog();
+    RegisterWatched(crashing);
+    DWORD startTick = GetTickCount();
+    g_supervisor = SupervisorState();
+    BeginProbationWatch();
+    CrashOutcome outcome;
+    outcome.probation = g_supervisor.probation.active != 0;
+    DWORD playMs = outcome.probation ? g_supervisor.probation.windowMs - g_supervisor.probation.elapsedMs
+                                     : kLoopWithoutProbationMs;
+    // As the window procedure's timer does: the watchdog, then its time.
+    for (DWORD played = 0; played < playMs + kTickMs; played += kTickMs) {
+        host::Advance(kTickMs);
+        CheckApp();
+        NoteWatchdogTick(kTickMs);
+        outcome.watchedMs = played + kTickMs;
+        if (outcome.probation && !g_supervisor.probation.active) {
+            break;
+        }
+    }
+    outcome.log = DecodeLog();
+    outcome.messages = DescribeMessages(startTick);
+    outcome.started = host::StartedImages();
     return outcome;
 }
 

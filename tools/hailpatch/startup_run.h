@@ -35,6 +35,21 @@ struct StartupOutcome {
 
 StartupOutcome RunStartup(const StartupSetup& setup);
 
+// The watchdog after the update, on a device folder, with the watched
+// application `crashing` ending at every start while its executable holds
+// the bytes it holds now (the new version): the probation's ticks until the
+// rollback, or until the probation ends; without a probation, two minutes
+// of the crash loop.
+struct CrashOutcome {
+    std::vector<std::string> log;
+    std::vector<std::string> messages;
+    std::vector<std::string> started;
+    unsigned long long watchedMs = 0;   // watchdog time played
+    bool probation = false;             // the terminal held one
+};
+
+CrashOutcome RunCrashLoop(const fs::path& root, const std::string& crashing);
+
 // The terminal's check of a signed package alone, on a device folder whose
 // \ResidentFlash\Hailnet\update.pub is the key: true when the start-up
 // would apply the package; `log` gets the check's refusal line.

@@ -14,6 +14,7 @@
 #include "package_files.h"
 #include "platform/host/host_control.h"
 #include "start_trace.h"
+#include "undo_listing.h"
 
 namespace hailpatch {
 
@@ -112,11 +113,10 @@ std::vector<std::string> TopLevelFiles()
     return names;
 }
 
-// What became of the package's files over both starts; true when one was
-// lost (in neither place).
-bool ReportPackageFiles(const Invariants& facts, const DeviceTracker& tracker)
+// What became of the package's files; true when one was lost (in neither
+// place). `lost` as judged after the starts that count.
+bool ReportPackageFiles(const Invariants& facts, const DeviceTracker& tracker, const std::vector<std::string>& lost)
 {
-    std::vector<std::string> lost = facts.LostFiles(tracker);
     for (const std::string& path : lost) {
         std::cout << "lost " << path << ": neither installed nor still in the package\n";
     }
@@ -132,6 +132,37 @@ bool ReportPackageFiles(const Invariants& facts, const DeviceTracker& tracker)
         PrintSection("left in the package's subfolders, moved by nothing:", left);
     }
     return !lost.empty();
+}
+
+// The watchdog after the update with `app` crashing at every start: on a
+// terminal that asks for rollbacks, until the update is taken back (or its
+// probation ends). True when a rollback was refused or left unfinished.
+bool ShowCrash(const std::string& app, const fs::path& device, DeviceTracker* tracker)
+{
+    std::string name = "crash of " + app;
+    size_t before = host::JournalLength();
+    CrashOutcome outcome = RunCrashLoop(device, app);
+    tracker->CatchUp();
+    PrintSection(name + ": log", outcome.log);
+    PrintSection(name + ": messages to programs", outcome.messages);
+    PrintSection(name + ": programs started", outcome.started);
+    std::cout << "== " << name << ": " << FormatBlocked(outcome.watchedMs) << " of watchdog time"
+              << (outcome.probation ? "" : " (no probation: the device does not hold update.rollback)") << "\n";
+    std::vector<std::string> changes;
+    for (const PathChange& change : ChangesBetween(*tracker, before, host::JournalLength())) {
+        changes.push_back(DescribeChange(change));
+    }
+    if (changes.empty()) {
+        changes.push_back("(nothing changed)");
+    }
+    PrintSection(name + ": changes", changes);
+    bool failed = false;
+    for (const std::string& line : outcome.log) {
+        failed = failed || line.find("RollBackUpdate[972]") != std::string::npos ||
+                 line.find("CheckUndoCopy[971]") != std::string::npos ||
+                 line.find("RollBackUpdate[976]") != std::string::npos;
+    }
+    return failed;
 }
 
 bool PrepareDevice(const TryOptions& options, TempFolder* copy, fs::path* device, std::string* error)
@@ -179,6 +210,13 @@ int RunTry(const TryOptions& options)
         host::DropJournal();
         return kStatusClean;
     }
+    if (AsksForRollbacks(device)) {
+        PrintSection("start 1: undo copy", DescribeUndoCopy(device));
+    }
+    // A rollback takes the installed files away on purpose: the package's
+    // files are judged by the update alone then.
+    std::vector<std::string> lostByUpdate = facts.LostFiles(tracker);
+    bool rollbackFailed = !options.crash.empty() && ShowCrash(options.crash, device, &tracker);
     std::vector<std::string> left = TopLevelFiles();
     // Whether the package applies again is what the next start does with it.
     StartTrace second = RunTracedStart(setup);
@@ -186,10 +224,10 @@ int RunTry(const TryOptions& options)
     std::string why = WhyAgain(first, second, left);
     std::cout << "== next start applies the package again: " << why << "\n";
     ShowStart("start 2", setup, second, tracker);
-    bool lost = ReportPackageFiles(facts, tracker);
+    bool lost = ReportPackageFiles(facts, tracker, options.crash.empty() ? facts.LostFiles(tracker) : lostByUpdate);
     host::DropJournal();
     bool again = why.rfind("no:", 0) != 0;
-    return again || lost ? kStatusWillNotWork : kStatusClean;
+    return again || lost || rollbackFailed ? kStatusWillNotWork : kStatusClean;
 }
 
 } // namespace hailpatch
