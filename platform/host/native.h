@@ -1,7 +1,8 @@
 // The host backend's one way to the PC it runs on: its file system, clock and
 // code page 949. native_posix.cpp serves Linux; native_win32.cpp serves a
 // Windows PC, where the model terminal of the PC tools runs on the PC's own
-// Win32 underneath.
+// Win32 underneath. A device may also be held in memory (native_memory.cpp);
+// native_volume.cpp sends each file call to the home of its path.
 //
 // Plain types only: native_win32.cpp includes the real <windows.h>, which may
 // not meet the backend's own declarations of the same names. Paths are UTF-8
@@ -73,6 +74,13 @@ bool WriteTo(OpenFile* file, const void* data, size_t size);
 // To `offset`, or to the end when `toEnd`.
 bool SeekTo(OpenFile* file, unsigned long long offset, bool toEnd);
 bool CloseFile(OpenFile* file);
+
+// ---- memory devices -------------------------------------------------------------
+// A device held in this process's memory, for a model terminal: its root is a
+// name no path of the PC has, and every file call above takes paths under it.
+std::string MakeMemoryDevice();
+void DropMemoryDevice(const std::string& root);
+bool IsMemoryPath(const std::string& path);
 
 // ---- clock -------------------------------------------------------------------
 unsigned MonotonicMilliseconds();

@@ -29,6 +29,7 @@
 #include <map>
 
 #include "platform/host/native.h"
+#include "platform/host/native_files.h"
 
 namespace host {
 namespace native {
@@ -103,6 +104,9 @@ unsigned Forgetting(const std::string& path, unsigned error) {
 }
 
 } // namespace
+
+// The PC's own files (native_volume.cpp chooses them or a memory device).
+namespace pc {
 
 unsigned Stat(const std::string& path, FileInfo* info) {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -216,6 +220,8 @@ bool ListNames(const std::string& folder, std::vector<std::string>* names) {
     return true;
 }
 
+} // namespace pc
+
 std::string CurrentFolder() {
     wchar_t buffer[MAX_PATH + 1];
     DWORD length = GetCurrentDirectoryW(MAX_PATH + 1, buffer);
@@ -224,6 +230,8 @@ std::string CurrentFolder() {
     std::replace(out.begin(), out.end(), '\\', '/');
     return out;
 }
+
+namespace pc {
 
 struct OpenFile {
     HANDLE handle;
@@ -285,6 +293,8 @@ bool CloseFile(OpenFile* file) {
     delete file;
     return closed;
 }
+
+} // namespace pc
 
 // ---- clock -------------------------------------------------------------------
 
