@@ -37,6 +37,7 @@ struct MakeOptions {
     fs::path to;
     fs::path output;
     fs::path signingKey;  // empty: the package is not signed
+    std::vector<std::string> exclude;   // patterns of paths left alone in OLD and NEW
 };
 int RunMake(const MakeOptions& options);
 

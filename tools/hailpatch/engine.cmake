@@ -5,7 +5,8 @@ set(hailpatch_engine_dir ${CMAKE_CURRENT_LIST_DIR})
 add_library(hailpatch_engine STATIC)
 foreach(source package_check list_walk check_report package_files device_tree
                startup_run package_plan model_terminal core_hooks start_trace device_tracker
-               cut_sweep invariants own_files check_run check_findings)
+               cut_sweep invariants own_files check_run check_findings
+               left_alone path_glob pc_names)
   target_sources(hailpatch_engine PRIVATE ${hailpatch_engine_dir}/${source}.cpp)
 endforeach()
 target_include_directories(hailpatch_engine PUBLIC ${hailpatch_engine_dir} ${PROJECT_SOURCE_DIR})

@@ -112,6 +112,11 @@ void AddMake(CLI::App& app, Choices* choices)
         "exist, or be empty)")->required();
     made->add_option("--sign", choices->signingKey, "sign the package with this private key "
         "(NAME.key) once it is proven, and check the signature as a terminal would");
+    made->add_option("--exclude", choices->made.exclude, "leave alone the paths this pattern names "
+        "in OLD and NEW, as if neither had them (repeatable; relative to the install folder, '/' "
+        "between names, letter case ignored: * within a name, ? one character, ** any folders; a "
+        "pattern without '/' names a file or folder at any depth: '*.log', 'Log/**', 'Map/Cache/*')")
+        ->allow_extra_args(false);
     made->footer(kMakeStatuses);
 }
 
