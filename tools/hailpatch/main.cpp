@@ -3,14 +3,14 @@
 //   hailpatch check [--device DEV] [--key PUB] PKG
 //   hailpatch try --device DEV PKG [--in-place] [--list [--pass N]]
 //                 [--window TITLE]... [--stays TITLE]... [--real-clock]
-//   hailpatch make --from OLD --to NEW -o PKG [--sign KEY]
+//   hailpatch make --from OLD --to NEW -o PKG [--sign KEY] [--exclude GLOB]...
 //   hailpatch keygen -o NAME
 //   hailpatch sign PKG --key KEY
 //
-// All three run the terminal's own start-up on the host backend, on Linux and
-// on Windows alike; `check` runs it on a stock terminal or a copy of DEV. The
-// Windows build has `check` and `try`: making and signing need OpenSSL, which
-// it does not carry. Exit statuses are in the help of each verb.
+// check, try and make run the terminal's own start-up on the host backend, on
+// Linux and on Windows alike; `check` runs it on a stock terminal or a copy of
+// DEV. keygen and sign use OpenSSL on Linux and the PC's CryptoAPI on
+// Windows, with the same key files. Exit statuses are in the help of each verb.
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -28,9 +28,7 @@ using namespace hailpatch;
 
 // Shown by --help and the manual page alike.
 const char kExamples[] =
-#ifndef _WIN32
     "  hailpatch make --from old/Hailnet --to new/Hailnet -o pkg   # build the package\n"
-#endif
     "  hailpatch check pkg                                         # what the terminal will do with it"
     "\n  hailpatch try --device DEV pkg --stays Hailnet              # the start-up, on a copy of DEV"
     ;
@@ -101,7 +99,6 @@ void AddTry(CLI::App& app, Choices* choices)
     tried->footer(kTryStatuses);
 }
 
-#ifndef _WIN32
 void AddMake(CLI::App& app, Choices* choices)
 {
     CLI::App* made = app.add_subcommand("make", "Builds a package that turns the install folder "
@@ -139,7 +136,6 @@ void AddSign(CLI::App& app, Choices* choices)
     sign->footer("Exit status: 0 signed, 3 bad input (an unreadable file or key, a name code "
         "page 949 cannot hold).");
 }
-#endif
 
 bool IsVerb(const CLI::App& app, const std::string& word)
 {
@@ -168,7 +164,6 @@ int Dispatch(const CLI::App& app, Choices* choices)
         choices->tried.publicKey = key;
         return RunTry(choices->tried);
     }
-#ifndef _WIN32
     if (app.got_subcommand("keygen")) {
         return RunKeygen(PathOfArgument(choices->output));
     }
@@ -182,9 +177,6 @@ int Dispatch(const CLI::App& app, Choices* choices)
         choices->made.signingKey = PathOfArgument(choices->signingKey);
     }
     return RunMake(choices->made);
-#else
-    return kStatusBadInput;
-#endif
 }
 
 } // namespace
@@ -199,11 +191,9 @@ int main(int argc, char** argv)
     Choices choices;
     AddCheck(app, &choices);
     AddTry(app, &choices);
-#ifndef _WIN32
     AddMake(app, &choices);
     AddKeygen(app, &choices);
     AddSign(app, &choices);
-#endif
     std::vector<std::string> arguments = Utf8Arguments(argc, argv);
     if (arguments.size() > 1 && arguments[1][0] != '-' && !IsVerb(app, arguments[1])) {
         Complain("unknown verb '" + arguments[1] + "' (see hailpatch --help)");

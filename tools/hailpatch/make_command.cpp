@@ -103,7 +103,7 @@ std::vector<std::string> CompareWithNew(const fs::path& result, const fs::path& 
         if (it == got.end()) {
             differences.push_back("missing " + path);
         } else if (it->second.folder != entry.folder ||
-                   (!entry.folder && !SameBytes(result / path, expected / path))) {
+                   (!entry.folder && !SameBytes(result / fs::u8path(path), expected / fs::u8path(path)))) {
             differences.push_back("differs " + path);
         }
     }
