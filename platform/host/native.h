@@ -127,6 +127,14 @@ bool VerifySignature(size_t hash, const unsigned char* signature, unsigned lengt
                      const wchar_t* description, unsigned flags);
 bool DestroyHash(size_t hash);
 unsigned LastError();
+// The private key's side, which the PC tools use (keygen, sign) and the
+// terminal never does: a new key pair in the context, a key as a blob of
+// `blobType` (PUBLICKEYBLOB, PRIVATEKEYBLOB), and the signature of a hash
+// with the context's key of `keySpec` (AT_SIGNATURE), least significant
+// byte first.
+bool GenerateKey(size_t provider, unsigned algorithm, unsigned flags, size_t* key);
+bool ExportKey(size_t key, unsigned blobType, std::string* blob);
+bool SignHash(size_t hash, unsigned keySpec, std::string* signature);
 } // namespace crypto
 #endif
 
