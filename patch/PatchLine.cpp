@@ -38,9 +38,15 @@ const char* PatchKeyword(PatchCommand command)
 
 /* The last byte fgets stored: the buffer was cleared, so it is the last
  * nonzero one (a NUL byte read from the file cannot hide a line end, which
- * fgets stores last). */
+ * fgets stores last). A line end before the first NUL is that byte, as
+ * fgets stops after it: the common line needs no look at the cleared rest,
+ * which a start would otherwise scan for every line of a long list. */
 static int EndsWithLineEnd(const char* line)
 {
+    size_t length = strlen(line);
+    if (length > 0 && line[length - 1] == '\n') {
+        return 1;
+    }
     int last = PATCH_LINE_SIZE - 1;
     while (last > 0 && line[last] == 0) {
         --last;

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/host/host_control.h"
 #include "platform/host/win32_api.h"
 
 namespace host {
@@ -53,6 +54,10 @@ bool Cp949ToUnits(const char* text, size_t length, std::wstring* out);
 // defaultChar NULL or empty: "?".
 bool UnitsToCp949(const WCHAR* units, size_t length, const char* defaultChar,
                   std::string* out);
+
+// What stands at a native path (journal.cpp); the bytes hashed for a file
+// unless `hashBytes` is false.
+PathState StateAt(const std::string& nativePath, bool hashBytes = true);
 
 // Per-area resets, called by host::Reset().
 void ResetFiles();

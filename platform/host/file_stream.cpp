@@ -199,6 +199,17 @@ extern "C" size_t HostFread(void* data, size_t size, size_t count, FILE* file) {
     size_t wanted = size * count;
     size_t got = 0;
     unsigned char* out = static_cast<unsigned char*>(data);
+    // Binary mode hands out what was read as it stands, a block at a time: a
+    // list is measured whole at every start.
+    while (!stream->text && got < wanted && stream->lookahead == kNoByte) {
+        if (stream->rawNext == stream->rawEnd && NextRawByte(stream) != kNoByte) --stream->rawNext;
+        size_t ready = stream->rawEnd - stream->rawNext;
+        if (ready == 0) break;
+        size_t take = ready < wanted - got ? ready : wanted - got;
+        memcpy(out + got, stream->raw + stream->rawNext, take);
+        stream->rawNext += take;
+        got += take;
+    }
     while (got < wanted) {
         int byte = NextByte(stream);
         if (byte == kNoByte) break;

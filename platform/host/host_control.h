@@ -161,6 +161,34 @@ PathState StateOf(const std::string& devicePathUtf8, bool hashBytes = true);
 // cut short leaves it; noted like any other change.
 bool TearFile(const std::string& devicePathUtf8, unsigned long long keep);
 
+// ---- whole folders -----------------------------------------------------------
+// For tools and tests, on any native folder: one of the PC's, or a device held
+// in this process's memory, which a tool writes, cuts and undoes thousands of
+// times at the speed of memory (every file call there costs next to nothing;
+// on a Windows PC, and under Wine above all, the PC's own cost a great deal).
+// A memory folder's root serves SetDeviceRoot and KeepJournal like a PC
+// folder; it lasts until DropMemoryFolder or the process ends.
+std::string MakeMemoryFolder();
+void DropMemoryFolder(const std::string& root);
+// Copies the contents of the folder `from` into the folder `to` (made if
+// missing), with the attributes the backend keeps: read-only, hidden, system,
+// archive. False with one line in `error` when something cannot be copied.
+bool CopyFolder(const std::string& from, const std::string& to, std::string* error);
+// Everything under a folder, with what stands there, in the order of the
+// paths, which are relative and '/'-separated, names as the PC holds them.
+struct FolderEntry {
+    std::string path;
+    PathState state;
+};
+std::vector<FolderEntry> ListFolder(const std::string& folder, bool hashBytes = true);
+// A folder and the folders above it that are missing; a whole tree gone.
+bool MakeFolders(const std::string& folder);
+bool RemoveTree(const std::string& path);
+// A file's bytes; false when it cannot be read.
+bool ReadWholeFile(const std::string& file, std::string* bytes);
+// Writes `bytes` as a whole new file, replacing any.
+bool WriteWholeFile(const std::string& file, const std::string& bytes);
+
 // ---- other processes' objects --------------------------------------------
 // Marks a mutex name as held by another process, so CreateMutexW of it
 // reports ERROR_ALREADY_EXISTS.

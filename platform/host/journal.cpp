@@ -71,7 +71,12 @@ unsigned long long HashBytes(const std::string& nativePath) {
     return hash;
 }
 
-PathState StateAt(const std::string& nativePath, bool hashBytes = true) {
+} // namespace
+
+namespace host {
+namespace detail {
+
+PathState StateAt(const std::string& nativePath, bool hashBytes) {
     PathState state;
     FileInfo info;
     if (host::native::Stat(nativePath, &info) != ERROR_SUCCESS) return state;
@@ -84,6 +89,13 @@ PathState StateAt(const std::string& nativePath, bool hashBytes = true) {
     }
     return state;
 }
+
+} // namespace detail
+} // namespace host
+
+namespace {
+
+using host::detail::StateAt;
 
 std::string DevicePathOf(const std::string& nativePath) {
     const std::string& root = host::DeviceRoot();

@@ -228,7 +228,7 @@ std::string Breach(const Tree& before, const Tree& after)
 StartupSetup SetupOn(const fs::path& root)
 {
     StartupSetup setup;
-    setup.root = root;
+    setup.root = hailpatch::NativeFolder(root);
     setup.staying = {"Hailnet", "Hailwire", "Hailfare", "Hailtrack", "Roadlens"};
     return setup;
 }

@@ -127,7 +127,7 @@ public:
     StartupOutcome Start()
     {
         hailpatch::StartupSetup setup;
-        setup.root = root_;
+        setup.root = hailpatch::NativeFolder(root_);
         setup.closing = {"Hailnet", "Hailwire", "Hailfare"};
         return hailpatch::RunStartup(setup);
     }

@@ -4,8 +4,6 @@
 #include <map>
 #include <system_error>
 
-#include <fstream>
-#include <iterator>
 
 #include "model_terminal.h"
 #include "patch/PackageSignature.h"
@@ -42,7 +40,7 @@ bool FoldedEquals(const std::string& a, const std::string& b)
 // The titles running on the model terminal: the watched applications and
 // every other window a KILL line names; all of them stay, so every pause is
 // counted at its longest.
-StartupSetup SetupFor(const fs::path& root, const std::vector<std::string>& titles)
+StartupSetup SetupFor(const std::string& root, const std::vector<std::string>& titles)
 {
     StartupSetup setup;
     setup.root = root;
@@ -55,20 +53,28 @@ StartupSetup SetupFor(const fs::path& root, const std::vector<std::string>& titl
     return setup;
 }
 
+// The files now at the package's top level, by name.
+std::vector<std::string> TopLevelFiles()
+{
+    std::vector<std::string> names;
+    for (const host::FolderEntry& entry : host::ListFolder(host::NativePath(kUpdateFolder), false)) {
+        if (!entry.state.folder && entry.path.find('/') == std::string::npos) {
+            names.push_back(entry.path);
+        }
+    }
+    return names;
+}
+
 // The names now at the package's top level, and the package's subfolder
 // files that nothing moved or changed.
 void LookAtPackage(const Invariants& facts, const DeviceTracker& tracker, CheckRun* run)
 {
-    std::error_code ec;
-    fs::path folder = host::NativePath(kUpdateFolder);
-    for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        if (!it->is_directory(ec)) {
-            LeftFile left;
-            left.name = it->path().filename().u8string();
-            host::PathState installed = host::StateOf(std::string(kInstallFolder) + "\\" + left.name);
-            left.collides = installed.exists && installed.folder;
-            run->leftInPackage.push_back(left);
-        }
+    for (const std::string& name : TopLevelFiles()) {
+        LeftFile left;
+        left.name = name;
+        host::PathState installed = host::StateOf(std::string(kInstallFolder) + "\\" + left.name, false);
+        left.collides = installed.exists && installed.folder;
+        run->leftInPackage.push_back(left);
     }
     std::sort(run->leftInPackage.begin(), run->leftInPackage.end(),
               [](const LeftFile& a, const LeftFile& b) { return a.name < b.name; });
@@ -183,8 +189,8 @@ std::string InstalledKey(const DeviceTracker& tracker, const StartTrace& first)
     if (!changed || !IsFile(now)) {
         return "";
     }
-    std::ifstream in(host::NativePath(key), std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes;
+    host::ReadWholeFile(host::NativePath(key), &bytes);
     std::string manifest = "HAILWATCH MANIFEST 1\n";
     std::string signature(256, '\0');
     DWORD error = 0;
@@ -230,14 +236,9 @@ void TakeSecondStart(const Invariants& facts, const DeviceTracker& tracker, Chec
         }
     }
     run->afterSecond = Judge(facts, tracker, {&run->first, &run->second});
-    std::error_code ec;
-    bool listLeft = fs::exists(host::NativePath(std::string(kUpdateFolder) + "\\patch_list.txt"), ec);
-    bool filesLeft = false;
-    for (fs::directory_iterator it(host::NativePath(kUpdateFolder), ec); !ec && it != fs::directory_iterator();
-         it.increment(ec)) {
-        filesLeft = filesLeft || !it->is_directory(ec);
-    }
-    run->completedBySecond = !listLeft && !filesLeft;
+    // A folder of the list's name still stops the package.
+    bool listLeft = host::StateOf(std::string(kUpdateFolder) + "\\patch_list.txt", false).exists;
+    run->completedBySecond = !listLeft && TopLevelFiles().empty();
 }
 
 bool Breached(const Breaches& breaches)
@@ -246,21 +247,6 @@ bool Breached(const Breaches& breaches)
 }
 
 } // namespace
-
-std::string DescribeChange(const PathChange& change)
-{
-    const host::PathState& shown = change.after.exists ? change.after : change.before;
-    const char* what = !change.before.exists ? "added   " : !change.after.exists ? "removed " : "changed ";
-    if (change.before.exists && change.after.exists && change.before.folder != change.after.folder) {
-        what = "replaced";
-    }
-    if (shown.folder) {
-        return what + change.path + "\\";
-    }
-    bool resized = change.before.exists && change.after.exists && !change.before.folder;
-    return what + change.path + " (" + (resized ? std::to_string(change.before.size) + " -> " : "") +
-           std::to_string(shown.size) + " bytes)";
-}
 
 std::vector<PathChange> ChangesBetween(const DeviceTracker& tracker, std::size_t from, std::size_t to)
 {
@@ -286,17 +272,17 @@ std::vector<PathChange> ChangesBetween(const DeviceTracker& tracker, std::size_t
 bool RunPackageOnModel(const RunOptions& options, CheckRun* run, std::string* error)
 {
     ModelTerminal terminal;
-    if (!terminal.Make(options.device, options.package, options.publicKey, error)) {
+    if (!terminal.Make(options.device, options.install, options.package, options.publicKey, error)) {
         return false;
     }
     host::Reset();
-    host::SetDeviceRoot(fs::absolute(terminal.Root()).string());
+    host::SetDeviceRoot(terminal.Root());
     run->keyed = host::StateOf("\\ResidentFlash\\Hailnet\\update.pub").exists;
     run->asksForRollbacks = host::StateOf("\\ResidentFlash\\Hailnet\\update.rollback").exists;
     Invariants facts;
     facts.Take(terminal.Root());
     run->roots = facts.Roots();
-    host::KeepJournal(fs::absolute(terminal.Stash()).string());
+    host::KeepJournal(terminal.Stash());
     DeviceTracker tracker;
     StartupSetup setup = SetupFor(terminal.Root(), options.titles);
     ReferencePoints points;

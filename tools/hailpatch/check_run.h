@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cut_sweep.h"
+#include "device_tree.h"
 #include "device_tracker.h"
 #include "invariants.h"
 #include "start_trace.h"
@@ -21,17 +22,6 @@
 namespace hailpatch {
 
 namespace fs = std::filesystem;
-
-// A path changed over a run: what stood there first and at the end.
-struct PathChange {
-    std::string path;
-    host::PathState before;
-    host::PathState after;
-};
-
-// "added   \path (5 bytes)", "removed \path\" for a folder, "changed \path
-// (5 -> 7 bytes)".
-std::string DescribeChange(const PathChange& change);
 
 // The changes of journal entries [from, to), one per path, in path order.
 std::vector<PathChange> ChangesBetween(const DeviceTracker& tracker, std::size_t from, std::size_t to);
@@ -79,6 +69,7 @@ struct CheckRun {
 
 struct RunOptions {
     fs::path device;                   // empty: a stock terminal
+    fs::path install;                  // or one whose install folder is a copy of this
     fs::path package;
     fs::path publicKey;                // put on the terminal as update.pub
     std::vector<std::string> titles;   // windows running besides the watched ones

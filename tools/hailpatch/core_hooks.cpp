@@ -126,6 +126,17 @@ int __wrap__ZN10CPatchList13IsFolderFilesEPKci(const char* folder, int verbose)
     return answer;
 }
 
+// LoadListProgress(const char*, ListProgress*)
+int __real__Z16LoadListProgressPKcP12ListProgress(const char* listPath, ListProgress* progress);
+int __wrap__Z16LoadListProgressPKcP12ListProgress(const char* listPath, ListProgress* progress)
+{
+    int loaded = __real__Z16LoadListProgressPKcP12ListProgress(listPath, progress);
+    if (Observer() != nullptr) {
+        Observer()->RecordLoaded(loaded, *progress);
+    }
+    return loaded;
+}
+
 // VerifySignedPackage(const char*, const char*, const char*)
 int __real__Z19VerifySignedPackagePKcS0_S0_(const char* folder, const char* key, const char* record);
 int __wrap__Z19VerifySignedPackagePKcS0_S0_(const char* folder, const char* key, const char* record)

@@ -6,6 +6,7 @@
 #ifndef HAILPATCH_CORE_HOOKS_H
 #define HAILPATCH_CORE_HOOKS_H
 
+#include "patch/ListProgress.h"
 #include "patch/PatchLine.h"
 
 namespace hailpatch {
@@ -22,6 +23,9 @@ public:
     // The list about to run; `once` for the start-up's first pass, which
     // keeps a progress record.
     virtual void ListOpened(bool /*once*/) {}
+    // The list's progress record read, as LoadListProgress answered (the
+    // list's own reading of it, and any other).
+    virtual void RecordLoaded(int /*loaded*/, const ListProgress& /*progress*/) {}
     // Each piece of a line as the interpreter classified it. An observer
     // may turn the line into one the interpreter skips (for a start whose
     // outcome is already known).

@@ -43,13 +43,14 @@ target_include_directories(hailpatch_keys PUBLIC ${hailpatch_engine_dir} ${PROJE
 target_link_libraries(hailpatch_keys PUBLIC platform_host)
 # The start is watched step by step: the interpreter's calls of the line
 # rules, the calls of the interpreter (the start-up's, and try's --list), the
-# copies, the folder deletions, the package test and the signature check are
+# copies, the folder deletions, the package test, the signature check and the
+# reading of the list's progress record are
 # wrapped at link time (core_hooks.cpp), so the core runs unchanged and knows
 # nothing of it.
 foreach(call _Z17ClassifyPatchLinePKcPciiP9PatchLine _ZN10CPatchList20SearchPatchListFilesEPKci
              _ZN10CPatchList16RunPatchListOnceEPKc _ZN10CPatchList2CPEPKcS1_i
              _ZN10CPatchList12DeleteFolderEPKc _ZN10CPatchList13IsFolderFilesEPKci
              _ZN10CPatchList22CopyFilesFolder2FolderEPKcS1_iS1_
-             _Z19VerifySignedPackagePKcS0_S0_)
+             _Z19VerifySignedPackagePKcS0_S0_ _Z16LoadListProgressPKcP12ListProgress)
   target_link_options(hailpatch_engine INTERFACE "LINKER:--wrap=${call}")
 endforeach()

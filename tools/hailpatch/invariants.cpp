@@ -4,6 +4,8 @@
 #include <set>
 #include <system_error>
 
+#include "platform/host/host_control.h"
+
 #include "model_terminal.h"
 
 namespace hailpatch {
@@ -13,13 +15,11 @@ namespace {
 const char* const kRootFolders[] = {"\\", "\\SDMMC", "\\ResidentFlash", "\\ResidentFlash\\Hailnet",
                                     "\\SDMMC\\AirUpdate"};
 
-std::string DevicePathOf(const fs::path& relative)
+std::string DevicePathOf(const std::string& relative)
 {
-    std::string path;
-    for (const fs::path& part : relative) {
-        path += "\\" + part.u8string();
-    }
-    return path.empty() ? "\\" : path;
+    std::string path = "\\" + relative;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
 }
 
 bool IsFile(const host::PathState& state)
@@ -57,15 +57,13 @@ bool Invariants::InPackage(const std::string& path)
 // One walk of the device: the package's files with their bytes hashed, and
 // the files elsewhere of the same sizes, so that a package file already on
 // the terminal before the start is known to be there.
-void Invariants::Take(const fs::path& root)
+void Invariants::Take(const std::string& root)
 {
     std::set<unsigned long long> sizes;
-    std::vector<std::string> others;
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(root, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
-        std::string path = DevicePathOf(it->path().lexically_relative(root));
-        if (it->is_directory(ec) || IsBookkeeping(path)) {
+    std::vector<host::FolderEntry> others;
+    for (const host::FolderEntry& entry : host::ListFolder(root, false)) {
+        std::string path = DevicePathOf(entry.path);
+        if (entry.state.folder || IsBookkeeping(path)) {
             continue;
         }
         if (InPackage(path)) {
@@ -81,15 +79,14 @@ void Invariants::Take(const fs::path& root)
             sizes.insert(file.state.size);
             package_.push_back(file);
         } else {
-            others.push_back(path);
+            others.push_back({path, entry.state});
         }
     }
     // A PC lists a folder in an order of its own; the report's is the paths'.
     std::sort(package_.begin(), package_.end(), [](const CardFile& a, const CardFile& b) { return a.path < b.path; });
-    for (const std::string& path : others) {
-        std::error_code sizeError;
-        if (sizes.count(fs::file_size(host::NativePath(path), sizeError)) != 0) {
-            twins_.emplace(host::StateOf(path).hash, path);
+    for (const host::FolderEntry& other : others) {
+        if (sizes.count(other.state.size) != 0) {
+            twins_.emplace(host::StateOf(other.path).hash, other.path);
         }
     }
     for (const char* image : kWatchedImages) {

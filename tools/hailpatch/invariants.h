@@ -25,8 +25,9 @@ struct CardFile {
 
 class Invariants {
 public:
-    // Looks at the model terminal whose device root is `root`, before any start.
-    void Take(const fs::path& root);
+    // Looks at the model terminal whose device root is the native folder
+    // `root`, before any start.
+    void Take(const std::string& root);
     const std::vector<CardFile>& Package() const { return package_; }
     // The folders no package may remove: the root, \SDMMC, \ResidentFlash,
     // the install folder and the package, those that were there.

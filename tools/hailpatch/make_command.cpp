@@ -86,13 +86,13 @@ std::set<std::string> HoldingFolders(const Tree& tree, const LeftAlone& leftAlon
 
 // Differences between the install folder after the try and NEW, what make
 // leaves alone aside (the supervisor's own files are the terminal's).
-std::vector<std::string> CompareWithNew(const fs::path& result, const fs::path& expected, const LeftAlone& leftAlone,
-                                        std::string* error)
+std::vector<std::string> CompareWithNew(const std::string& result, const fs::path& expected,
+                                        const LeftAlone& leftAlone, std::string* error)
 {
-    Tree got;
+    Tree got = SnapshotFolder(result);
     Tree wanted;
     std::vector<std::string> differences;
-    if (!SnapshotTree(result, &got, error) || !SnapshotTree(expected, &wanted, error)) {
+    if (!SnapshotTree(expected, &wanted, error)) {
         return differences;
     }
     for (const auto& [path, entry] : wanted) {
@@ -103,7 +103,7 @@ std::vector<std::string> CompareWithNew(const fs::path& result, const fs::path& 
         if (it == got.end()) {
             differences.push_back("missing " + path);
         } else if (it->second.folder != entry.folder ||
-                   (!entry.folder && !SameBytes(result / fs::u8path(path), expected / fs::u8path(path)))) {
+                   (!entry.folder && !SameBytes(result + "/" + path, NativeFolder(expected) + "/" + path))) {
             differences.push_back("differs " + path);
         }
     }
@@ -116,13 +116,18 @@ std::vector<std::string> CompareWithNew(const fs::path& result, const fs::path& 
     return differences;
 }
 
-// A copy of OLD as a terminal's device, holding `publicKey` as update.pub
-// when one is given.
-bool MakeDevice(const MakeOptions& options, const fs::path& publicKey, TempFolder* device, std::string* error)
+// A copy of OLD as a terminal's device, held in memory, holding `publicKey`
+// as update.pub when one is given, and the package on its card.
+bool MakeDevice(const MakeOptions& options, const fs::path& publicKey, const std::string& device,
+                std::string* error)
 {
-    return device->Make("make-device", error) &&
-           CopyTree(options.from, device->Path() / "ResidentFlash" / "Hailnet", error) &&
-           (publicKey.empty() || PlaceKey(publicKey, device->Path(), error));
+    std::string install = device + "/ResidentFlash/Hailnet";
+    std::string why;
+    if (!host::MakeFolders(install) || !host::CopyFolder(NativeFolder(options.from), install, &why)) {
+        *error = DisplayName(options.from) + ": cannot be copied: " + why;
+        return false;
+    }
+    return (publicKey.empty() || PlaceKey(publicKey, device, error)) && PlacePackage(options.output, device, error);
 }
 
 // Runs the start-up with the package on a copy of OLD; answers the
@@ -130,23 +135,20 @@ bool MakeDevice(const MakeOptions& options, const fs::path& publicKey, TempFolde
 bool ProvePackage(const MakeOptions& options, const LeftAlone& leftAlone, const fs::path& publicKey,
                   std::vector<std::string>* problems, std::string* error)
 {
-    TempFolder device;
-    if (!MakeDevice(options, publicKey, &device, error) ||
-        !CopyTree(options.output, device.Path() / "SDMMC" / "AirUpdate", error)) {
+    MemoryFolder device;
+    if (!MakeDevice(options, publicKey, device.Root(), error)) {
         return false;
     }
     StartupSetup setup;
-    setup.root = device.Path();
+    setup.root = device.Root();
     RunStartup(setup);
-    *problems = CompareWithNew(device.Path() / "ResidentFlash" / "Hailnet", options.to, leftAlone, error);
+    *problems = CompareWithNew(device.Root() + "/ResidentFlash/Hailnet", options.to, leftAlone, error);
     if (!error->empty()) {
         return false;
     }
-    std::error_code ec;
-    for (fs::directory_iterator it(device.Path() / "SDMMC" / "AirUpdate", ec);
-         !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        if (!it->is_directory(ec)) {
-            problems->push_back("left in the package " + DisplayName(it->path().filename()));
+    for (const host::FolderEntry& entry : host::ListFolder(device.Root() + "/SDMMC/AirUpdate", false)) {
+        if (!entry.state.folder && entry.path.find('/') == std::string::npos) {
+            problems->push_back("left in the package " + DisplayName(fs::u8path(entry.path)));
         }
     }
     return true;
@@ -273,14 +275,9 @@ int CheckAndProve(const MakeOptions& options, const LeftAlone& leftAlone, bool l
         std::cout << "signed with " << DisplayName(options.signingKey) << "; sequence number " << sequence << "\n";
     }
     fs::path publicKey = ProvingKey(options);
-    TempFolder device;
-    if (!MakeDevice(options, fs::path(), &device, &error)) {
-        Complain(error);
-        return kStatusBadInput;
-    }
     CheckOptions check;
     check.package = options.output;
-    check.device = device.Path();
+    check.install = options.from;
     check.publicKey = publicKey;
     CheckReport report;
     if (!CheckPackage(check, &report, &error) || report.Status() != kStatusClean) {

@@ -1,6 +1,5 @@
 #include "model_terminal.h"
 
-#include <fstream>
 #include <system_error>
 
 #include "native_text.h"
@@ -16,33 +15,31 @@ const char* const kWatchedImages[4] = {"Hailnet.exe", "Hailwire.exe", "Hailfare.
 
 namespace {
 
+std::string Under(const std::string& folder, const char* relative) { return folder + "/" + relative; }
+
 // A stock terminal: the four applications in the install folder, and a card.
-bool MakeStockTerminal(const fs::path& root, std::string* error)
+bool MakeStockTerminal(const std::string& root, std::string* error)
 {
-    std::error_code ec;
-    fs::path install = root / "ResidentFlash" / "Hailnet";
-    fs::create_directories(install, ec);
-    fs::create_directories(root / "SDMMC", ec);
+    std::string install = Under(root, "ResidentFlash/Hailnet");
+    bool made = host::MakeFolders(install) && host::MakeFolders(Under(root, "SDMMC"));
     for (const char* image : kWatchedImages) {
-        std::ofstream out(install / image, std::ios::binary);
-        out << "stock " << image << "\n";
-        if (!out.flush()) {
-            *error = "cannot make a stock terminal";
-            return false;
-        }
+        made = made && host::WriteWholeFile(install + "/" + image, std::string("stock ") + image + "\n");
     }
-    return !ec;
+    if (!made) {
+        *error = "cannot make a stock terminal";
+    }
+    return made;
 }
 
-std::uintmax_t BytesIn(const fs::path& folder)
+// The host backend's one-line reasons name native paths; the user named PC ones.
+bool CopyFromPc(const fs::path& from, const std::string& to, std::string* error)
 {
-    std::uintmax_t bytes = 1;
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(folder, ec); !folder.empty() && !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
-        bytes += it->is_regular_file(ec) ? it->file_size(ec) : 0;
+    std::string why;
+    if (!host::CopyFolder(NativeFolder(from), to, &why)) {
+        *error = DisplayName(from) + ": cannot be copied to the model terminal (" + why + ")";
+        return false;
     }
-    return bytes;
+    return true;
 }
 
 } // namespace
@@ -61,43 +58,50 @@ bool ValidateDevice(const fs::path& device, std::string* error)
     return CheckPcNames(device, error);
 }
 
-bool PlacePackage(const fs::path& package, const fs::path& device, std::string* error)
+// Through a copy held in memory, so that a package lying at the update
+// folder already (try --in-place on a card's own package) survives its
+// emptying.
+bool PlacePackage(const fs::path& package, const std::string& device, std::string* error)
 {
-    TempFolder staging;
-    if (!staging.Make("package", error) || !CopyTree(package, staging.Path(), error)) {
-        return false;
+    MemoryFolder staging;
+    std::string update = Under(device, "SDMMC/AirUpdate");
+    bool placed = CopyFromPc(package, staging.Root(), error);
+    if (placed && !host::RemoveTree(update)) {
+        *error = DisplayName(fs::u8path(update)) + ": cannot be emptied";
+        placed = false;
     }
-    fs::path update = device / "SDMMC" / "AirUpdate";
-    std::error_code ec;
-    fs::remove_all(update, ec);
-    if (ec) {
-        *error = DisplayName(update) + ": cannot be emptied: " + ec.message();
-        return false;
+    std::string why;
+    if (placed && !(host::MakeFolders(Under(device, "SDMMC")) && host::CopyFolder(staging.Root(), update, &why))) {
+        *error = DisplayName(package) + ": cannot be put on the card (" + why + ")";
+        placed = false;
     }
-    return CopyTree(staging.Path(), update, error);
+    return placed;
 }
 
-bool PlaceKey(const fs::path& publicKey, const fs::path& device, std::string* error)
+bool PlaceKey(const fs::path& publicKey, const std::string& device, std::string* error)
 {
-    std::error_code ec;
-    fs::path hailnet = device / "ResidentFlash" / "Hailnet";
-    fs::create_directories(hailnet, ec);
-    fs::copy_file(publicKey, hailnet / "update.pub", fs::copy_options::overwrite_existing, ec);
-    if (ec) {
-        *error = DisplayName(publicKey) + ": cannot be put on the device: " + ec.message();
-    }
-    return !ec;
-}
-
-bool ModelTerminal::Make(const fs::path& device, const fs::path& package, const fs::path& publicKey,
-                         std::string* error)
-{
-    std::error_code ec;
-    if (!folder_.Make("terminal", error, BytesIn(device) + BytesIn(package)) ||
-        !fs::create_directory(Stash(), ec)) {
+    std::string key;
+    std::string hailnet = Under(device, "ResidentFlash/Hailnet");
+    if (!host::ReadWholeFile(NativeFolder(publicKey), &key)) {
+        *error = DisplayName(publicKey) + ": cannot be read";
         return false;
     }
-    bool made = device.empty() ? MakeStockTerminal(Root(), error) : CopyTree(device, Root(), error);
+    host::RemoveTree(hailnet + "/update.pub");
+    if (!host::MakeFolders(hailnet) || !host::WriteWholeFile(hailnet + "/update.pub", key)) {
+        *error = DisplayName(publicKey) + ": cannot be put on the device";
+        return false;
+    }
+    return true;
+}
+
+bool ModelTerminal::Make(const fs::path& device, const fs::path& install, const fs::path& package,
+                         const fs::path& publicKey, std::string* error)
+{
+    bool made = !device.empty()  ? CopyFromPc(device, Root(), error)
+                : install.empty() ? MakeStockTerminal(Root(), error)
+                                  : host::MakeFolders(Under(Root(), "SDMMC")) &&
+                                        host::MakeFolders(Under(Root(), "ResidentFlash/Hailnet")) &&
+                                        CopyFromPc(install, Under(Root(), "ResidentFlash/Hailnet"), error);
     return made && (publicKey.empty() || PlaceKey(publicKey, Root(), error)) &&
            PlacePackage(package, Root(), error);
 }

@@ -227,6 +227,7 @@ bool RunPackage(const PackageContents& contents, const CheckOptions& options, co
 {
     RunOptions run;
     run.device = options.device;
+    run.install = options.install;
     run.package = options.package;
     run.publicKey = options.publicKey;
     run.titles = KillTitles(walk);
@@ -262,7 +263,7 @@ bool CheckPackage(const CheckOptions& options, CheckReport* report, std::string*
     ListWalk walk(report);
     report->hasList = !contents.list.empty();
     report->listFolder = contents.listIsFolder;
-    report->stock = options.device.empty();
+    report->stock = options.device.empty() && options.install.empty();
     if (report->hasList) {
         std::string bytes;
         if (!ReadBytes(contents.list, &bytes, error)) {

@@ -22,6 +22,7 @@ namespace fs = std::filesystem;
 struct CheckOptions {
     fs::path package;
     fs::path device;      // empty: a stock terminal
+    fs::path install;     // or a terminal whose install folder is a copy of this
     fs::path publicKey;   // the terminal holds it as update.pub
     // Told how far the power cuts have got, when they take long.
     std::function<void(std::size_t done, std::size_t all)> progress;

@@ -173,7 +173,7 @@ bool Differs(const InstallEntry& now, const InstallTree& old, const std::string&
 {
     auto it = old.find(key);
     return it == old.end() || it->second.folder || it->second.name949 != now.name949 ||
-           !SameBytes(it->second.native, now.native);
+           !SameBytes(NativeFolder(it->second.native), NativeFolder(now.native));
 }
 
 // The terminal keeps a file's spelling when it is overwritten, so a file

@@ -40,6 +40,7 @@ public:
         }
     }
     void ListOpened(bool once) override;
+    void RecordLoaded(int loaded, const ListProgress& progress) override;
     void LineRead(int number, bool tail, PatchLine* parsed) override;
     void ListClosed(int result) override;
     void CopyStarting(const char* source, const char* destination) override;
@@ -57,6 +58,7 @@ private:
     bool inList_ = false;
     bool listFailed_ = false;
     bool recorded_ = false;        // the list's progress record belongs to it
+    bool awaitingRecord_ = false;  // the first pass opened, its record not yet read
     ListProgress progress_ = {};
 };
 
@@ -78,8 +80,20 @@ Step& TraceObserver::Add(Step::Kind kind)
 void TraceObserver::ListOpened(bool once)
 {
     inList_ = true;
-    recorded_ = once && LoadListProgress(kListPath, &progress_) == 1;
+    recorded_ = false;
+    awaitingRecord_ = once;
     Add(Step::ListOpened);
+}
+
+// The first pass reads its record before its first line: the record its
+// lines are due by, taken as the list took it rather than measured again.
+void TraceObserver::RecordLoaded(int loaded, const ListProgress& progress)
+{
+    if (awaitingRecord_) {
+        awaitingRecord_ = false;
+        recorded_ = loaded == 1;
+        progress_ = progress;
+    }
 }
 
 bool TraceObserver::IsDue(const Step& step) const

@@ -1,8 +1,6 @@
 #include "startup_run.h"
 
 #include <ctime>
-#include <fstream>
-#include <iterator>
 
 #include "app/CheckApp.h"
 #include "app/Probation.h"
@@ -11,6 +9,7 @@
 #include "patch/PackageVerify.h"
 #include "patch/PatchList.h"
 #include "patch/StartupUpdate.h"
+#include "device_tree.h"
 #include "platform/host/host_control.h"
 
 namespace hailpatch {
@@ -109,7 +108,7 @@ std::vector<std::string> DescribeMessages(DWORD startTick)
 StartupOutcome RunStartup(const StartupSetup& setup)
 {
     host::Reset();
-    host::SetDeviceRoot(fs::absolute(setup.root).string());
+    host::SetDeviceRoot(setup.root);
     if (!setup.realClock) {
         host::UseVirtualClock(0, LocalTimeNow());
     }
@@ -141,10 +140,10 @@ StartupOutcome RunStartup(const StartupSetup& setup)
 
 namespace {
 
-std::string FileBytes(const fs::path& file)
+std::string FileBytes(const std::string& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string bytes;
+    return host::ReadWholeFile(file, &bytes) ? bytes : std::string();
 }
 
 // The four watched applications as programs; `crashing` ends at start while
@@ -156,7 +155,7 @@ void RegisterWatched(const std::string& crashing)
         host::ProgramSetup program;
         program.title = host::Widen(title);
         if (crashing == title) {
-            fs::path native = host::NativePath(image);
+            std::string native = host::NativePath(image);
             std::string bytes = FileBytes(native);
             program.exitsAtStart = [native, bytes] { return FileBytes(native) == bytes; };
         }
@@ -169,7 +168,7 @@ void RegisterWatched(const std::string& crashing)
 CrashOutcome RunCrashLoop(const fs::path& root, const std::string& crashing)
 {
     host::Reset();
-    host::SetDeviceRoot(fs::absolute(root).string());
+    host::SetDeviceRoot(NativeFolder(root));
     host::UseVirtualClock(0, LocalTimeNow());
     host::CaptureDebugOutput(true);
     EchoLog();
@@ -200,7 +199,7 @@ CrashOutcome RunCrashLoop(const fs::path& root, const std::string& crashing)
 bool RunSignatureCheck(const fs::path& root, std::vector<std::string>* log)
 {
     host::Reset();
-    host::SetDeviceRoot(fs::absolute(root).string());
+    host::SetDeviceRoot(NativeFolder(root));
     host::CaptureDebugOutput(true);
     EchoLog();
     bool verified = VerifySignedPackage(kUpdateFolder, "\\ResidentFlash\\Hailnet\\update.pub",

@@ -13,7 +13,7 @@ namespace hailpatch {
 namespace fs = std::filesystem;
 
 struct StartupSetup {
-    fs::path root;
+    std::string root;    // the device root, a native folder (device_tree.h: NativeFolder)
     bool realClock = false;
     bool listOnly = false;
     int pass = 0;

@@ -174,8 +174,8 @@ bool PrepareDevice(const TryOptions& options, TempFolder* copy, fs::path* device
         }
         *device = copy->Path();
     }
-    return (options.publicKey.empty() || PlaceKey(options.publicKey, *device, error)) &&
-           PlacePackage(options.package, *device, error);
+    return (options.publicKey.empty() || PlaceKey(options.publicKey, NativeFolder(*device), error)) &&
+           PlacePackage(options.package, NativeFolder(*device), error);
 }
 
 } // namespace
@@ -190,16 +190,16 @@ int RunTry(const TryOptions& options)
         return kStatusBadInput;
     }
     StartupSetup setup;
-    setup.root = device;
+    setup.root = NativeFolder(device);
     setup.realClock = options.realClock;
     setup.listOnly = options.listOnly;
     setup.pass = options.pass;
     setup.closing = options.closing;
     setup.staying = options.staying;
     host::Reset();
-    host::SetDeviceRoot(fs::absolute(device).string());
+    host::SetDeviceRoot(NativeFolder(device));
     Invariants facts;
-    facts.Take(device);
+    facts.Take(NativeFolder(device));
     // The changes are only noted: try never undoes one.
     host::KeepJournal("");
     DeviceTracker tracker;
