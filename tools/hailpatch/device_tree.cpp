@@ -4,11 +4,22 @@
 #include <fstream>
 #include <system_error>
 
-#include "pc_files.h"
+#include "platform/host/native.h"
+#include "tools/common/pc_text.h"
 
 namespace hailpatch {
 
 namespace {
+
+// The read-only, hidden, system and archive bits of `from`, given to `to`.
+void CopyAttributeBits(const fs::path& from, const fs::path& to)
+{
+    host::native::FileInfo info;
+    std::string source = tools::NativeName(from);
+    if (host::native::Stat(source, &info) == 0) {
+        host::native::StoreAttributes(tools::NativeName(to), info.readOnly, host::native::ExtendedBits(source));
+    }
+}
 
 std::uint64_t HashFile(const fs::path& file, bool* ok)
 {
@@ -157,7 +168,9 @@ TempFolder::~TempFolder()
 
 bool TempFolder::Make(const std::string& tag, std::string* error, std::uintmax_t inMemory)
 {
-    if (!MakeTemporaryFolder(tag, &path_, inMemory)) {
+    std::string made = host::native::MakeTemporaryFolder("hailpatch-" + tag, inMemory);
+    path_ = fs::u8path(made);
+    if (made.empty()) {
         *error = "cannot make a temporary folder";
         return false;
     }

@@ -3,10 +3,10 @@
 #include <fstream>
 #include <system_error>
 
-#include "native_text.h"
 #include "package_files.h"
 #include "pc_names.h"
 #include "platform/host/host_control.h"
+#include "tools/common/pc_text.h"
 
 namespace hailpatch {
 
@@ -51,11 +51,11 @@ bool ValidateDevice(const fs::path& device, std::string* error)
 {
     std::error_code ec;
     if (!fs::is_directory(device, ec)) {
-        *error = DisplayName(device) + (fs::exists(device, ec) ? ": not a folder" : ": no such folder");
+        *error = tools::DisplayName(device) + (fs::exists(device, ec) ? ": not a folder" : ": no such folder");
         return false;
     }
     if (!fs::is_directory(device / "ResidentFlash", ec)) {
-        *error = DisplayName(device) + ": not a device folder (no ResidentFlash folder in it)";
+        *error = tools::DisplayName(device) + ": not a device folder (no ResidentFlash folder in it)";
         return false;
     }
     return CheckPcNames(device, error);
@@ -71,7 +71,7 @@ bool PlacePackage(const fs::path& package, const fs::path& device, std::string* 
     std::error_code ec;
     fs::remove_all(update, ec);
     if (ec) {
-        *error = DisplayName(update) + ": cannot be emptied: " + ec.message();
+        *error = tools::DisplayName(update) + ": cannot be emptied: " + ec.message();
         return false;
     }
     return CopyTree(staging.Path(), update, error);
@@ -84,7 +84,7 @@ bool PlaceKey(const fs::path& publicKey, const fs::path& device, std::string* er
     fs::create_directories(hailnet, ec);
     fs::copy_file(publicKey, hailnet / "update.pub", fs::copy_options::overwrite_existing, ec);
     if (ec) {
-        *error = DisplayName(publicKey) + ": cannot be put on the device: " + ec.message();
+        *error = tools::DisplayName(publicKey) + ": cannot be put on the device: " + ec.message();
     }
     return !ec;
 }
