@@ -59,3 +59,9 @@ extern "C" FILE* HostFopen(const char* path, const char* mode) {
         SetLastError(host::detail::IsMissing(error) ? host::detail::MissingError(native) : error);
     return stream;
 }
+
+// Outside the device: no path mapping, no journal, no refusal of the device's.
+FILE* host::OpenPcStream(const std::string& nativePath, const char* mode, unsigned* error) {
+    *error = ERROR_SUCCESS;
+    return host::detail::OpenStream(nativePath, mode, error);
+}

@@ -31,6 +31,11 @@ const std::string& DeviceRoot();
 // The native path for a device path given in UTF-8.
 std::string NativePath(const std::string& devicePathUtf8);
 
+// A stream of the backend's own on a file of the PC outside the device, for
+// a tool that reads a file as the terminal would: `mode` without "b" is the
+// device's text mode, as fopen's. NULL with *error set on failure.
+FILE* OpenPcStream(const std::string& nativePath, const char* mode, unsigned* error);
+
 // ---- clock ---------------------------------------------------------------
 // The virtual clock starts at the given tick count and local time. Sleep and
 // an idle GetMessageW advance it at once; local time moves with it.
@@ -209,6 +214,9 @@ std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& utf16);
 std::string Utf8ToCp949(const std::string& utf8);
 std::string Cp949ToUtf8(const std::string& cp949);
+// The bytes of the UTF-8 character `text` begins with (`length` > 0), or 0
+// when its first byte begins none, as the device reads UTF-8.
+size_t Utf8CharacterLength(const char* text, size_t length);
 
 } // namespace host
 

@@ -75,6 +75,19 @@ bool WriteTo(OpenFile* file, const void* data, size_t size);
 bool SeekTo(OpenFile* file, unsigned long long offset, bool toEnd);
 bool CloseFile(OpenFile* file);
 
+// ---- the PC tools' own needs ---------------------------------------------------
+// A new, empty folder in the PC's temporary folder, its name beginning with
+// `prefix`; empty on failure. Given `inMemory` bytes to hold, it is made in a
+// memory file system where the PC has one with room for them.
+std::string MakeTemporaryFolder(const std::string& prefix, unsigned long long inMemory);
+// Writes a new file that its owner alone may read and write (a private key),
+// never over an existing one; a half-written file is removed.
+unsigned WritePrivateFile(const std::string& path, const std::string& bytes);
+// The program's arguments in UTF-8, in whatever form the PC handed them over.
+std::vector<std::string> Utf8Arguments(int argc, char** argv);
+// Makes the console show the UTF-8 the tools print.
+void ShowUtf8OnConsole();
+
 // ---- memory devices -------------------------------------------------------------
 // A device held in this process's memory, for a model terminal: its root is a
 // name no path of the PC has, and every file call above takes paths under it.

@@ -12,6 +12,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <time.h>
 #include <unistd.h>
@@ -221,6 +222,55 @@ std::string CurrentFolder() {
     if (getcwd(&buffer[0], buffer.size()) != NULL) return &buffer[0];
     return ".";
 }
+
+// ---- the PC tools' own needs ---------------------------------------------------
+
+namespace {
+
+// The temporary folder as the C++ library finds it.
+std::string TemporaryFolder() {
+    const char* names[] = {"TMPDIR", "TMP", "TEMP", "TEMPDIR"};
+    for (size_t i = 0; i < sizeof names / sizeof names[0]; ++i) {
+        const char* value = getenv(names[i]);
+        if (value != NULL && value[0] != 0) return value;
+    }
+    return "/tmp";
+}
+
+// /dev/shm when it has room for `bytes` and spare, and no temporary folder
+// was asked for.
+bool MemoryHasRoom(unsigned long long bytes) {
+    const unsigned long long kSpare = 256ULL << 20;
+    struct statvfs space;
+    struct stat st;
+    return getenv("TMPDIR") == NULL && stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) &&
+           statvfs("/dev/shm", &space) == 0 &&
+           (unsigned long long)space.f_bavail * space.f_frsize > 2 * bytes + kSpare;
+}
+
+} // namespace
+
+std::string MakeTemporaryFolder(const std::string& prefix, unsigned long long inMemory) {
+    std::string base = inMemory > 0 && MemoryHasRoom(inMemory) ? "/dev/shm" : TemporaryFolder();
+    std::string pattern = base + "/" + prefix + "-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back(0);
+    return mkdtemp(&name[0]) != NULL ? std::string(&name[0]) : std::string();
+}
+
+unsigned WritePrivateFile(const std::string& path, const std::string& bytes) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd < 0) return ErrorFromErrno(errno);
+    unsigned error = WriteAll(fd, bytes.data(), bytes.size()) ? 0 : ErrorFromErrno(errno);
+    if (close(fd) != 0 && error == 0) error = ErrorFromErrno(errno);
+    if (error != 0) unlink(path.c_str());   // no half key left behind
+    return error;
+}
+
+// Linux hands the arguments over as the bytes they were typed in: UTF-8.
+std::vector<std::string> Utf8Arguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
+
+void ShowUtf8OnConsole() {}
 
 namespace pc {
 

@@ -21,6 +21,7 @@
 #endif
 #include <windows.h>
 #include <wincrypt.h>
+#include <shellapi.h>
 
 #include <stdio.h>
 #include <wchar.h>
@@ -231,6 +232,102 @@ std::string CurrentFolder() {
     std::replace(out.begin(), out.end(), '\\', '/');
     return out;
 }
+
+// ---- the PC tools' own needs ---------------------------------------------------
+
+std::string MakeTemporaryFolder(const std::string& prefix, unsigned long long) {
+    wchar_t base[MAX_PATH + 1];
+    DWORD length = GetTempPathW(MAX_PATH + 1, base);
+    if (length == 0 || length > MAX_PATH) return std::string();
+    std::string folder = Narrow(base);
+    std::replace(folder.begin(), folder.end(), '\\', '/');
+    if (!folder.empty() && folder[folder.size() - 1] == '/') folder.resize(folder.size() - 1);
+    unsigned seed = (unsigned)GetTickCount() ^ ((unsigned)GetCurrentProcessId() << 16);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        seed = seed * 1103515245u + 12345u;
+        char suffix[16];
+        snprintf(suffix, sizeof suffix, "-%09u", seed % 1000000000u);
+        std::string candidate = folder + "/" + prefix + suffix;
+        if (CreateDirectoryW(Wide(candidate).c_str(), NULL)) return candidate;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return std::string();
+    }
+    return std::string();
+}
+
+namespace {
+
+// The user this process runs as, from its token; empty when it cannot be told.
+std::vector<BYTE> CurrentUser() {
+    HANDLE token = NULL;
+    std::vector<BYTE> user;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return user;
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, NULL, 0, &size);
+    user.resize(size);
+    if (size == 0 || !GetTokenInformation(token, TokenUser, &user[0], size, &size)) user.clear();
+    CloseHandle(token);
+    return user;
+}
+
+// A new file's protected access list granting its user alone every right,
+// as a private key's 0600 on Linux.
+class OwnerOnly {
+public:
+    bool Make() {
+        user_ = CurrentUser();
+        if (user_.empty()) return false;
+        PSID sid = reinterpret_cast<TOKEN_USER*>(&user_[0])->User.Sid;
+        acl_.resize(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(sid));
+        PACL acl = reinterpret_cast<PACL>(&acl_[0]);
+        return InitializeAcl(acl, (DWORD)acl_.size(), ACL_REVISION) &&
+               AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, sid) &&
+               InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) &&
+               SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE) &&
+               SetSecurityDescriptorControl(&descriptor_, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+    }
+    SECURITY_ATTRIBUTES* Attributes() {
+        attributes_.nLength = sizeof attributes_;
+        attributes_.lpSecurityDescriptor = &descriptor_;
+        attributes_.bInheritHandle = FALSE;
+        return &attributes_;
+    }
+
+private:
+    std::vector<BYTE> user_;
+    std::vector<BYTE> acl_;
+    SECURITY_DESCRIPTOR descriptor_;
+    SECURITY_ATTRIBUTES attributes_;
+};
+
+} // namespace
+
+unsigned WritePrivateFile(const std::string& path, const std::string& bytes) {
+    OwnerOnly access;
+    if (!access.Make()) return (unsigned)GetLastError();
+    std::wstring wide = Wide(path);
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, access.Attributes(), CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return (unsigned)GetLastError();
+    DWORD written = 0;
+    unsigned error = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL) && written == bytes.size()
+                         ? 0 : (unsigned)GetLastError();
+    if (!CloseHandle(file) && error == 0) error = (unsigned)GetLastError();
+    if (error != 0) DeleteFileW(wide.c_str());   // no half key left behind
+    return error;
+}
+
+// Windows holds the command line in UTF-16; argv has it in the ANSI code page.
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == NULL) return std::vector<std::string>(argv, argv + argc);
+    std::vector<std::string> arguments;
+    for (int i = 0; i < count; ++i) arguments.push_back(Narrow(wide[i]));
+    LocalFree(wide);
+    return arguments;
+}
+
+void ShowUtf8OnConsole() { SetConsoleOutputCP(CP_UTF8); }
 
 namespace pc {
 

@@ -257,6 +257,12 @@ std::string Cp949ToUtf8(const std::string& cp949) {
     return Narrow(units);
 }
 
+size_t Utf8CharacterLength(const char* text, size_t length) {
+    unsigned cp;
+    size_t used = detail::DecodeUtf8(reinterpret_cast<const unsigned char*>(text), length, &cp);
+    return cp == detail::kInvalidCodePoint ? 0 : used;
+}
+
 } // namespace host
 
 namespace {

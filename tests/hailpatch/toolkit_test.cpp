@@ -7,13 +7,15 @@
 #include <regex>
 
 #include "device_tree.h"
-#include "native_text.h"
+#include "package_files.h"
 #include "path_glob.h"
 #include "platform/host/host_control.h"
+#include "tools/common/pc_text.h"
 
 namespace {
 
 using namespace hailpatch;
+using namespace tools;
 
 TEST(CodePage949, FindsTheFirstByteThatIsNoCharacter)
 {
@@ -26,15 +28,15 @@ TEST(CodePage949, FindsTheFirstByteThatIsNoCharacter)
 
 TEST(CodePage949, ShowsTextAsUtf8AndEscapesWhatIsNot949)
 {
-    EXPECT_EQ(Cp949ToUtf8("\xC4\xDD.exe"), "콜.exe");
-    EXPECT_EQ(Cp949ToUtf8("a\xFF" "b\xC4\xDD\xFF"), "a\\xFFb콜\\xFF");
+    EXPECT_EQ(Show949("\xC4\xDD.exe"), "콜.exe");
+    EXPECT_EQ(Show949("a\xFF" "b\xC4\xDD\xFF"), "a\\xFFb콜\\xFF");
 }
 
 TEST(CodePage949, NamesOutside949AreRefused)
 {
     std::string bytes;
     ASSERT_TRUE(NameTo949("요금.tbl", &bytes));
-    EXPECT_EQ(Cp949ToUtf8(bytes), "요금.tbl");
+    EXPECT_EQ(Show949(bytes), "요금.tbl");
     EXPECT_FALSE(NameTo949("fare\u0e3f.tbl", &bytes));
     EXPECT_FALSE(Utf8To949("\xC3", &bytes));  // not UTF-8 at all
 }
@@ -46,13 +48,13 @@ TEST(CodePage949, TheListIsReadAsTextModeReadsIt)
     ASSERT_TRUE(folder.Make("test", &error)) << error;
     fs::path list = folder.Path() / "patch_list.txt";
     std::ofstream(list, std::ios::binary) << "A(1)\r\nB\rC\r\n\x1a" "D(2)\r\n";
-    FILE* file = OpenListAsText(list, &error);
+    FILE* file = OpenList(list, &error);
     ASSERT_NE(file, nullptr) << error;
     char text[64] = {};
     size_t read = std::fread(text, 1, sizeof(text) - 1, file);
     std::fclose(file);
     EXPECT_EQ(std::string(text, read), "A(1)\nB\rC\n");
-    EXPECT_EQ(OpenListAsText(folder.Path() / "missing.txt", &error), nullptr);
+    EXPECT_EQ(OpenList(folder.Path() / "missing.txt", &error), nullptr);
 }
 
 void WriteFile(const fs::path& path, const std::string& text)

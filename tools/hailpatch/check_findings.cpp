@@ -3,12 +3,13 @@
 #include <set>
 
 #include "device_tracker.h"
+#include "model_terminal.h"
 #include "own_files.h"
 #include "package_files.h"
-#include "rollback_findings.h"
-#include "model_terminal.h"
 #include "patch/PathText.h"
 #include "platform/host/host_control.h"
+#include "rollback_findings.h"
+#include "tools/common/pc_text.h"
 
 namespace hailpatch {
 
@@ -88,7 +89,7 @@ bool Has(const std::vector<std::string>& log, const std::string& text)
 // nothing there, as the line spells it.
 std::string Named(const std::string& resolved, const std::string& raw949)
 {
-    return resolved.empty() ? host::Cp949ToUtf8(raw949) : resolved;
+    return resolved.empty() ? tools::Show949(raw949) : resolved;
 }
 
 // "+1000 ms WM_DESTROY posted to [Hailnet]": the title.
@@ -252,7 +253,7 @@ void RunJudge::JudgeOperation(const Step& step, const std::vector<std::string>& 
     }
     case PATCH_COMMAND_KILL:
         if (Has(log, kOwnWindow)) {
-            report_->Add(Severity::Warning, label + "KILL " + host::Cp949ToUtf8(step.field) + " names the "
+            report_->Add(Severity::Warning, label + "KILL " + tools::Show949(step.field) + " names the "
                          "supervisor's own window, which it never closes: the line does nothing", step.number);
         }
         break;
@@ -276,7 +277,7 @@ void RunJudge::JudgeNames(const Step& step)
         names.find_first_of("*?") == std::string::npos) {
         return;
     }
-    std::string named = host::Cp949ToUtf8(step.command == PATCH_COMMAND_CP ? step.source : step.field);
+    std::string named = tools::Show949(step.command == PATCH_COMMAND_CP ? step.source : step.field);
     report_->Add(Severity::Warning, LineLabel(step.number) + ": " + PatchKeyword(step.command) + " of " + named +
                  ": the terminal takes * and ? as part of the name, not as a pattern, so this does nothing",
                  step.number, {named});
@@ -346,14 +347,14 @@ void RunJudge::JudgeBulkMove()
     }
     for (size_t i = 0; i < run_.first.steps.size(); ++i) {
         const Step& step = run_.first.steps[i];
-        std::string source = host::Cp949ToUtf8(step.source);
+        std::string source = tools::Show949(step.source);
         bool moved = false;
         for (const PathChange& change : run_.stepChanges[i]) {
             moved = moved || (Fold(change.path) == Fold(source) && !change.after.exists);
         }
         if (step.kind == Step::Copy && !step.inList && moved) {
             report_->bulkMoves.push_back(source.substr(std::string(kUpdateFolder).size() + 1));
-            std::string destination = host::Cp949ToUtf8(step.destination);
+            std::string destination = tools::Show949(step.destination);
             if (host::Widen(destination).size() + 1 > kMaxPathUnits) {
                 report_->Add(Severity::Warning, destination + ": " + std::to_string(host::Widen(destination).size()) +
                              " characters, over the terminal's limit of " + std::to_string(kMaxPathUnits - 1) +

@@ -7,6 +7,7 @@
 #include "model_terminal.h"
 #include "patch/ListProgress.h"
 #include "platform/host/host_control.h"
+#include "tools/common/pc_text.h"
 
 namespace hailpatch {
 
@@ -46,8 +47,8 @@ std::string DescribeStep(const Step* step)
     switch (step->kind) {
     case Step::Line: return "in line " + std::to_string(step->number);
     case Step::Copy:
-        return step->inList ? "in the list's copy of " + host::Cp949ToUtf8(step->source)
-                            : "in the bulk move of " + host::Cp949ToUtf8(step->source);
+        return step->inList ? "in the list's copy of " + tools::Show949(step->source)
+                            : "in the bulk move of " + tools::Show949(step->source);
     case Step::ListClosed: return "after the list, while it is deleted";
     case Step::BulkDone: return "after the bulk move";
     case Step::Staging: return "while the staging folders are cleared";

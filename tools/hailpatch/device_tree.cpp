@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <system_error>
 
-#include "native_text.h"
-#include "pc_files.h"
+#include "platform/host/native.h"
+#include "tools/common/pc_text.h"
 
 namespace hailpatch {
 
@@ -26,7 +26,7 @@ bool SameThing(const host::PathState& a, const host::PathState& b)
 
 std::string NativeFolder(const fs::path& path)
 {
-    return fs::absolute(path).u8string();
+    return tools::NativeName(fs::absolute(path));
 }
 
 std::string DescribeChange(const PathChange& change)
@@ -48,7 +48,7 @@ bool SnapshotTree(const fs::path& root, Tree* tree, std::string* error)
 {
     std::error_code ec;
     if (!fs::is_directory(root, ec)) {
-        *error = DisplayName(root) + ": cannot be read";
+        *error = tools::DisplayName(root) + ": cannot be read";
         return false;
     }
     *tree = SnapshotFolder(NativeFolder(root));
@@ -99,7 +99,7 @@ bool CopyTree(const fs::path& from, const fs::path& to, std::string* error)
 {
     std::string why;
     if (!host::CopyFolder(NativeFolder(from), NativeFolder(to), &why)) {
-        *error = DisplayName(from) + ": cannot be copied: " + why;
+        *error = tools::DisplayName(from) + ": cannot be copied: " + why;
         return false;
     }
     return true;
@@ -127,7 +127,9 @@ TempFolder::~TempFolder()
 
 bool TempFolder::Make(const std::string& tag, std::string* error, std::uintmax_t inMemory)
 {
-    if (!MakeTemporaryFolder(tag, &path_, inMemory)) {
+    std::string made = host::native::MakeTemporaryFolder("hailpatch-" + tag, inMemory);
+    path_ = fs::u8path(made);
+    if (made.empty()) {
         *error = "cannot make a temporary folder";
         return false;
     }

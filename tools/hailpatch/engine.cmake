@@ -15,21 +15,16 @@ target_include_directories(hailpatch_engine PUBLIC ${hailpatch_engine_dir} ${PRO
 find_path(HAILPATCH_JSON_DIR nlohmann/json.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 file(COPY ${HAILPATCH_JSON_DIR}/nlohmann DESTINATION ${CMAKE_CURRENT_BINARY_DIR}/json)
 target_include_directories(hailpatch_engine SYSTEM PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/json)
+# What the engine needs of the PC it reaches through the host backend's one
+# PC layer (platform/host/native.h), with tools/common/pc_text.h over it.
 if(WIN32)
-  # The files that call the PC's own Win32 are built apart from the host
-  # backend's renamed names (platform/CMakeLists.txt).
-  add_library(hailpatch_pc OBJECT ${hailpatch_engine_dir}/native_text_win32.cpp
-                                  ${hailpatch_engine_dir}/pc_files_win32.cpp)
-  target_sources(hailpatch_engine PRIVATE $<TARGET_OBJECTS:hailpatch_pc>)
-  target_link_libraries(hailpatch_engine PUBLIC hailwatch_core_model shell32)
+  target_link_libraries(hailpatch_engine PUBLIC hailwatch_core_model)
 else()
-  target_sources(hailpatch_engine PRIVATE ${hailpatch_engine_dir}/native_text_posix.cpp
-                                          ${hailpatch_engine_dir}/pc_files_posix.cpp)
   target_link_libraries(hailpatch_engine PUBLIC hailwatch_core)
 endif()
 # The private key's side (keygen, sign): OpenSSL's libcrypto on Linux (Debian
 # libssl-dev), the PC's CryptoAPI on Windows, with one key file form. Its PC
-# calls (pc_files, native_text) come from the engine or the test linking it.
+# calls go through the host backend's PC layer.
 if(WIN32)
   add_library(hailpatch_keys STATIC ${hailpatch_engine_dir}/key_files.cpp
     ${hailpatch_engine_dir}/key_crypto_cryptoapi.cpp ${hailpatch_engine_dir}/private_key_form.cpp)

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "key_crypto.h"
-#include "native_text.h"
-#include "pc_files.h"
+#include "platform/host/native.h"
+#include "tools/common/pc_text.h"
 
 namespace hailpatch {
 
@@ -21,7 +21,7 @@ bool WriteBytes(const fs::path& path, const std::string& bytes, std::string* err
     std::ofstream out(path, std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
-    if (!out) *error = DisplayName(path) + ": cannot be written";
+    if (!out) *error = tools::DisplayName(path) + ": cannot be written";
     return static_cast<bool>(out);
 }
 
@@ -31,14 +31,24 @@ bool ReadKeyFile(const fs::path& path, std::string* text, std::string* error)
     std::vector<char> bytes(static_cast<size_t>(kKeyFileLimit) + 1);
     in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!in && !in.eof()) {
-        *error = DisplayName(path) + ": cannot be read";
+        *error = tools::DisplayName(path) + ": cannot be read";
         return false;
     }
     if (in.gcount() > kKeyFileLimit) {
-        *error = DisplayName(path) + ": not a private key made by hailpatch keygen";
+        *error = tools::DisplayName(path) + ": not a private key made by hailpatch keygen";
         return false;
     }
     text->assign(bytes.data(), static_cast<size_t>(in.gcount()));
+    return true;
+}
+
+// A new file that its owner alone may read and write; never over another.
+bool WritePrivateFile(const fs::path& path, const std::string& bytes, std::string* error)
+{
+    if (host::native::WritePrivateFile(tools::NativeName(path), bytes) != 0) {
+        *error = tools::DisplayName(path) + ": cannot be written";
+        return false;
+    }
     return true;
 }
 
@@ -53,7 +63,7 @@ bool GenerateKeyPair(const fs::path& name, std::string* error)
     std::error_code ec;
     for (const fs::path& path : {privatePath, publicPath}) {
         if (fs::exists(path, ec)) {
-            *error = DisplayName(path) + ": exists already (a key is never overwritten)";
+            *error = tools::DisplayName(path) + ": exists already (a key is never overwritten)";
             return false;
         }
     }
@@ -70,7 +80,7 @@ bool SignBytes(const fs::path& keyFile, const std::string& data, std::string* si
         return false;
     }
     if (!SignWithKey(text, data, signature, error)) {
-        *error = DisplayName(keyFile) + ": " + *error;
+        *error = tools::DisplayName(keyFile) + ": " + *error;
         return false;
     }
     return true;

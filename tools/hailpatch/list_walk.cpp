@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "native_text.h"
+#include "tools/common/pc_text.h"
 
 namespace hailpatch {
 
@@ -23,7 +23,7 @@ std::string ShowText(std::string bytes)
     while (!bytes.empty() && bytes.back() == '\n') {
         bytes.pop_back();
     }
-    std::string decoded = Cp949ToUtf8(bytes);
+    std::string decoded = tools::Show949(bytes);
     std::string shown;
     size_t characters = 0;
     for (size_t i = 0; i < decoded.size(); ++i) {
@@ -81,12 +81,12 @@ std::string ListWalk::Command(int number, const std::string& raw, const PatchLin
     std::string field = parsed.fields[0];
     switch (parsed.command) {
     case PATCH_COMMAND_KILL:
-        titles_.push_back(Cp949ToUtf8(field));
-        return "KILL [" + Cp949ToUtf8(field) + "]";
+        titles_.push_back(tools::Show949(field));
+        return "KILL [" + tools::Show949(field) + "]";
     case PATCH_COMMAND_CP:
-        return "CP " + Cp949ToUtf8(parsed.source) + " -> " + Cp949ToUtf8(parsed.destination);
+        return "CP " + tools::Show949(parsed.source) + " -> " + tools::Show949(parsed.destination);
     default:
-        return std::string(PatchKeyword(parsed.command)) + " " + Cp949ToUtf8(field);
+        return std::string(PatchKeyword(parsed.command)) + " " + tools::Show949(field);
     }
 }
 
@@ -96,7 +96,7 @@ void ListWalk::CheckKeywordPrefix(int number, const std::string& raw, const Patc
     size_t end = raw.find_first_of("( \t", keyword);
     std::string word = raw.substr(0, end == std::string::npos ? raw.size() : end);
     if (word.size() > keyword) {
-        Warn(number, Cp949ToUtf8(word) + " is read as " + PatchKeyword(parsed.command) +
+        Warn(number, tools::Show949(word) + " is read as " + PatchKeyword(parsed.command) +
                          " (keywords are matched as prefixes)");
     }
 }

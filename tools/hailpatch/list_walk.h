@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "package_check.h"
+#include "check_report.h"
 #include "patch/PatchLine.h"
 
 namespace hailpatch {

@@ -20,8 +20,8 @@
 
 #include "commands.h"
 #include "manual_page.h"
-#include "native_text.h"
 #include "package_check.h"
+#include "tools/common/pc_text.h"
 
 namespace {
 
@@ -163,32 +163,32 @@ bool IsVerb(const CLI::App& app, const std::string& word)
 
 int Dispatch(const CLI::App& app, Choices* choices)
 {
-    fs::path key = choices->key.empty() ? fs::path() : PathOfArgument(choices->key);
+    fs::path key = choices->key.empty() ? fs::path() : tools::PathOfArgument(choices->key);
     if (app.got_subcommand("check")) {
         CheckCommand command;
-        command.package = PathOfArgument(choices->package);
-        command.device = choices->device.empty() ? fs::path() : PathOfArgument(choices->device);
+        command.package = tools::PathOfArgument(choices->package);
+        command.device = choices->device.empty() ? fs::path() : tools::PathOfArgument(choices->device);
         command.publicKey = key;
         command.json = choices->json;
         return RunCheck(command);
     }
     if (app.got_subcommand("try")) {
-        choices->tried.device = PathOfArgument(choices->device);
-        choices->tried.package = PathOfArgument(choices->package);
+        choices->tried.device = tools::PathOfArgument(choices->device);
+        choices->tried.package = tools::PathOfArgument(choices->package);
         choices->tried.publicKey = key;
         return RunTry(choices->tried);
     }
     if (app.got_subcommand("keygen")) {
-        return RunKeygen(PathOfArgument(choices->output));
+        return RunKeygen(tools::PathOfArgument(choices->output));
     }
     if (app.got_subcommand("sign")) {
-        return RunSign(PathOfArgument(choices->package), key, choices->sequenceAfter);
+        return RunSign(tools::PathOfArgument(choices->package), key, choices->sequenceAfter);
     }
-    choices->made.from = PathOfArgument(choices->from);
-    choices->made.to = PathOfArgument(choices->to);
-    choices->made.output = PathOfArgument(choices->output);
+    choices->made.from = tools::PathOfArgument(choices->from);
+    choices->made.to = tools::PathOfArgument(choices->to);
+    choices->made.output = tools::PathOfArgument(choices->output);
     if (!choices->signingKey.empty()) {
-        choices->made.signingKey = PathOfArgument(choices->signingKey);
+        choices->made.signingKey = tools::PathOfArgument(choices->signingKey);
     }
     choices->made.sequenceAfter = choices->sequenceAfter;
     return RunMake(choices->made);
@@ -198,7 +198,7 @@ int Dispatch(const CLI::App& app, Choices* choices)
 
 int main(int argc, char** argv)
 {
-    PrepareConsole();
+    host::native::ShowUtf8OnConsole();
     CLI::App app{"hailpatch: check, try and make update packages for the terminal", "hailpatch"};
     app.require_subcommand(1);
     tools::AddVersionAndManual(app, {"Run `hailpatch VERB --help` for a verb's options and exit statuses.",
@@ -209,7 +209,7 @@ int main(int argc, char** argv)
     AddMake(app, &choices);
     AddKeygen(app, &choices);
     AddSign(app, &choices);
-    std::vector<std::string> arguments = Utf8Arguments(argc, argv);
+    std::vector<std::string> arguments = host::native::Utf8Arguments(argc, argv);
     if (arguments.size() > 1 && arguments[1][0] != '-' && !IsVerb(app, arguments[1])) {
         Complain("unknown verb '" + arguments[1] + "' (see hailpatch --help)");
         return kStatusBadInput;

@@ -9,12 +9,12 @@
 #include "commands.h"
 #include "device_tree.h"
 #include "model_terminal.h"
-#include "native_text.h"
 #include "package_check.h"
-#include "package_signing.h"
 #include "package_plan.h"
+#include "package_signing.h"
 #include "pc_names.h"
 #include "startup_run.h"
+#include "tools/common/pc_text.h"
 
 namespace hailpatch {
 
@@ -24,7 +24,7 @@ bool ValidateFolder(const fs::path& folder, std::string* error)
 {
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) {
-        *error = DisplayName(folder) + (fs::exists(folder, ec) ? ": not a folder" : ": no such folder");
+        *error = tools::DisplayName(folder) + (fs::exists(folder, ec) ? ": not a folder" : ": no such folder");
         return false;
     }
     return true;
@@ -43,13 +43,13 @@ bool ValidateOutput(const MakeOptions& options, std::string* error)
 {
     const fs::path& output = options.output;
     if (IsInside(output, options.from) || IsInside(output, options.to)) {
-        *error = DisplayName(output) + ": inside " + DisplayName(IsInside(output, options.from) ?
+        *error = tools::DisplayName(output) + ": inside " + tools::DisplayName(IsInside(output, options.from) ?
                  options.from : options.to) + ", which make reads: choose a folder outside OLD and NEW";
         return false;
     }
     std::error_code ec;
     if (fs::exists(output, ec) && (!fs::is_directory(output, ec) || !fs::is_empty(output, ec))) {
-        *error = DisplayName(output) + ": already exists and is not an empty folder";
+        *error = tools::DisplayName(output) + ": already exists and is not an empty folder";
         return false;
     }
     return true;
@@ -124,7 +124,7 @@ bool MakeDevice(const MakeOptions& options, const fs::path& publicKey, const std
     std::string install = device + "/ResidentFlash/Hailnet";
     std::string why;
     if (!host::MakeFolders(install) || !host::CopyFolder(NativeFolder(options.from), install, &why)) {
-        *error = DisplayName(options.from) + ": cannot be copied: " + why;
+        *error = tools::DisplayName(options.from) + ": cannot be copied: " + why;
         return false;
     }
     return (publicKey.empty() || PlaceKey(publicKey, device, error)) && PlacePackage(options.output, device, error);
@@ -148,7 +148,7 @@ bool ProvePackage(const MakeOptions& options, const LeftAlone& leftAlone, const 
     }
     for (const host::FolderEntry& entry : host::ListFolder(device.Root() + "/SDMMC/AirUpdate", false)) {
         if (!entry.state.folder && entry.path.find('/') == std::string::npos) {
-            problems->push_back("left in the package " + DisplayName(fs::u8path(entry.path)));
+            problems->push_back("left in the package " + tools::DisplayName(fs::u8path(entry.path)));
         }
     }
     return true;
@@ -158,7 +158,7 @@ void PrintPlan(const PackagePlan& plan, const LeftAlone& leftAlone)
 {
     std::cout << "patch_list.txt:\n";
     for (const std::string& line : plan.lines) {
-        std::cout << "  " << Cp949ToUtf8(line) << "\n";
+        std::cout << "  " << tools::Show949(line) << "\n";
     }
     std::cout << "files: " << plan.files.size() << " (" << plan.topLevelFiles
               << " at the top level for the bulk move)\n";
@@ -238,7 +238,7 @@ int RunMake(const MakeOptions& options)
         return kStatusWillNotWork;
     }
     if (plan.lines.empty() && plan.files.empty()) {
-        Complain(DisplayName(options.from) + " and " + DisplayName(options.to) +
+        Complain(tools::DisplayName(options.from) + " and " + tools::DisplayName(options.to) +
                  " hold the same files: there is nothing to package");
         return kStatusWillNotWork;
     }
@@ -272,7 +272,7 @@ int CheckAndProve(const MakeOptions& options, const LeftAlone& leftAlone, bool l
             Complain(error);
             return kStatusWillNotWork;
         }
-        std::cout << "signed with " << DisplayName(options.signingKey) << "; sequence number " << sequence << "\n";
+        std::cout << "signed with " << tools::DisplayName(options.signingKey) << "; sequence number " << sequence << "\n";
     }
     fs::path publicKey = ProvingKey(options);
     CheckOptions check;
@@ -296,19 +296,19 @@ int CheckAndProve(const MakeOptions& options, const LeftAlone& leftAlone, bool l
         return kStatusWillNotWork;
     }
     if (!problems.empty()) {
-        std::cout << "tried on a copy of " << DisplayName(options.from) << ", the install folder "
-                  << "does not equal " << DisplayName(options.to) << ":\n";
+        std::cout << "tried on a copy of " << tools::DisplayName(options.from) << ", the install folder "
+                  << "does not equal " << tools::DisplayName(options.to) << ":\n";
         for (const std::string& problem : problems) {
             std::cout << "  " << problem << "\n";
         }
         Complain("the package does not turn OLD into NEW (see above)");
         return kStatusWillNotWork;
     }
-    std::cout << "tried on a copy of " << DisplayName(options.from) << ": the install folder equals "
-              << DisplayName(options.to) << " byte for byte, names spelled as in it"
+    std::cout << "tried on a copy of " << tools::DisplayName(options.from) << ": the install folder equals "
+              << tools::DisplayName(options.to) << " byte for byte, names spelled as in it"
               << (leftSomething ? ", what make left alone aside" : "") << "\n";
     if (!options.signingKey.empty() && publicKey.empty()) {
-        std::cout << "signed with " << DisplayName(options.signingKey) << "; no public key beside it to "
+        std::cout << "signed with " << tools::DisplayName(options.signingKey) << "; no public key beside it to "
                   << "check the signature with\n";
     }
     return kStatusClean;

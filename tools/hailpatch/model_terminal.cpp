@@ -2,10 +2,10 @@
 
 #include <system_error>
 
-#include "native_text.h"
 #include "package_files.h"
 #include "pc_names.h"
 #include "platform/host/host_control.h"
+#include "tools/common/pc_text.h"
 
 namespace hailpatch {
 
@@ -36,7 +36,7 @@ bool CopyFromPc(const fs::path& from, const std::string& to, std::string* error)
 {
     std::string why;
     if (!host::CopyFolder(NativeFolder(from), to, &why)) {
-        *error = DisplayName(from) + ": cannot be copied to the model terminal (" + why + ")";
+        *error = tools::DisplayName(from) + ": cannot be copied to the model terminal (" + why + ")";
         return false;
     }
     return true;
@@ -48,11 +48,11 @@ bool ValidateDevice(const fs::path& device, std::string* error)
 {
     std::error_code ec;
     if (!fs::is_directory(device, ec)) {
-        *error = DisplayName(device) + (fs::exists(device, ec) ? ": not a folder" : ": no such folder");
+        *error = tools::DisplayName(device) + (fs::exists(device, ec) ? ": not a folder" : ": no such folder");
         return false;
     }
     if (!fs::is_directory(device / "ResidentFlash", ec)) {
-        *error = DisplayName(device) + ": not a device folder (no ResidentFlash folder in it)";
+        *error = tools::DisplayName(device) + ": not a device folder (no ResidentFlash folder in it)";
         return false;
     }
     return CheckPcNames(device, error);
@@ -67,12 +67,12 @@ bool PlacePackage(const fs::path& package, const std::string& device, std::strin
     std::string update = Under(device, "SDMMC/AirUpdate");
     bool placed = CopyFromPc(package, staging.Root(), error);
     if (placed && !host::RemoveTree(update)) {
-        *error = DisplayName(fs::u8path(update)) + ": cannot be emptied";
+        *error = tools::DisplayName(fs::u8path(update)) + ": cannot be emptied";
         placed = false;
     }
     std::string why;
     if (placed && !(host::MakeFolders(Under(device, "SDMMC")) && host::CopyFolder(staging.Root(), update, &why))) {
-        *error = DisplayName(package) + ": cannot be put on the card (" + why + ")";
+        *error = tools::DisplayName(package) + ": cannot be put on the card (" + why + ")";
         placed = false;
     }
     return placed;
@@ -83,12 +83,12 @@ bool PlaceKey(const fs::path& publicKey, const std::string& device, std::string*
     std::string key;
     std::string hailnet = Under(device, "ResidentFlash/Hailnet");
     if (!host::ReadWholeFile(NativeFolder(publicKey), &key)) {
-        *error = DisplayName(publicKey) + ": cannot be read";
+        *error = tools::DisplayName(publicKey) + ": cannot be read";
         return false;
     }
     host::RemoveTree(hailnet + "/update.pub");
     if (!host::MakeFolders(hailnet) || !host::WriteWholeFile(hailnet + "/update.pub", key)) {
-        *error = DisplayName(publicKey) + ": cannot be put on the device";
+        *error = tools::DisplayName(publicKey) + ": cannot be put on the device";
         return false;
     }
     return true;

@@ -10,15 +10,16 @@
 #include "check_run.h"
 #include "list_walk.h"
 #include "model_terminal.h"
-#include "native_text.h"
 #include "package_files.h"
 #include "patch/PatchLine.h"
+#include "tools/common/pc_text.h"
 
 namespace hailpatch {
 
 namespace {
 
 const char kOwnImage[] = "hailwatch.exe";
+const char kUpdateFolder[] = "\\SDMMC\\AirUpdate";
 
 std::string LineLabel(int number)
 {
@@ -31,12 +32,12 @@ bool ReadBytes(const fs::path& file, std::string* bytes, std::string* error)
 {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        *error = DisplayName(file) + ": cannot be read";
+        *error = tools::DisplayName(file) + ": cannot be read";
         return false;
     }
     bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     if (in.bad()) {
-        *error = DisplayName(file) + ": read error";
+        *error = tools::DisplayName(file) + ": read error";
         return false;
     }
     return true;
@@ -102,12 +103,21 @@ bool CheckEncoding(const std::string& bytes, CheckReport* report)
     return utf16;
 }
 
+// Whether the terminal skips the line that `piece` begins (too short, or a
+// comment), by its own line rules.
+bool BeginsSkipped(const char* piece)
+{
+    char line[PATCH_LINE_SIZE];
+    std::memcpy(line, piece, sizeof(line));
+    PatchLine parsed;
+    ClassifyPatchLine(kUpdateFolder, line, 0, 0, &parsed);
+    return parsed.kind == PATCH_LINE_TOO_SHORT || parsed.kind == PATCH_LINE_COMMENT;
+}
+
 bool WalkList(const fs::path& list, bool checkBytes, ListWalk* walk, CheckReport* report, std::string* error)
 {
-    std::string why;
-    FILE* file = OpenListAsText(list, &why);
+    FILE* file = OpenList(list, error);
     if (file == nullptr) {
-        *error = DisplayName(list) + ": cannot be read: " + why;
         return false;
     }
     char line[PATCH_LINE_SIZE];
@@ -118,10 +128,10 @@ bool WalkList(const fs::path& list, bool checkBytes, ListWalk* walk, CheckReport
         const int number = static_cast<int>(reader.number);
         std::string raw(line, std::strlen(line));
         if (!isTail) {
-            startSkipped = raw.size() < 2 || raw[0] == '#' || raw[0] == '/' || raw[0] == ' ';
+            startSkipped = BeginsSkipped(line);
         }
         // A comment's bytes reach nothing on the terminal.
-        size_t bad = checkBytes && !startSkipped ? FindInvalid949(raw) : std::string::npos;
+        size_t bad = checkBytes && !startSkipped ? tools::FindInvalid949(raw) : std::string::npos;
         if (bad != std::string::npos) {
             char byte[8];
             std::snprintf(byte, sizeof(byte), "0x%02X", static_cast<unsigned char>(raw[bad]));
@@ -133,7 +143,7 @@ bool WalkList(const fs::path& list, bool checkBytes, ListWalk* walk, CheckReport
     bool failed = std::ferror(file) != 0;
     std::fclose(file);
     if (failed) {
-        *error = DisplayName(list) + ": read error";
+        *error = tools::DisplayName(list) + ": read error";
         return false;
     }
     return true;
@@ -257,7 +267,7 @@ bool CheckPackage(const CheckOptions& options, CheckReport* report, std::string*
     }
     std::error_code ec;
     if (!options.publicKey.empty() && !fs::is_regular_file(options.publicKey, ec)) {
-        *error = DisplayName(options.publicKey) + ": no such key file";
+        *error = tools::DisplayName(options.publicKey) + ": no such key file";
         return false;
     }
     ListWalk walk(report);

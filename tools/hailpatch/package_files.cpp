@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <system_error>
 
-#include "native_text.h"
-#include "pc_names.h"
 #include "patch/PackageScan.h"
+#include "pc_names.h"
+#include "platform/host/host_control.h"
+#include "tools/common/pc_text.h"
 
 namespace hailpatch {
 
@@ -26,7 +27,7 @@ bool RelativeName949(const fs::path& relative, std::string* out)
     std::string joined;
     for (const fs::path& part : relative) {
         std::string bytes;
-        if (!NameTo949(part, &bytes)) {
+        if (!tools::NameTo949(part, &bytes)) {
             return false;
         }
         joined += (joined.empty() ? "" : "\\") + bytes;
@@ -56,7 +57,7 @@ void AddEntry(const fs::path& root, const fs::directory_entry& entry, PackageCon
     file.native = entry.path();
     file.representable = representable;
     file.name949 = representable ? name949 : std::string();
-    file.shown = WithBackslashes(DisplayName(relative));
+    file.shown = WithBackslashes(tools::DisplayName(relative));
     file.topLevel = !relative.has_parent_path();
     if (file.topLevel && representable && FoldCase(name949) == kListName) {
         contents->list = entry.path();
@@ -93,29 +94,39 @@ bool ReadPackage(const fs::path& folder, PackageContents* contents, std::string*
 {
     std::error_code ec;
     if (!fs::exists(folder, ec)) {
-        *error = DisplayName(folder) + ": no such folder";
+        *error = tools::DisplayName(folder) + ": no such folder";
         return false;
     }
     if (!fs::is_directory(folder, ec)) {
-        *error = DisplayName(folder) + ": not a folder";
+        *error = tools::DisplayName(folder) + ": not a folder";
         return false;
     }
     fs::recursive_directory_iterator it(folder, ec);
     for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (!IsPcName(it->path().filename())) {
+        if (!tools::IsPcName(it->path().filename())) {
             *error = ForeignNameProblem(it->path());
             return false;
         }
         AddEntry(folder, *it, contents);
     }
     if (ec) {
-        *error = DisplayName(folder) + ": cannot be read: " + ec.message();
+        *error = tools::DisplayName(folder) + ": cannot be read: " + ec.message();
         return false;
     }
     std::sort(contents->files.begin(), contents->files.end(),
               [](const PackageFile& a, const PackageFile& b) { return a.shown < b.shown; });
     std::sort(contents->folders.begin(), contents->folders.end());
     return true;
+}
+
+FILE* OpenList(const fs::path& list, std::string* error)
+{
+    unsigned code = 0;
+    FILE* file = host::OpenPcStream(tools::NativeName(list), "r", &code);
+    if (file == nullptr) {
+        *error = tools::DisplayName(list) + ": cannot be read";
+    }
+    return file;
 }
 
 } // namespace hailpatch

@@ -3,6 +3,7 @@
 #ifndef HAILPATCH_PACKAGE_FILES_H
 #define HAILPATCH_PACKAGE_FILES_H
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -29,6 +30,11 @@ struct PackageContents {
 // Reads the tree under `folder`. False, with one line in `error`, when the
 // folder is missing, is no folder or cannot be read.
 bool ReadPackage(const fs::path& folder, PackageContents* contents, std::string* error);
+
+// Opens the list for ReadNumberedPatchLine as the terminal's C runtime hands
+// it over (the host backend's own stream, in its text mode). Null, with one
+// line in `error`, when it cannot be read.
+FILE* OpenList(const fs::path& list, std::string* error);
 
 // The manifest and signature of a signed package (Signature\manifest.txt
 // and Signature\manifest.sig), which no terminal moves and no manifest lists.

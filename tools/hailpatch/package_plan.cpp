@@ -7,8 +7,8 @@
 #include <system_error>
 
 #include "device_tree.h"
-#include "native_text.h"
 #include "package_files.h"
+#include "tools/common/pc_text.h"
 
 namespace hailpatch {
 
@@ -48,8 +48,8 @@ bool Name949(const fs::path& native, const fs::path& relative, std::string* name
     name949->clear();
     for (const fs::path& part : relative) {
         std::string bytes;
-        if (!NameTo949(part, &bytes)) {
-            *error = DisplayName(native) + ": code page 949 cannot hold this name, "
+        if (!tools::NameTo949(part, &bytes)) {
+            *error = tools::DisplayName(native) + ": code page 949 cannot hold this name, "
                      "so the terminal could never name the file";
             return false;
         }
@@ -72,7 +72,7 @@ void LeaveAlone(const fs::path& relative, const LeftAlone& leftAlone, PackagePla
     std::string key;
     for (const fs::path& part : relative.parent_path()) {
         std::string bytes;
-        NameTo949(part, &bytes);
+        tools::NameTo949(part, &bytes);
         key += (key.empty() ? "" : "\\") + FoldCase(bytes);
         reading->holding.insert(key);
     }
@@ -83,7 +83,7 @@ bool ReadInstallTree(const fs::path& root, const LeftAlone& leftAlone, PackagePl
 {
     std::error_code ec;
     if (!fs::is_directory(root, ec)) {
-        *error = DisplayName(root) + (fs::exists(root, ec) ? ": not a folder" : ": no such folder");
+        *error = tools::DisplayName(root) + (fs::exists(root, ec) ? ": not a folder" : ": no such folder");
         return false;
     }
     InstallTree* tree = &reading->tree;
@@ -104,14 +104,14 @@ bool ReadInstallTree(const fs::path& root, const LeftAlone& leftAlone, PackagePl
         }
         std::string key = FoldCase(entry.name949);
         if (tree->count(key) != 0) {
-            *error = DisplayName(it->path()) + ": another name in " + DisplayName(root) +
+            *error = tools::DisplayName(it->path()) + ": another name in " + tools::DisplayName(root) +
                      " differs from it only in letter case, which the terminal ignores";
             return false;
         }
         (*tree)[key] = entry;
     }
     if (ec) {
-        *error = DisplayName(root) + ": cannot be read: " + ec.message();
+        *error = tools::DisplayName(root) + ": cannot be read: " + ec.message();
         return false;
     }
     return true;
@@ -148,13 +148,13 @@ bool Fits(const InstallEntry& entry, const std::string& line, std::string* error
     std::string installed = kInstallFolder + "\\" + entry.name949;
     std::string carried = kUpdateFolder + "\\" + entry.name949;
     if (installed.size() > kPathLimit || carried.size() > kPathLimit) {
-        *error = DisplayName(entry.native) + ": its path on the terminal would be longer than " +
+        *error = tools::DisplayName(entry.native) + ": its path on the terminal would be longer than " +
                  std::to_string(kPathLimit) + " bytes";
         return false;
     }
     if (!Balanced(entry.name949)) {
-        *error = DisplayName(entry.native) + ": a bracket without its partner in the name would "
-                 "break the list line " + Cp949ToUtf8(line);
+        *error = tools::DisplayName(entry.native) + ": a bracket without its partner in the name would "
+                 "break the list line " + tools::Show949(line);
         return false;
     }
     return true;
@@ -201,7 +201,7 @@ bool KeepsHoldingFolders(const InstallReading& old, const InstallTree& now, std:
     for (const std::string& key : old.holding) {
         auto it = now.find(key);
         if (it != now.end() && !it->second.folder) {
-            *error = DisplayName(it->second.native) + ": a file in NEW where OLD has a folder holding files "
+            *error = tools::DisplayName(it->second.native) + ": a file in NEW where OLD has a folder holding files "
                      "make leaves alone (the terminal's own, or --exclude); the folder must stay";
             return false;
         }
@@ -217,8 +217,8 @@ bool PlanRemovals(const InstallReading& reading, const InstallTree& now, Package
     // subfolders gone.
     for (const auto& [key, entry] : old) {
         if (RenamedInCase(old, now, key) && entry.folder) {
-            *error = DisplayName(entry.native) + ": the folder is renamed only in letter case in " +
-                     "NEW (" + Cp949ToUtf8(now.at(key).name949) + "), which the terminal ignores; "
+            *error = tools::DisplayName(entry.native) + ": the folder is renamed only in letter case in " +
+                     "NEW (" + tools::Show949(now.at(key).name949) + "), which the terminal ignores; "
                      "rename it on the terminals with a package of its own";
             return false;
         }
@@ -228,7 +228,7 @@ bool PlanRemovals(const InstallReading& reading, const InstallTree& now, Package
             continue;
         }
         if (IsReadOnly(entry.native)) {
-            *error = DisplayName(entry.native) + ": read-only, and NEW " +
+            *error = tools::DisplayName(entry.native) + ": read-only, and NEW " +
                      (now.count(key) != 0 ? "renames it" : "removes it") + ": the terminal's RM "
                      "cannot delete a read-only file, so no package can do this";
             return false;
@@ -265,7 +265,7 @@ bool PlanAdditions(const InstallTree& old, const InstallTree& now, PackagePlan* 
         if (ParentKey(key).empty()) {
             std::string folded = FoldCase(entry.name949);
             if (folded == "hailwatch.exe" || folded == "patch_list.txt") {
-                *error = DisplayName(entry.native) + ": a package cannot carry this file at its top "
+                *error = tools::DisplayName(entry.native) + ": a package cannot carry this file at its top "
                          "level (the terminal " + (folded == "patch_list.txt" ? "reads it as the list)" :
                          "leaves such a package alone)");
                 return false;
@@ -314,13 +314,13 @@ bool WritePackage(const PackagePlan& plan, const fs::path& output, std::string* 
 {
     std::error_code ec;
     if (fs::exists(output, ec) && (!fs::is_directory(output, ec) || !fs::is_empty(output, ec))) {
-        *error = DisplayName(output) + ": already exists and is not an empty folder";
+        *error = tools::DisplayName(output) + ": already exists and is not an empty folder";
         return false;
     }
     fs::create_directories(output, ec);
     for (const PlannedFile& file : plan.files) {
         if (!std::ifstream(file.source, std::ios::binary)) {
-            *error = DisplayName(file.source) + ": cannot be read";
+            *error = tools::DisplayName(file.source) + ": cannot be read";
             return false;
         }
         fs::path target = output / file.inPackage;
@@ -329,7 +329,7 @@ bool WritePackage(const PackagePlan& plan, const fs::path& output, std::string* 
             fs::copy_file(file.source, target, fs::copy_options::overwrite_existing, ec);
         }
         if (ec) {
-            *error = DisplayName(target) + ": cannot be written: " + ec.message();
+            *error = tools::DisplayName(target) + ": cannot be written: " + ec.message();
             return false;
         }
     }
@@ -339,7 +339,7 @@ bool WritePackage(const PackagePlan& plan, const fs::path& output, std::string* 
         list << line << "\r\n";
     }
     if (!list.flush()) {
-        *error = DisplayName(output / "patch_list.txt") + ": cannot be written";
+        *error = tools::DisplayName(output / "patch_list.txt") + ": cannot be written";
         return false;
     }
     return true;

@@ -7,10 +7,10 @@
 
 #include "device_tree.h"
 #include "key_files.h"
-#include "native_text.h"
 #include "patch/PackageManifest.h"
 #include "patch/Sha256.h"
 #include "signable_package.h"
+#include "tools/common/pc_text.h"
 
 namespace hailpatch {
 
@@ -58,7 +58,7 @@ bool BuildManifest(const PackageContents& contents, unsigned long sequence, std:
         unsigned long long size = 0;
         std::string hex;
         if (!HashNativeFile(file.native, &size, &hex)) {
-            *error = DisplayName(file.native) + ": cannot be read";
+            *error = tools::DisplayName(file.native) + ": cannot be read";
             return false;
         }
         if (size > 0xFFFFFFFFull) {
@@ -82,7 +82,7 @@ bool WriteFile(const fs::path& path, const std::string& bytes, std::string* erro
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
-    if (!out) *error = DisplayName(path) + ": cannot be written";
+    if (!out) *error = tools::DisplayName(path) + ": cannot be written";
     return static_cast<bool>(out);
 }
 
@@ -117,7 +117,7 @@ bool SignPackage(const fs::path& package, const fs::path& keyFile, unsigned long
     std::error_code ec;
     fs::create_directories(package / "Signature", ec);
     if (ec) {
-        *error = DisplayName(package / "Signature") + ": cannot be made: " + ec.message();
+        *error = tools::DisplayName(package / "Signature") + ": cannot be made: " + ec.message();
         return false;
     }
     return WriteFile(package / kManifestFile, manifest, error) &&

@@ -1,11 +1,11 @@
 // `hailpatch keygen` and `sign`.
 #include <iostream>
 
+#include "check_report.h"
 #include "commands.h"
 #include "key_files.h"
-#include "native_text.h"
-#include "package_check.h"
 #include "package_signing.h"
+#include "tools/common/pc_text.h"
 
 namespace hailpatch {
 
@@ -16,9 +16,9 @@ int RunKeygen(const fs::path& name)
         Complain(error);
         return kStatusBadInput;
     }
-    std::cout << DisplayName(fs::path(name).concat(".key")) << ": the private key; keep it to "
+    std::cout << tools::DisplayName(fs::path(name).concat(".key")) << ": the private key; keep it to "
               << "yourself, it never goes into a package\n"
-              << DisplayName(fs::path(name).concat(".pub")) << ": the public key; copy it as it "
+              << tools::DisplayName(fs::path(name).concat(".pub")) << ": the public key; copy it as it "
               << "is to each terminal's \\ResidentFlash\\Hailnet\\update.pub\n";
     return kStatusClean;
 }
@@ -33,8 +33,8 @@ int RunSign(const fs::path& package, const fs::path& key,
         Complain(error);
         return kStatusBadInput;
     }
-    std::cout << "signed: " << DisplayName(package / kManifestFile) << ", "
-              << DisplayName(package / kSignatureFile) << "; sequence number " << sequence << "\n";
+    std::cout << "signed: " << tools::DisplayName(package / kManifestFile) << ", "
+              << tools::DisplayName(package / kSignatureFile) << "; sequence number " << sequence << "\n";
     return kStatusClean;
 }
 

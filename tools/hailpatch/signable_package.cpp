@@ -6,10 +6,10 @@
 #include <utility>
 #include <vector>
 
-#include "native_text.h"
 #include "patch/PackageManifest.h"
 #include "patch/PackagePath.h"
 #include "patch/PatchLine.h"
+#include "tools/common/pc_text.h"
 
 namespace hailpatch {
 
@@ -41,13 +41,13 @@ bool CheckNames(const fs::path& package, std::string* error)
          it.increment(ec)) {
         std::string name;
         const fs::path shown = it->path().lexically_relative(package);
-        if (!NameTo949(it->path().filename(), &name)) {
-            *error = DisplayName(shown) + ": code page 949 cannot hold its name, so the terminal "
+        if (!tools::NameTo949(it->path().filename(), &name)) {
+            *error = tools::DisplayName(shown) + ": code page 949 cannot hold its name, so the terminal "
                      "cannot name it as it stands (a keyed terminal refuses the package)";
             return false;
         }
         if (!IsGoodManifestName(name.c_str())) {
-            *error = DisplayName(shown) + ": the terminal cannot take this name as it stands (a "
+            *error = tools::DisplayName(shown) + ": the terminal cannot take this name as it stands (a "
                      "trailing dot or space, a character its file system refuses, or a backslash)";
             return false;
         }
@@ -57,7 +57,7 @@ bool CheckNames(const fs::path& package, std::string* error)
         for (size_t i = 0; i < names.size(); ++i) {
             for (size_t j = 0; j < i; ++j) {
                 if (IsSameManifestPath(names[i].first.c_str(), names[j].first.c_str())) {
-                    *error = DisplayName(names[j].second) + " and " + DisplayName(names[i].second) +
+                    *error = tools::DisplayName(names[j].second) + " and " + tools::DisplayName(names[i].second) +
                              ": one name on the terminal, whose names ignore letter case";
                     return false;
                 }
@@ -67,7 +67,7 @@ bool CheckNames(const fs::path& package, std::string* error)
     // Signing writes the folder spelled so; another spelling would be a twin of it.
     for (const auto& [name, shown] : byFolder[package]) {
         if (IsSameManifestPath(name.c_str(), kSignatureFolder) && name != kSignatureFolder) {
-            *error = DisplayName(shown) + ": the terminal takes it for the Signature folder; "
+            *error = tools::DisplayName(shown) + ": the terminal takes it for the Signature folder; "
                      "rename it or name it Signature";
             return false;
         }
@@ -78,7 +78,7 @@ bool CheckNames(const fs::path& package, std::string* error)
 bool ReadCopies(const PackageContents& contents, std::vector<Copy>* copies, std::string* error)
 {
     if (contents.list.empty()) return true;
-    FILE* list = OpenListAsText(contents.list, error);
+    FILE* list = OpenList(contents.list, error);
     if (list == nullptr) return false;
     char line[PATCH_LINE_SIZE];
     PatchListReader reader = {0, 0, 0};
@@ -122,7 +122,7 @@ bool IsTopLevel(const std::string& relative)
 bool CheckCopy(const Copy& copy, std::string* error)
 {
     if (copy.place != PLACE_INSIDE) {
-        *error = AtLine(copy) + "copies " + Cp949ToUtf8(copy.source) + ", which is not in the "
+        *error = AtLine(copy) + "copies " + tools::Show949(copy.source) + ", which is not in the "
                  "package (a keyed terminal refuses a list that copies from outside it)";
         return false;
     }
@@ -135,7 +135,7 @@ bool CheckCopy(const Copy& copy, std::string* error)
     if (IsTopLevel(copy.relative) &&
         !(PlaceInFolder(copy.destination.c_str(), kInstallFolder, below, sizeof(below)) ==
               PLACE_INSIDE && below[0] == 0)) {
-        *error = AtLine(copy) + "moves the top-level file " + Cp949ToUtf8(copy.relative) +
+        *error = AtLine(copy) + "moves the top-level file " + tools::Show949(copy.relative) +
                  " elsewhere than " + kInstallFolder + "; a signed package moves such files "
                  "from a subfolder (after a start cut short the terminal finds a top-level "
                  "file gone only where the bulk move puts it)";

@@ -11,6 +11,7 @@
 #include "patch/StartupUpdate.h"
 #include "device_tree.h"
 #include "platform/host/host_control.h"
+#include "tools/common/pc_text.h"
 
 namespace hailpatch {
 
@@ -83,7 +84,7 @@ std::vector<std::string> DecodeLog()
         for (wchar_t unit : echoed) {
             bytes += static_cast<char>(unit & 0xff);
         }
-        std::string line = host::Cp949ToUtf8(bytes);
+        std::string line = tools::Show949(bytes);
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
             line.pop_back();
         }

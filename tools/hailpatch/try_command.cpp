@@ -10,10 +10,10 @@
 #include "commands.h"
 #include "invariants.h"
 #include "model_terminal.h"
-#include "native_text.h"
 #include "package_files.h"
 #include "platform/host/host_control.h"
 #include "start_trace.h"
+#include "tools/common/pc_text.h"
 #include "undo_listing.h"
 
 namespace hailpatch {
@@ -26,7 +26,7 @@ bool ValidateTry(const TryOptions& options, std::string* error)
 {
     std::error_code ec;
     if (!options.publicKey.empty() && !fs::is_regular_file(options.publicKey, ec)) {
-        *error = DisplayName(options.publicKey) + ": no such key file";
+        *error = tools::DisplayName(options.publicKey) + ": no such key file";
         return false;
     }
     PackageContents contents;
