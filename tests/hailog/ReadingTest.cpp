@@ -12,6 +12,7 @@
 #include "log_stream.h"
 #include <gtest/gtest.h>
 
+#include "Summarised.h"
 #include "clock.h"
 #include "cp949.h"
 #include "filter.h"

@@ -1,7 +1,6 @@
 // The summary's reading of a log: where runs end, which 425 is a restart,
 // when an update is kept, how ignition periods end, the hours with no file.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <deque>
 #include <sstream>
@@ -9,8 +8,8 @@
 #include <algorithm>
 #include <random>
 
+#include "Summarised.h"
 #include "event_store.h"
-#include "summary.h"
 #include "summary_output.h"
 
 namespace hailog {
@@ -18,20 +17,6 @@ namespace {
 
 const Seconds kNine = ToSeconds(2024, 6, 11, 9, 0, 0);
 
-// The test's lines are written in UTF-8; the terminal writes 949.
-std::string ToCp949(const std::string& utf8)
-{
-    iconv_t codec = iconv_open("CP949", "UTF-8");
-    std::string out(utf8.size() * 2 + 1, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    char* at = &out[0];
-    size_t left = utf8.size(), room = out.size();
-    const size_t done = iconv(codec, &in, &left, &at, &room);
-    iconv_close(codec);
-    EXPECT_NE(done, static_cast<size_t>(-1)) << utf8;
-    out.resize(out.size() - room);
-    return out;
-}
 const char kRule[] = "###############################################################";
 const char kStart[] = "<I> ###################### Hailwatch Start ######################";
 const char kEnd[] = "<I> ####################### Hailwatch End #######################";
@@ -54,7 +39,7 @@ protected:
     std::vector<Event> Of(EventKind kind)
     {
         std::vector<Event> found;
-        for (const Event& event : Summarise(files_, lines_).events)
+        for (const Event& event : Summarise(files_, lines_))
             if (event.kind == kind)
                 found.push_back(event);
         return found;
@@ -188,9 +173,7 @@ TEST_F(HailogSummary, WritesOneJsonObjectALineThatNoScriptTagCanBreak)
     Started("00:00");
     Hour(9, {"00:00 <I> CPatchList::IsFolderFiles[425] 경로[\\SDMMC\\AirUpdate] 결과[File]",
              "00:03 <I> CPatchList::CP[858] 결과[0] Src파일[</script>] Dst파일[x] DELETE 실행여부[1]"});
-    std::ostringstream out;
-    WriteJsonLines(Summarise(files_, lines_), out);
-    std::istringstream in(out.str());
+    std::istringstream in(JsonLinesOf(Summarise(files_, lines_)));
     std::string line;
     std::vector<nlohmann::ordered_json> events;
     while (std::getline(in, line))
@@ -200,7 +183,7 @@ TEST_F(HailogSummary, WritesOneJsonObjectALineThatNoScriptTagCanBreak)
     EXPECT_EQ(events[0]["ended"], "log ends");
     EXPECT_EQ(events[1]["kind"], "update");
     EXPECT_EQ(events[1]["kept"], true);
-    const std::string page = DumpJson(EventToJson(Summarise(files_, lines_).events[1], true));
+    const std::string page = DumpJson(EventToJson(Summarise(files_, lines_)[1], true));
     EXPECT_EQ(page.find("</script>"), std::string::npos);
     EXPECT_EQ(nlohmann::ordered_json::parse(page)["failed"][0].get<std::string>().find("</script>") != std::string::npos,
               true);

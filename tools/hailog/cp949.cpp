@@ -193,10 +193,4 @@ bool ScanLogLines(const char* cp949, size_t size, std::vector<std::uint32_t>& li
     return true;
 }
 
-bool DecodeCp949(const std::string& cp949, Decoded& out)
-{
-    out = Decoded();
-    return AppendCp949(cp949.data(), cp949.size(), out.utf8, out.badBytes);
-}
-
 } // namespace hailog

@@ -16,18 +16,12 @@
 
 namespace hailog {
 
-struct Decoded {
-    std::string utf8;
-    size_t badBytes = 0; // bytes that are not 949, each shown as '?'
-};
-
-// Also shows control characters other than the tab and the line feed as '?', so that no byte
+// Appends the UTF-8 of `size` bytes of 949 to `utf8`, and adds the bytes
+// that are not 949 to `badBytes`, each shown as '?'. Also shows control
+// characters other than the tab and the line feed as '?', so that no byte
 // of a damaged file can steer the reader's terminal. A lead byte whose pair
 // is no character is one bad byte, and the byte after it is read afresh.
-// Returns false with an empty result when the system has no 949 converter.
-bool DecodeCp949(const std::string& cp949, Decoded& out);
-
-// The same, appended to `utf8`; adds the bad bytes to `badBytes`.
+// Returns false, appending nothing, when the system has no 949 converter.
 bool AppendCp949(const char* cp949, size_t size, std::string& utf8, size_t& badBytes);
 
 // The same, for text that is known to be 949's.
@@ -35,11 +29,11 @@ void AppendUtf8Of(std::string& utf8, std::string_view cp949);
 std::string Utf8Of(std::string_view cp949);
 
 // How many bytes the character at `at` takes: 2 for a pair that is a
-// character, 1 for anything else (as DecodeCp949 reads it).
+// character, 1 for anything else (as AppendCp949 reads it).
 size_t Cp949CharLength(std::string_view cp949, size_t at);
 
 // A block of the log's lines in one pass: the offset of each line feed is
-// noted in `lineEnds`, and the bytes that are not 949 (as DecodeCp949 counts
+// noted in `lineEnds`, and the bytes that are not 949 (as AppendCp949 counts
 // them) are added to `badBytes`. False when the system has no 949 converter.
 bool ScanLogLines(const char* cp949, size_t size, std::vector<std::uint32_t>& lineEnds, size_t& badBytes);
 

@@ -1,6 +1,8 @@
 #include "log_line.h"
 
 #include "cp949.h"
+#include "log_contract.h"
+#include "message_format.h"
 
 #include <algorithm>
 #include <cstring>
@@ -71,7 +73,7 @@ LogLine ParseLine(std::string_view bytes, Seconds hour)
     LogLine line;
     line.hour = hour;
     line.raw = bytes;
-    static const std::string_view kMark = " [K] ";
+    static const std::string_view kMark = LOG_STAMP_MARK;
     if (bytes.size() < 10 || bytes[2] != ':' || bytes.substr(5, 5) != kMark)
         return line;
     const int minute = TwoDigits(bytes, 0, 60), second = TwoDigits(bytes, 3, 60);
@@ -106,15 +108,16 @@ bool IsRule(const LogLine& line)
     return true;
 }
 
-bool IsStartBanner(const LogLine& line)
+// A banner is the whole line: a longer one is no banner of the supervisor's.
+bool IsBanner(const LogLine& line, std::string_view banner)
 {
-    return line.tag == "<I>" && line.function.empty() && line.text.find("Hailwatch Start") != std::string::npos;
+    MessageFields none;
+    return line.tag == LOG_INFO && line.function.empty() && ReadMessage(line.text, banner, none);
 }
 
-bool IsEndBanner(const LogLine& line)
-{
-    return line.tag == "<I>" && line.function.empty() && line.text.find("Hailwatch End") != std::string::npos;
-}
+bool IsStartBanner(const LogLine& line) { return IsBanner(line, contract::kStartBanner); }
+
+bool IsEndBanner(const LogLine& line) { return IsBanner(line, contract::kEndBanner); }
 
 std::string WithFullTime(const LogLine& line)
 {
