@@ -1,7 +1,8 @@
 // The host backend's one way to the PC it runs on: its file system, clock and
 // code page 949. native_posix.cpp serves Linux; native_win32.cpp serves a
 // Windows PC, where the model terminal of the PC tools runs on the PC's own
-// Win32 underneath.
+// Win32 underneath. A device may also be held in memory (native_memory.cpp);
+// native_volume.cpp sends each file call to the home of its path.
 //
 // Plain types only: native_win32.cpp includes the real <windows.h>, which may
 // not meet the backend's own declarations of the same names. Paths are UTF-8
@@ -74,6 +75,13 @@ bool WriteTo(OpenFile* file, const void* data, size_t size);
 bool SeekTo(OpenFile* file, unsigned long long offset, bool toEnd);
 bool CloseFile(OpenFile* file);
 
+// ---- memory devices -------------------------------------------------------------
+// A device held in this process's memory, for a model terminal: its root is a
+// name no path of the PC has, and every file call above takes paths under it.
+std::string MakeMemoryDevice();
+void DropMemoryDevice(const std::string& root);
+bool IsMemoryPath(const std::string& path);
+
 // ---- clock -------------------------------------------------------------------
 unsigned MonotonicMilliseconds();
 void Wait(unsigned milliseconds);
@@ -119,6 +127,14 @@ bool VerifySignature(size_t hash, const unsigned char* signature, unsigned lengt
                      const wchar_t* description, unsigned flags);
 bool DestroyHash(size_t hash);
 unsigned LastError();
+// The private key's side, which the PC tools use (keygen, sign) and the
+// terminal never does: a new key pair in the context, a key as a blob of
+// `blobType` (PUBLICKEYBLOB, PRIVATEKEYBLOB), and the signature of a hash
+// with the context's key of `keySpec` (AT_SIGNATURE), least significant
+// byte first.
+bool GenerateKey(size_t provider, unsigned algorithm, unsigned flags, size_t* key);
+bool ExportKey(size_t key, unsigned blobType, std::string* blob);
+bool SignHash(size_t hash, unsigned keySpec, std::string* signature);
 } // namespace crypto
 #endif
 

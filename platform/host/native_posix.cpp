@@ -21,6 +21,7 @@
 
 #include "platform/host/file_internal.h"
 #include "platform/host/native.h"
+#include "platform/host/native_files.h"
 
 // The C library's own fopen, not the device-path one the backend header names.
 #undef fopen
@@ -102,6 +103,9 @@ struct timespec TimespecOf(unsigned long long fileTime) {
 }
 
 } // namespace
+
+// The PC's own files (native_volume.cpp chooses them or a memory device).
+namespace pc {
 
 unsigned Stat(const std::string& path, FileInfo* info) {
     struct stat st;
@@ -210,11 +214,15 @@ bool ListNames(const std::string& folder, std::vector<std::string>* names) {
     return true;
 }
 
+} // namespace pc
+
 std::string CurrentFolder() {
     std::vector<char> buffer(4096);
     if (getcwd(&buffer[0], buffer.size()) != NULL) return &buffer[0];
     return ".";
 }
+
+namespace pc {
 
 struct OpenFile {
     int fd;
@@ -258,6 +266,8 @@ bool CloseFile(OpenFile* file) {
     delete file;
     return closed;
 }
+
+} // namespace pc
 
 // ---- clock -------------------------------------------------------------------
 

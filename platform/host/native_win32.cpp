@@ -27,8 +27,10 @@
 
 #include <algorithm>
 #include <map>
+#include <vector>
 
 #include "platform/host/native.h"
+#include "platform/host/native_files.h"
 
 namespace host {
 namespace native {
@@ -103,6 +105,9 @@ unsigned Forgetting(const std::string& path, unsigned error) {
 }
 
 } // namespace
+
+// The PC's own files (native_volume.cpp chooses them or a memory device).
+namespace pc {
 
 unsigned Stat(const std::string& path, FileInfo* info) {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -216,6 +221,8 @@ bool ListNames(const std::string& folder, std::vector<std::string>* names) {
     return true;
 }
 
+} // namespace pc
+
 std::string CurrentFolder() {
     wchar_t buffer[MAX_PATH + 1];
     DWORD length = GetCurrentDirectoryW(MAX_PATH + 1, buffer);
@@ -224,6 +231,8 @@ std::string CurrentFolder() {
     std::replace(out.begin(), out.end(), '\\', '/');
     return out;
 }
+
+namespace pc {
 
 struct OpenFile {
     HANDLE handle;
@@ -285,6 +294,8 @@ bool CloseFile(OpenFile* file) {
     delete file;
     return closed;
 }
+
+} // namespace pc
 
 // ---- clock -------------------------------------------------------------------
 
@@ -372,6 +383,32 @@ bool VerifySignature(size_t hash, const unsigned char* signature, unsigned lengt
 bool DestroyHash(size_t hash) { return CryptDestroyHash((HCRYPTHASH)hash) != 0; }
 
 unsigned LastError() { return (unsigned)GetLastError(); }
+
+bool GenerateKey(size_t provider, unsigned algorithm, unsigned flags, size_t* key) {
+    HCRYPTKEY handle = 0;
+    if (!CryptGenKey((HCRYPTPROV)provider, algorithm, flags, &handle)) return false;
+    *key = (size_t)handle;
+    return true;
+}
+
+// Asked twice, as CryptoAPI wants: first the size, then the bytes.
+bool ExportKey(size_t key, unsigned blobType, std::string* blob) {
+    DWORD size = 0;
+    if (!CryptExportKey((HCRYPTKEY)key, 0, blobType, 0, NULL, &size)) return false;
+    std::vector<BYTE> bytes(size);
+    if (!CryptExportKey((HCRYPTKEY)key, 0, blobType, 0, bytes.data(), &size)) return false;
+    blob->assign(bytes.begin(), bytes.begin() + size);
+    return true;
+}
+
+bool SignHash(size_t hash, unsigned keySpec, std::string* signature) {
+    DWORD size = 0;
+    if (!CryptSignHashW((HCRYPTHASH)hash, keySpec, NULL, 0, NULL, &size)) return false;
+    std::vector<BYTE> bytes(size);
+    if (!CryptSignHashW((HCRYPTHASH)hash, keySpec, NULL, 0, bytes.data(), &size)) return false;
+    signature->assign(bytes.begin(), bytes.begin() + size);
+    return true;
+}
 
 } // namespace crypto
 

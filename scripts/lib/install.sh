@@ -75,6 +75,8 @@ readonly WIN32_REQUIREMENTS=(
 
 # What the host builds add (spdlog: the log benchmark's baseline).
 readonly HOST_REQUIREMENTS=(
+  "cmake cmake"
+  "make make"
   "g++ g++"
   "/usr/include/gtest/gtest.h libgtest-dev"
   "/usr/include/benchmark/benchmark.h libbenchmark-dev"
@@ -105,9 +107,13 @@ readonly ARM_REQUIREMENTS=(
 )
 
 # What the tools' packages need: cpack's .deb reads the binaries' library
-# dependencies with dpkg-shlibdeps and file; its test unpacks with dpkg-deb.
+# dependencies with dpkg-shlibdeps and file, and compresses the pages and the
+# changelog with gzip; its test unpacks with dpkg-deb, lints the .deb with
+# lintian and tells stripped programs with file.
 readonly PACKAGE_REQUIREMENTS=(
   "dpkg-shlibdeps dpkg-dev"
   "dpkg-deb dpkg"
   "file file"
+  "gzip gzip"
+  "lintian lintian"
 )

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <random>
+#include <regex>
 
 #include "device_tree.h"
 #include "native_text.h"
+#include "path_glob.h"
 #include "platform/host/host_control.h"
 
 namespace {
@@ -114,6 +117,75 @@ TEST(DeviceTree, SameBytesComparesContentNotSize)
     EXPECT_TRUE(SameBytes(root.Path() / "a", root.Path() / "b"));
     EXPECT_FALSE(SameBytes(root.Path() / "a", root.Path() / "c"));
     EXPECT_FALSE(SameBytes(root.Path() / "a", root.Path() / "missing"));
+}
+
+// make --exclude's patterns beside a regular expression that says the same
+// thing, on patterns and paths drawn from a few letters, stars, question
+// marks and separators: `*` and `?` stay within a name, `**` takes whole
+// folders, a pattern without '/' names a name at any depth, letter case is
+// ignored. The reference puts '/' after each name of the pattern and of the
+// path, and `**` is any run of whole names.
+std::string ReferenceRegex(const std::string& pattern)
+{
+    std::vector<std::string> names;
+    std::string name;
+    for (char c : pattern + "/") {
+        if (c != '/') {
+            name += c;
+        } else if (!name.empty()) {
+            names.push_back(name);
+            name.clear();
+        }
+    }
+    std::string regex = pattern.find('/') == std::string::npos ? "([^/]+/)*" : "";
+    for (const std::string& part : names) {
+        if (part == "**" && pattern.find('/') != std::string::npos) {
+            regex += "([^/]+/)*";
+            continue;
+        }
+        for (char c : part) {
+            regex += c == '*' ? "[^/]*" : c == '?' ? "[^/]" : std::string(1, c);
+        }
+        regex += "/";
+    }
+    return regex;
+}
+
+TEST(ExcludePatterns, MatchAsARegularExpressionOfTheSameRulesDoes)
+{
+    const char* const pieces[] = {"a", "B", "b", "/", "*", "?", "**", "/**", "**/"};
+    const char* const letters = "aAb/";
+    std::mt19937 random(26);
+    int matched = 0;
+    for (int round = 0; round < 4000; ++round) {
+        std::string pattern;
+        for (int i = 0, n = 1 + static_cast<int>(random() % 5); i < n; ++i) pattern += pieces[random() % 9];
+        std::string path;
+        for (int i = 0, n = 1 + static_cast<int>(random() % 7); i < n; ++i) path += letters[random() % 4];
+        if (path.front() == '/' || path.back() == '/' || path.find("//") != std::string::npos) continue;
+        PathGlob glob;
+        std::string error;
+        if (!glob.Parse(pattern, &error)) continue;
+        std::regex reference(ReferenceRegex(pattern), std::regex::icase);
+        bool expected = std::regex_match(path + "/", reference);
+        EXPECT_EQ(glob.Matches(path), expected) << "pattern " << pattern << " path " << path;
+        matched += expected ? 1 : 0;
+    }
+    EXPECT_GT(matched, 200);
+}
+
+TEST(ExcludePatterns, RefuseWhatNamesNothingOrClimbsOut)
+{
+    PathGlob glob;
+    std::string error;
+    EXPECT_FALSE(glob.Parse("", &error));
+    EXPECT_FALSE(glob.Parse("//", &error));
+    EXPECT_FALSE(glob.Parse("Map/../LogMsg", &error));
+    EXPECT_TRUE(glob.Parse("Map\\Cache\\*", &error));
+    EXPECT_TRUE(glob.Matches("map/cache/tile.bin"));
+    EXPECT_FALSE(glob.Matches("map/cache/sub/tile.bin"));
+    ASSERT_TRUE(glob.Parse("?.wav", &error));
+    EXPECT_TRUE(glob.Matches("음성/안.wav"));   // ? is one character, not one byte
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The .deb of a Linux build, unpacked into a scratch root with dpkg-deb -x:
 # its name carries the project's version, it declares its library
-# dependencies, holds both tools and their manual pages, and the tools run
+# dependencies, lintian finds no error in it, it holds both tools stripped,
+# their manual pages, the copyright file and the changelog, and the tools run
 # from there. Each page names every verb and option its tool's --help shows.
 #
 #   deb_installs_and_runs.sh BUILD_DIR VERSION
@@ -18,14 +19,18 @@ depends="$(dpkg-deb -f "${debs[0]}" Depends)"
 for library in libc6 libstdc++6; do
   grep -q "$library" <<<"$depends" || pkg_fail "Depends lacks $library: $depends"
 done
+lintian --fail-on error "${debs[0]}" >"$work/lintian.txt" 2>&1 || { cat "$work/lintian.txt"; pkg_fail "lintian finds errors"; }
 root="$work/root"
 dpkg-deb -x "${debs[0]}" "$root" || pkg_fail "dpkg-deb -x"
+for doc in copyright changelog.gz; do
+  [[ -s "$root/usr/share/doc/hailwatch-tools/$doc" ]] || pkg_fail "no /usr/share/doc/hailwatch-tools/$doc"
+done
 
 # Every verb of TOOL, and every option each verb's --help shows, in its page.
 check_page_covers_help() {
   local tool="$1" page="$2" verb option
   [[ -f "$page" ]] || pkg_fail "no $page"
-  local text; text="$(sed 's/\\-/-/g; s/\\e/\\/g' "$page")"
+  local text; text="$(zcat "$page" | sed 's/\\-/-/g; s/\\e/\\/g')"
   local verbs; verbs="$("$tool" --help | sed -n '/^Subcommands:/,/^$/p' | awk 'NR > 1 && NF { print $1 }')"
   [[ -n "$verbs" ]] || pkg_fail "$tool --help lists no verb"
   for verb in $verbs; do
@@ -41,7 +46,8 @@ check_page_covers_help() {
 for tool in hailpatch hailog; do
   [[ -x "$root/usr/bin/$tool" ]] || pkg_fail "no /usr/bin/$tool"
   [[ "$("$root/usr/bin/$tool" --version)" == "$tool $version" ]] || pkg_fail "$tool --version"
-  check_page_covers_help "$root/usr/bin/$tool" "$root/usr/share/man/man1/$tool.1"
+  [[ "$(file -b "$root/usr/bin/$tool")" == *", stripped"* ]] || pkg_fail "$tool is not stripped"
+  check_page_covers_help "$root/usr/bin/$tool" "$root/usr/share/man/man1/$tool.1.gz"
 done
 
 pkg_device "$work/device"
@@ -52,4 +58,4 @@ out="$("$root/usr/bin/hailpatch" try --device . package)"
 pkg_expect_try $? "$out"
 out="$("$root/usr/bin/hailog" --number 434 ResidentFlash/Log)" || pkg_fail "hailog: exit $?"
 pkg_expect_listing "$out"
-echo "deb: ${debs[0]##*/} installs hailpatch, hailog and their pages; both run from it"
+echo "deb: ${debs[0]##*/} installs hailpatch, hailog (stripped) and their pages; both run from it; lintian: no error"

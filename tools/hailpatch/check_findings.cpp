@@ -276,10 +276,10 @@ void RunJudge::JudgeNames(const Step& step)
         names.find_first_of("*?") == std::string::npos) {
         return;
     }
-    report_->Add(Severity::Warning, LineLabel(step.number) + ": " + PatchKeyword(step.command) + " of " +
-                 host::Cp949ToUtf8(step.command == PATCH_COMMAND_CP ? step.source : step.field) +
+    std::string named = host::Cp949ToUtf8(step.command == PATCH_COMMAND_CP ? step.source : step.field);
+    report_->Add(Severity::Warning, LineLabel(step.number) + ": " + PatchKeyword(step.command) + " of " + named +
                  ": the terminal takes * and ? as part of the name, not as a pattern, so this does nothing",
-                 step.number);
+                 step.number, {named});
 }
 
 void RunJudge::JudgeClosedWindows(size_t index)
@@ -577,8 +577,12 @@ void JudgeRefusal(const CheckRun& run, CheckReport* report)
         }
     }
     report->signature = "refused: " + why;
+    // The refusal line names the file it stopped at after its tag.
+    std::string named = why.substr(why.find(' ') + 1);
+    named = named.substr(0, named.find(' '));
     report->Add(Severity::NotApplied, "the terminal holds update.pub and refuses the package at verification (" +
-                why + "): nothing is closed and nothing is changed; the package stays whole on the card");
+                why + "): nothing is closed and nothing is changed; the package stays whole on the card", 0,
+                named.rfind('\\', 0) == 0 ? std::vector<std::string>{named} : std::vector<std::string>{});
 }
 
 } // namespace

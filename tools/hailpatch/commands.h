@@ -40,6 +40,7 @@ struct MakeOptions {
     fs::path output;
     fs::path signingKey;  // empty: the package is not signed
     std::optional<unsigned long long> sequenceAfter;  // the manifest's number is the next one
+    std::vector<std::string> exclude;   // patterns of paths left alone in OLD and NEW
 };
 int RunMake(const MakeOptions& options);
 

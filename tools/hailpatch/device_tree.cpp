@@ -51,7 +51,7 @@ bool SnapshotTree(const fs::path& root, Tree* tree, std::string* error)
                 return false;
             }
         }
-        (*tree)[it->path().lexically_relative(root).generic_string()] = entry;
+        (*tree)[it->path().lexically_relative(root).generic_u8string()] = entry;
     }
     if (ec) {
         *error = root.string() + ": cannot be read: " + ec.message();

@@ -6,7 +6,7 @@ add_library(hailpatch_engine STATIC)
 foreach(source package_check list_walk check_report package_files device_tree
                startup_run package_plan model_terminal core_hooks start_trace device_tracker
                cut_sweep invariants own_files check_run check_findings
-               undo_listing rollback_findings)
+               undo_listing rollback_findings left_alone path_glob pc_names)
   target_sources(hailpatch_engine PRIVATE ${hailpatch_engine_dir}/${source}.cpp)
 endforeach()
 target_include_directories(hailpatch_engine PUBLIC ${hailpatch_engine_dir} ${PROJECT_SOURCE_DIR})
@@ -27,6 +27,20 @@ else()
                                           ${hailpatch_engine_dir}/pc_files_posix.cpp)
   target_link_libraries(hailpatch_engine PUBLIC hailwatch_core)
 endif()
+# The private key's side (keygen, sign): OpenSSL's libcrypto on Linux (Debian
+# libssl-dev), the PC's CryptoAPI on Windows, with one key file form. Its PC
+# calls (pc_files, native_text) come from the engine or the test linking it.
+if(WIN32)
+  add_library(hailpatch_keys STATIC ${hailpatch_engine_dir}/key_files.cpp
+    ${hailpatch_engine_dir}/key_crypto_cryptoapi.cpp ${hailpatch_engine_dir}/private_key_form.cpp)
+else()
+  find_package(OpenSSL REQUIRED COMPONENTS Crypto)
+  add_library(hailpatch_keys STATIC ${hailpatch_engine_dir}/key_files.cpp
+    ${hailpatch_engine_dir}/key_crypto_openssl.cpp)
+  target_link_libraries(hailpatch_keys PUBLIC OpenSSL::Crypto)
+endif()
+target_include_directories(hailpatch_keys PUBLIC ${hailpatch_engine_dir} ${PROJECT_SOURCE_DIR})
+target_link_libraries(hailpatch_keys PUBLIC platform_host)
 # The start is watched step by step: the interpreter's calls of the line
 # rules, the calls of the interpreter (the start-up's, and try's --list), the
 # copies, the folder deletions, the package test and the signature check are

@@ -53,7 +53,7 @@ ListWalk::ListWalk(CheckReport* report)
 
 void ListWalk::Warn(int number, const std::string& text)
 {
-    report_->Add(Severity::Warning, LineLabel(number) + ": " + text);
+    report_->Add(Severity::Warning, LineLabel(number) + ": " + text, number);
 }
 
 void ListWalk::Line(int number, bool tail, bool afterSkippedStart, const std::string& raw)

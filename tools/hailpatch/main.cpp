@@ -3,14 +3,14 @@
 //   hailpatch check [--device DEV] [--key PUB] PKG
 //   hailpatch try --device DEV PKG [--in-place] [--list [--pass N]]
 //                 [--window TITLE]... [--stays TITLE]... [--real-clock] [--crash APP]
-//   hailpatch make --from OLD --to NEW -o PKG [--sign KEY [--sequence N]]
+//   hailpatch make --from OLD --to NEW -o PKG [--sign KEY [--sequence N]] [--exclude GLOB]...
 //   hailpatch keygen -o NAME
 //   hailpatch sign PKG --key KEY [--sequence N]
 //
-// All three run the terminal's own start-up on the host backend, on Linux and
-// on Windows alike; `check` runs it on a stock terminal or a copy of DEV. The
-// Windows build has `check` and `try`: making and signing need OpenSSL, which
-// it does not carry. Exit statuses are in the help of each verb.
+// check, try and make run the terminal's own start-up on the host backend, on
+// Linux and on Windows alike; `check` runs it on a stock terminal or a copy of
+// DEV. keygen and sign use OpenSSL on Linux and the PC's CryptoAPI on
+// Windows, with the same key files. Exit statuses are in the help of each verb.
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -29,9 +29,7 @@ using namespace hailpatch;
 
 // Shown by --help and the manual page alike.
 const char kExamples[] =
-#ifndef _WIN32
     "  hailpatch make --from old/Hailnet --to new/Hailnet -o pkg   # build the package\n"
-#endif
     "  hailpatch check pkg                                         # what the terminal will do with it"
     "\n  hailpatch try --device DEV pkg --stays Hailnet              # the start-up, on a copy of DEV"
     ;
@@ -112,7 +110,6 @@ void AddTry(CLI::App& app, Choices* choices)
     tried->footer(kTryStatuses);
 }
 
-#ifndef _WIN32
 void AddMake(CLI::App& app, Choices* choices)
 {
     CLI::App* made = app.add_subcommand("make", "Builds a package that turns the install folder "
@@ -124,6 +121,11 @@ void AddMake(CLI::App& app, Choices* choices)
     CLI::Option* signing = made->add_option("--sign", choices->signingKey, "sign the package with "
         "this private key (NAME.key) once it is proven, and check the signature as a terminal would");
     made->add_option("--sequence", choices->sequenceAfter, kSequenceHelp)->needs(signing);
+    made->add_option("--exclude", choices->made.exclude, "leave alone the paths this pattern names "
+        "in OLD and NEW, as if neither had them (repeatable; relative to the install folder, '/' "
+        "between names, letter case ignored: * within a name, ? one character, ** any folders; a "
+        "pattern without '/' names a file or folder at any depth: '*.log', 'Log/**', 'Map/Cache/*')")
+        ->allow_extra_args(false);
     made->footer(kMakeStatuses);
 }
 
@@ -148,7 +150,6 @@ void AddSign(CLI::App& app, Choices* choices)
         "terminal cannot take as it stands or takes for another, a list that copies from outside "
         "the package, no sequence number above --sequence).");
 }
-#endif
 
 bool IsVerb(const CLI::App& app, const std::string& word)
 {
@@ -177,7 +178,6 @@ int Dispatch(const CLI::App& app, Choices* choices)
         choices->tried.publicKey = key;
         return RunTry(choices->tried);
     }
-#ifndef _WIN32
     if (app.got_subcommand("keygen")) {
         return RunKeygen(PathOfArgument(choices->output));
     }
@@ -192,9 +192,6 @@ int Dispatch(const CLI::App& app, Choices* choices)
     }
     choices->made.sequenceAfter = choices->sequenceAfter;
     return RunMake(choices->made);
-#else
-    return kStatusBadInput;
-#endif
 }
 
 } // namespace
@@ -209,11 +206,9 @@ int main(int argc, char** argv)
     Choices choices;
     AddCheck(app, &choices);
     AddTry(app, &choices);
-#ifndef _WIN32
     AddMake(app, &choices);
     AddKeygen(app, &choices);
     AddSign(app, &choices);
-#endif
     std::vector<std::string> arguments = Utf8Arguments(argc, argv);
     if (arguments.size() > 1 && arguments[1][0] != '-' && !IsVerb(app, arguments[1])) {
         Complain("unknown verb '" + arguments[1] + "' (see hailpatch --help)");

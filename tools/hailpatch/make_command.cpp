@@ -2,6 +2,7 @@
 // checked, then proven on a copy of the old one.
 #include <algorithm>
 #include <iostream>
+#include <set>
 #include <sstream>
 #include <system_error>
 
@@ -9,10 +10,10 @@
 #include "device_tree.h"
 #include "model_terminal.h"
 #include "native_text.h"
-#include "own_files.h"
 #include "package_check.h"
 #include "package_signing.h"
 #include "package_plan.h"
+#include "pc_names.h"
 #include "startup_run.h"
 
 namespace hailpatch {
@@ -54,8 +55,38 @@ bool ValidateOutput(const MakeOptions& options, std::string* error)
     return true;
 }
 
-// Differences between the install folder after the try and NEW.
-std::vector<std::string> CompareWithNew(const fs::path& result, const fs::path& expected,
+// Whether make left `path` alone: the path itself or a folder above it.
+bool LeftAloneWithin(const LeftAlone& leftAlone, const std::string& path)
+{
+    for (size_t end = path.find('/'); end != std::string::npos; end = path.find('/', end + 1)) {
+        if (leftAlone.Covers(path.substr(0, end))) {
+            return true;
+        }
+    }
+    return leftAlone.Covers(path);
+}
+
+// The folders of `tree` that hold a path left alone: they stay whatever NEW says.
+std::set<std::string> HoldingFolders(const Tree& tree, const LeftAlone& leftAlone)
+{
+    std::set<std::string> holding;
+    for (const auto& entry : tree) {
+        const std::string& path = entry.first;
+        if (!leftAlone.Covers(path)) {
+            continue;
+        }
+        for (size_t end = path.rfind('/'); end != std::string::npos && end > 0; end = path.rfind('/', end - 1)) {
+            if (!holding.insert(path.substr(0, end)).second) {
+                break;
+            }
+        }
+    }
+    return holding;
+}
+
+// Differences between the install folder after the try and NEW, what make
+// leaves alone aside (the supervisor's own files are the terminal's).
+std::vector<std::string> CompareWithNew(const fs::path& result, const fs::path& expected, const LeftAlone& leftAlone,
                                         std::string* error)
 {
     Tree got;
@@ -64,26 +95,21 @@ std::vector<std::string> CompareWithNew(const fs::path& result, const fs::path& 
     if (!SnapshotTree(result, &got, error) || !SnapshotTree(expected, &wanted, error)) {
         return differences;
     }
-    // The supervisor's own files are the terminal's, never a package's.
-    auto own = [](const std::string& relative) {
-        std::string device = "\\ResidentFlash\\Hailnet\\" + relative;
-        std::replace(device.begin(), device.end(), '/', '\\');
-        return !OwnFileRole(device).empty();
-    };
     for (const auto& [path, entry] : wanted) {
-        if (own(path)) {
+        if (LeftAloneWithin(leftAlone, path)) {
             continue;
         }
         auto it = got.find(path);
         if (it == got.end()) {
             differences.push_back("missing " + path);
         } else if (it->second.folder != entry.folder ||
-                   (!entry.folder && !SameBytes(result / path, expected / path))) {
+                   (!entry.folder && !SameBytes(result / fs::u8path(path), expected / fs::u8path(path)))) {
             differences.push_back("differs " + path);
         }
     }
+    std::set<std::string> holding = HoldingFolders(got, leftAlone);
     for (const auto& [path, entry] : got) {
-        if (wanted.count(path) == 0 && !own(path)) {
+        if (wanted.count(path) == 0 && !LeftAloneWithin(leftAlone, path) && holding.count(path) == 0) {
             differences.push_back("extra   " + path);
         }
     }
@@ -101,8 +127,8 @@ bool MakeDevice(const MakeOptions& options, const fs::path& publicKey, TempFolde
 
 // Runs the start-up with the package on a copy of OLD; answers the
 // differences from NEW and what the package left.
-bool ProvePackage(const MakeOptions& options, const fs::path& publicKey, std::vector<std::string>* problems,
-                  std::string* error)
+bool ProvePackage(const MakeOptions& options, const LeftAlone& leftAlone, const fs::path& publicKey,
+                  std::vector<std::string>* problems, std::string* error)
 {
     TempFolder device;
     if (!MakeDevice(options, publicKey, &device, error) ||
@@ -112,7 +138,7 @@ bool ProvePackage(const MakeOptions& options, const fs::path& publicKey, std::ve
     StartupSetup setup;
     setup.root = device.Path();
     RunStartup(setup);
-    *problems = CompareWithNew(device.Path() / "ResidentFlash" / "Hailnet", options.to, error);
+    *problems = CompareWithNew(device.Path() / "ResidentFlash" / "Hailnet", options.to, leftAlone, error);
     if (!error->empty()) {
         return false;
     }
@@ -126,7 +152,7 @@ bool ProvePackage(const MakeOptions& options, const fs::path& publicKey, std::ve
     return true;
 }
 
-void PrintPlan(const PackagePlan& plan)
+void PrintPlan(const PackagePlan& plan, const LeftAlone& leftAlone)
 {
     std::cout << "patch_list.txt:\n";
     for (const std::string& line : plan.lines) {
@@ -134,6 +160,18 @@ void PrintPlan(const PackagePlan& plan)
     }
     std::cout << "files: " << plan.files.size() << " (" << plan.topLevelFiles
               << " at the top level for the bulk move)\n";
+    if (!plan.ownFiles.empty()) {
+        std::cout << "left alone, the terminal's own:\n";
+    }
+    for (const auto& [path, role] : plan.ownFiles) {
+        std::cout << "  " << path << " (" << role << ")\n";
+    }
+    for (size_t i = 0; i < plan.excluded.size(); ++i) {
+        size_t count = plan.excluded[i].size();
+        std::cout << "left alone, --exclude '" << leftAlone.Patterns()[i].Text() << "': "
+                  << (count == 0 ? "nothing matched" : std::to_string(count) + (count == 1 ? " path" : " paths"))
+                  << "\n";
+    }
 }
 
 // The public key a terminal holds to check a package signed with `key`: the
@@ -155,7 +193,7 @@ fs::path ProvingKey(const MakeOptions& options)
 
 } // namespace
 
-int CheckAndProve(const MakeOptions& options);
+int CheckAndProve(const MakeOptions& options, const LeftAlone& leftAlone, bool leftSomething);
 
 // Moves the finished package to where it was asked for (an empty folder
 // there is replaced); a copy when the two lie on different file systems.
@@ -171,17 +209,29 @@ bool MoveToOutput(const fs::path& built, const fs::path& output, std::string* er
     return true;
 }
 
+bool ReadPatterns(const MakeOptions& options, LeftAlone* leftAlone, std::string* error)
+{
+    for (const std::string& pattern : options.exclude) {
+        if (!leftAlone->Exclude(pattern, error)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 int RunMake(const MakeOptions& options)
 {
     std::string error;
     PackagePlan plan;
+    LeftAlone leftAlone;
     if (!ValidateFolder(options.from, &error) || !ValidateFolder(options.to, &error) ||
-        !ValidateOutput(options, &error)) {
+        !ValidateOutput(options, &error) || !ReadPatterns(options, &leftAlone, &error) ||
+        !CheckPcNames(options.from, &error) || !CheckPcNames(options.to, &error)) {
         Complain(error);
         return kStatusBadInput;
     }
     // What remains wrong is a name or path the terminal cannot take.
-    if (!PlanPackage(options.from, options.to, &plan, &error)) {
+    if (!PlanPackage(options.from, options.to, leftAlone, &plan, &error)) {
         Complain(error);
         return kStatusWillNotWork;
     }
@@ -198,8 +248,9 @@ int RunMake(const MakeOptions& options)
         Complain(error);
         return kStatusBadInput;
     }
-    PrintPlan(plan);
-    int status = CheckAndProve(aside);
+    PrintPlan(plan, leftAlone);
+    bool leftSomething = !plan.ownFiles.empty() || !leftAlone.Patterns().empty();
+    int status = CheckAndProve(aside, leftAlone, leftSomething);
     if (status == kStatusClean && !MoveToOutput(aside.output, options.output, &error)) {
         Complain(error);
         return kStatusBadInput;
@@ -207,7 +258,7 @@ int RunMake(const MakeOptions& options)
     return status;
 }
 
-int CheckAndProve(const MakeOptions& options)
+int CheckAndProve(const MakeOptions& options, const LeftAlone& leftAlone, bool leftSomething)
 {
     std::string error;
     // Signed first, so that the package proven is the one a keyed terminal
@@ -243,7 +294,7 @@ int CheckAndProve(const MakeOptions& options)
     }
 
     std::vector<std::string> problems;
-    if (!ProvePackage(options, publicKey, &problems, &error)) {
+    if (!ProvePackage(options, leftAlone, publicKey, &problems, &error)) {
         Complain(error);
         return kStatusWillNotWork;
     }
@@ -257,7 +308,8 @@ int CheckAndProve(const MakeOptions& options)
         return kStatusWillNotWork;
     }
     std::cout << "tried on a copy of " << DisplayName(options.from) << ": the install folder equals "
-              << DisplayName(options.to) << " byte for byte, names spelled as in it\n";
+              << DisplayName(options.to) << " byte for byte, names spelled as in it"
+              << (leftSomething ? ", what make left alone aside" : "") << "\n";
     if (!options.signingKey.empty() && publicKey.empty()) {
         std::cout << "signed with " << DisplayName(options.signingKey) << "; no public key beside it to "
                   << "check the signature with\n";

@@ -5,6 +5,7 @@
 
 #include "native_text.h"
 #include "package_files.h"
+#include "pc_names.h"
 #include "platform/host/host_control.h"
 
 namespace hailpatch {
@@ -57,7 +58,7 @@ bool ValidateDevice(const fs::path& device, std::string* error)
         *error = DisplayName(device) + ": not a device folder (no ResidentFlash folder in it)";
         return false;
     }
-    return true;
+    return CheckPcNames(device, error);
 }
 
 bool PlacePackage(const fs::path& package, const fs::path& device, std::string* error)

@@ -31,7 +31,12 @@ bool Utf8To949(const std::string& utf8, std::string* out);
 // false when 949 cannot represent it.
 bool NameTo949(const fs::path& name, std::string* out);
 
-// A name for messages, in UTF-8.
+// Whether every name in `path` has the form this PC gives names: UTF-8 on
+// Linux (a card copied without converting its names holds code page 949
+// bytes instead); on Windows always, its names being Unicode.
+bool IsPcName(const fs::path& path);
+
+// A name for messages, in UTF-8 (a byte that is not shows as \xNN).
 std::string DisplayName(const fs::path& path);
 
 // The path a command-line argument names (arguments are UTF-8 here; see

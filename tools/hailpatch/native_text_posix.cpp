@@ -43,20 +43,24 @@ size_t Convert(const char* to, const char* from, const std::string& input, std::
     return failedAt;
 }
 
-} // namespace
-
-size_t FindInvalid949(const std::string& bytes)
+bool IsAscii(const std::string& text)
 {
-    return Convert("UTF-8", "CP949", bytes, nullptr);
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
 }
 
-std::string Cp949ToUtf8(const std::string& bytes)
+// Text in `encoding` as UTF-8, a byte that forms no character as \xNN.
+std::string Readable(const char* encoding, const std::string& bytes)
 {
     std::string shown;
     std::string rest = bytes;
     while (!rest.empty()) {
         std::string part;
-        size_t failedAt = Convert("UTF-8", "CP949", rest, &part);
+        size_t failedAt = Convert("UTF-8", encoding, rest, &part);
         shown += part;
         if (failedAt == std::string::npos) {
             break;
@@ -70,6 +74,18 @@ std::string Cp949ToUtf8(const std::string& bytes)
     return shown;
 }
 
+} // namespace
+
+size_t FindInvalid949(const std::string& bytes)
+{
+    return Convert("UTF-8", "CP949", bytes, nullptr);
+}
+
+std::string Cp949ToUtf8(const std::string& bytes)
+{
+    return Readable("CP949", bytes);
+}
+
 bool Utf8To949(const std::string& utf8, std::string* out)
 {
     return Convert("CP949", "UTF-8", utf8, out) == std::string::npos;
@@ -80,9 +96,15 @@ bool NameTo949(const fs::path& name, std::string* out)
     return Utf8To949(name.string(), out);
 }
 
+bool IsPcName(const fs::path& path)
+{
+    return IsAscii(path.native()) || Convert("UTF-16LE", "UTF-8", path.string(), nullptr) == std::string::npos;
+}
+
 std::string DisplayName(const fs::path& path)
 {
-    return path.string();
+    const std::string& bytes = path.native();
+    return IsAscii(bytes) ? bytes : Readable("UTF-8", bytes);
 }
 
 fs::path PathOfArgument(const std::string& argument)

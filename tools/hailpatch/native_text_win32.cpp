@@ -134,6 +134,11 @@ bool NameTo949(const fs::path& name, std::string* out)
     return WideTo949(name.wstring(), out);
 }
 
+bool IsPcName(const fs::path&)
+{
+    return true;
+}
+
 std::string DisplayName(const fs::path& path)
 {
     return WideToUtf8(path.wstring());

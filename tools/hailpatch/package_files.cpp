@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "native_text.h"
+#include "pc_names.h"
 #include "patch/PackageScan.h"
 
 namespace hailpatch {
@@ -101,6 +102,10 @@ bool ReadPackage(const fs::path& folder, PackageContents* contents, std::string*
     }
     fs::recursive_directory_iterator it(folder, ec);
     for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (!IsPcName(it->path().filename())) {
+            *error = ForeignNameProblem(it->path());
+            return false;
+        }
         AddEntry(folder, *it, contents);
     }
     if (ec) {

@@ -1,5 +1,6 @@
 #include "package_plan.h"
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <set>
@@ -27,13 +28,65 @@ struct InstallEntry {
 // Keyed by the folded 949 name: the terminal ignores the case of letters.
 using InstallTree = std::map<std::string, InstallEntry>;
 
-bool ReadInstallTree(const fs::path& root, InstallTree* tree, std::string* error)
+// One install folder as make reads it: the paths left alone taken out and
+// noted, and the folders that hold one (folded 949 keys).
+struct InstallReading {
+    InstallTree tree;
+    std::set<std::string> holding;
+};
+
+// The path as the patterns and the supervisor's own files name it.
+std::string PatternPath(const fs::path& relative)
+{
+    std::string text = relative.generic_u8string();
+    std::replace(text.begin(), text.end(), '\\', '/');
+    return text;
+}
+
+bool Name949(const fs::path& native, const fs::path& relative, std::string* name949, std::string* error)
+{
+    name949->clear();
+    for (const fs::path& part : relative) {
+        std::string bytes;
+        if (!NameTo949(part, &bytes)) {
+            *error = DisplayName(native) + ": code page 949 cannot hold this name, "
+                     "so the terminal could never name the file";
+            return false;
+        }
+        *name949 += (name949->empty() ? "" : "\\") + bytes;
+    }
+    return true;
+}
+
+// Notes why `relative` is left alone, and every folder above it as holding
+// such a path (their names were taken in 949 on the way down).
+void LeaveAlone(const fs::path& relative, const LeftAlone& leftAlone, PackagePlan* plan, InstallReading* reading)
+{
+    std::string path = PatternPath(relative);
+    std::string role = leftAlone.OwnRole(path);
+    if (!role.empty()) {
+        plan->ownFiles[path] = role;
+    } else {
+        plan->excluded[static_cast<size_t>(leftAlone.Excluder(path))].insert(path);
+    }
+    std::string key;
+    for (const fs::path& part : relative.parent_path()) {
+        std::string bytes;
+        NameTo949(part, &bytes);
+        key += (key.empty() ? "" : "\\") + FoldCase(bytes);
+        reading->holding.insert(key);
+    }
+}
+
+bool ReadInstallTree(const fs::path& root, const LeftAlone& leftAlone, PackagePlan* plan, InstallReading* reading,
+                     std::string* error)
 {
     std::error_code ec;
     if (!fs::is_directory(root, ec)) {
         *error = DisplayName(root) + (fs::exists(root, ec) ? ": not a folder" : ": no such folder");
         return false;
     }
+    InstallTree* tree = &reading->tree;
     fs::recursive_directory_iterator it(root, ec);
     for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         fs::path relative = it->path().lexically_relative(root);
@@ -41,14 +94,13 @@ bool ReadInstallTree(const fs::path& root, InstallTree* tree, std::string* error
         entry.native = it->path();
         entry.relative = relative;
         entry.folder = it->is_directory(ec);
-        for (const fs::path& part : relative) {
-            std::string bytes;
-            if (!NameTo949(part, &bytes)) {
-                *error = DisplayName(it->path()) + ": code page 949 cannot hold this name, "
-                         "so the terminal could never name the file";
-                return false;
-            }
-            entry.name949 += (entry.name949.empty() ? "" : "\\") + bytes;
+        if (leftAlone.Covers(PatternPath(relative))) {
+            LeaveAlone(relative, leftAlone, plan, reading);
+            it.disable_recursion_pending();
+            continue;
+        }
+        if (!Name949(it->path(), relative, &entry.name949, error)) {
+            return false;
         }
         std::string key = FoldCase(entry.name949);
         if (tree->count(key) != 0) {
@@ -142,8 +194,25 @@ bool IsReadOnly(const fs::path& file)
     return !ec && (perms & fs::perms::owner_write) == fs::perms::none;
 }
 
-bool PlanRemovals(const InstallTree& old, const InstallTree& now, PackagePlan* plan, std::string* error)
+// A folder of OLD that holds a path left alone stays, or the terminal's
+// RMDIR would take that path with it; NEW may not put a file in its place.
+bool KeepsHoldingFolders(const InstallReading& old, const InstallTree& now, std::string* error)
 {
+    for (const std::string& key : old.holding) {
+        auto it = now.find(key);
+        if (it != now.end() && !it->second.folder) {
+            *error = DisplayName(it->second.native) + ": a file in NEW where OLD has a folder holding files "
+                     "make leaves alone (the terminal's own, or --exclude); the folder must stay";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool PlanRemovals(const InstallReading& reading, const InstallTree& now, PackagePlan* plan, std::string* error)
+{
+    const InstallTree& old = reading.tree;
+    auto stays = [&](const std::string& key) { return IsFolderIn(now, key) || reading.holding.count(key) != 0; };
     // Files first, then folders from the deepest, so each RMDIR finds its
     // subfolders gone.
     for (const auto& [key, entry] : old) {
@@ -154,7 +223,7 @@ bool PlanRemovals(const InstallTree& old, const InstallTree& now, PackagePlan* p
             return false;
         }
         bool kept = now.count(key) != 0 && now.at(key).folder == entry.folder && !RenamedInCase(old, now, key);
-        bool folderGoes = !ParentKey(key).empty() && !IsFolderIn(now, ParentKey(key));
+        bool folderGoes = !ParentKey(key).empty() && !stays(ParentKey(key));
         if (entry.folder || kept || folderGoes) {
             continue;
         }
@@ -170,7 +239,7 @@ bool PlanRemovals(const InstallTree& old, const InstallTree& now, PackagePlan* p
     }
     for (auto it = old.rbegin(); it != old.rend(); ++it) {
         const InstallEntry& entry = it->second;
-        if (entry.folder && !IsFolderIn(now, it->first) &&
+        if (entry.folder && !stays(it->first) &&
             !AddLine(entry, "RMDIR(" + kInstallFolder + "\\" + entry.name949 + ")", plan, error)) {
             return false;
         }
@@ -228,14 +297,17 @@ bool PlanAdditions(const InstallTree& old, const InstallTree& now, PackagePlan* 
 
 } // namespace
 
-bool PlanPackage(const fs::path& from, const fs::path& to, PackagePlan* plan, std::string* error)
+bool PlanPackage(const fs::path& from, const fs::path& to, const LeftAlone& leftAlone, PackagePlan* plan,
+                 std::string* error)
 {
-    InstallTree old;
-    InstallTree now;
-    if (!ReadInstallTree(from, &old, error) || !ReadInstallTree(to, &now, error)) {
+    InstallReading old;
+    InstallReading now;
+    plan->excluded.resize(leftAlone.Patterns().size());
+    if (!ReadInstallTree(from, leftAlone, plan, &old, error) || !ReadInstallTree(to, leftAlone, plan, &now, error)) {
         return false;
     }
-    return PlanRemovals(old, now, plan, error) && PlanAdditions(old, now, plan, error);
+    return KeepsHoldingFolders(old, now.tree, error) && PlanRemovals(old, now.tree, plan, error) &&
+           PlanAdditions(old.tree, now.tree, plan, error);
 }
 
 bool WritePackage(const PackagePlan& plan, const fs::path& output, std::string* error)

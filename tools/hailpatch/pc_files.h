@@ -35,6 +35,9 @@ void CopyAttributeBits(const fs::path& from, const fs::path& to);
 // one with room for them (a model terminal's files are written and undone
 // thousands of times).
 bool MakeTemporaryFolder(const std::string& tag, fs::path* folder, std::uintmax_t inMemory = 0);
+// Writes a new file that its owner alone may read and write (a private key);
+// never over an existing file. False, with one line in `error`, otherwise.
+bool WritePrivateFile(const fs::path& path, const std::string& bytes, std::string* error);
 
 } // namespace hailpatch
 

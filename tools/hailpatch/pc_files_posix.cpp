@@ -3,9 +3,11 @@
 // the owner's write permission.
 #include "pc_files.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -65,6 +67,22 @@ bool MakeTemporaryFolder(const std::string& tag, fs::path* folder, std::uintmax_
     }
     *folder = pattern;
     return true;
+}
+
+bool WritePrivateFile(const fs::path& path, const std::string& bytes, std::string* error)
+{
+    int file = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    bool good = file >= 0 && write(file, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    if (file >= 0 && close(file) != 0) {
+        good = false;
+    }
+    if (!good) {
+        *error = path.string() + ": cannot be written";
+    }
+    if (!good && file >= 0) {
+        unlink(path.c_str());   // no half key left behind
+    }
+    return good;
 }
 
 } // namespace hailpatch

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <random>
+#include <vector>
 #include <system_error>
 
 namespace hailpatch {
@@ -71,6 +72,82 @@ bool MakeTemporaryFolder(const std::string& tag, fs::path* folder, std::uintmax_
         }
     }
     return false;
+}
+
+namespace {
+
+// The user this process runs as, from its token; empty when it cannot be told.
+std::vector<BYTE> CurrentUser()
+{
+    HANDLE token = nullptr;
+    std::vector<BYTE> user;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return user;
+    }
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    user.resize(size);
+    if (size == 0 || !GetTokenInformation(token, TokenUser, user.data(), size, &size)) {
+        user.clear();
+    }
+    CloseHandle(token);
+    return user;
+}
+
+// A new file's protected access list granting its user alone every right,
+// as a private key's 0600 on Linux.
+class OwnerOnly {
+public:
+    bool Make()
+    {
+        user_ = CurrentUser();
+        if (user_.empty()) {
+            return false;
+        }
+        PSID sid = reinterpret_cast<TOKEN_USER*>(user_.data())->User.Sid;
+        acl_.resize(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(sid));
+        PACL acl = reinterpret_cast<PACL>(acl_.data());
+        return InitializeAcl(acl, static_cast<DWORD>(acl_.size()), ACL_REVISION) &&
+               AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, sid) &&
+               InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) &&
+               SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE) &&
+               SetSecurityDescriptorControl(&descriptor_, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+    }
+    SECURITY_ATTRIBUTES* Attributes()
+    {
+        attributes_ = {sizeof(attributes_), &descriptor_, FALSE};
+        return &attributes_;
+    }
+
+private:
+    std::vector<BYTE> user_;
+    std::vector<BYTE> acl_;
+    SECURITY_DESCRIPTOR descriptor_;
+    SECURITY_ATTRIBUTES attributes_;
+};
+
+} // namespace
+
+bool WritePrivateFile(const fs::path& path, const std::string& bytes, std::string* error)
+{
+    OwnerOnly access;
+    HANDLE file = access.Make() ? CreateFileW(path.c_str(), GENERIC_WRITE, 0, access.Attributes(), CREATE_NEW,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr)
+                                : INVALID_HANDLE_VALUE;
+    DWORD written = 0;
+    bool good = file != INVALID_HANDLE_VALUE &&
+                WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                written == bytes.size();
+    if (file != INVALID_HANDLE_VALUE && !CloseHandle(file)) {
+        good = false;
+    }
+    if (!good) {
+        *error = path.u8string() + ": cannot be written";
+    }
+    if (!good && file != INVALID_HANDLE_VALUE) {
+        DeleteFileW(path.c_str());   // no half key left behind
+    }
+    return good;
 }
 
 } // namespace hailpatch
