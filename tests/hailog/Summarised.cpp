@@ -5,8 +5,8 @@
 
 #include <sstream>
 
-#include "cp949.h"
 #include "event_store.h"
+#include "platform/host/native.h"
 #include "summary_output.h"
 
 namespace hailog {
@@ -67,7 +67,8 @@ std::string ToCp949(const std::string& utf8)
 bool DecodeCp949(const std::string& cp949, Decoded& out)
 {
     out = Decoded();
-    return AppendCp949(cp949.data(), cp949.size(), out.utf8, out.badBytes);
+    out.badBytes = host::native::AppendCp949Shown(cp949.data(), cp949.size(), &out.utf8);
+    return true;
 }
 
 } // namespace hailog

@@ -1,8 +1,8 @@
 #include "log_line.h"
 
-#include "cp949.h"
 #include "log_contract.h"
 #include "message_format.h"
+#include "platform/host/native.h"
 
 #include <algorithm>
 #include <cstring>
@@ -118,6 +118,26 @@ bool IsBanner(const LogLine& line, std::string_view banner)
 bool IsStartBanner(const LogLine& line) { return IsBanner(line, contract::kStartBanner); }
 
 bool IsEndBanner(const LogLine& line) { return IsBanner(line, contract::kEndBanner); }
+
+std::string Utf8Of(std::string_view cp949)
+{
+    std::string utf8;
+    AppendUtf8Of(utf8, cp949);
+    return utf8;
+}
+
+void AppendUtf8Of(std::string& utf8, std::string_view cp949)
+{
+    host::native::AppendCp949Shown(cp949.data(), cp949.size(), &utf8);
+}
+
+size_t CharLength(std::string_view cp949, size_t at)
+{
+    return at + 1 < cp949.size() && host::native::IsCp949Pair(static_cast<unsigned char>(cp949[at]),
+                                                              static_cast<unsigned char>(cp949[at + 1]))
+               ? 2
+               : 1;
+}
 
 std::string WithFullTime(const LogLine& line)
 {

@@ -1,6 +1,6 @@
 #include "message_format.h"
 
-#include "cp949.h"
+#include "log_line.h"
 
 namespace hailog {
 namespace {
@@ -77,7 +77,7 @@ private:
     bool MatchText(size_t t, size_t f, size_t n)
     {
         const bool literalNext = f < format_.size() && format_[f] != '%';
-        for (size_t end = t;; end += Cp949CharLength(text_, end)) {
+        for (size_t end = t;; end += CharLength(text_, end)) {
             const bool mayEnd = !literalNext || (end < text_.size() && text_[end] == format_[f]);
             if (mayEnd) {
                 if (--tries_ < 0)

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <set>
 
-#include "cp949.h"
+#include "log_line.h"
 #include "log_contract.h"
 #include "lost_clock.h"
 #include "message_format.h"
@@ -62,7 +62,7 @@ bool ContainsIgnoringCase(std::string_view text, std::string_view what)
 // character starts (a pair's second byte can look like the first of another).
 std::string_view Bracketed(std::string_view text, std::string_view label)
 {
-    for (size_t at = 0; at < text.size(); at += Cp949CharLength(text, at)) {
+    for (size_t at = 0; at < text.size(); at += CharLength(text, at)) {
         if (text.compare(at, label.size(), label) != 0 || at + label.size() >= text.size() ||
             text[at + label.size()] != '[')
             continue;
