@@ -1,6 +1,6 @@
 #include "log_line.h"
 
-#include "log_contract.h"
+#include "log/LogCatalogue.h"
 #include "message_format.h"
 #include "platform/host/native.h"
 
@@ -115,9 +115,9 @@ bool IsBanner(const LogLine& line, std::string_view banner)
     return line.tag == LOG_INFO && line.function.empty() && ReadMessage(line.text, banner, none);
 }
 
-bool IsStartBanner(const LogLine& line) { return IsBanner(line, contract::kStartBanner); }
+bool IsStartBanner(const LogLine& line) { return IsBanner(line, LOG_START_BANNER); }
 
-bool IsEndBanner(const LogLine& line) { return IsBanner(line, contract::kEndBanner); }
+bool IsEndBanner(const LogLine& line) { return IsBanner(line, LOG_END_BANNER); }
 
 std::string Utf8Of(std::string_view cp949)
 {

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "log_line.h"
-#include "log_contract.h"
+#include "log/LogCatalogue.h"
 #include "lost_clock.h"
 #include "message_format.h"
 
@@ -76,7 +76,7 @@ std::string_view Bracketed(std::string_view text, std::string_view label)
 bool IsVersion(const LogLine& line)
 {
     MessageFields fields;
-    return line.function.empty() && line.tag == LOG_INFO && ReadMessage(line.text, contract::kVersion, fields);
+    return line.function.empty() && line.tag == LOG_INFO && ReadMessage(line.text, LOG_VERSION, fields);
 }
 
 // The number a "%d" field holds; 0 for one too long to be an int.
@@ -362,7 +362,7 @@ private:
 
     void OnBuildOptionFailed(const LogLine& line)
     {
-        const std::string error(Bracketed(line.text, contract::kErrorLabel));
+        const std::string error(Bracketed(line.text, LOG_ERROR_LABEL));
         int code = 0;
         if (!error.empty() && error.size() < 10 && error.find_first_not_of("-0123456789") == std::string::npos)
             code = std::stoi(error);
@@ -384,7 +384,7 @@ private:
         if (event.lines.size() < kLinesPerUpdate)
             AddLine(event, line);
         const std::string_view text = line.text, message = line.raw.substr(10);
-        const std::string_view result = Bracketed(text, contract::kResultLabel);
+        const std::string_view result = Bracketed(text, LOG_RESULT_LABEL);
         if (line.function == LOG_IS_FOLDER_FILES && line.number == LOG_FOLDER_TESTED && !sawFolderTest_) {
             sawFolderTest_ = true;
             update.package = result == LOG_FOLDER_FILE ? "found" : "none";
@@ -401,12 +401,12 @@ private:
                 ++update.moved;
             } else {
                 update.failed.push_back(Utf8Of(message));
-                filesLeft_ = filesLeft_ || ContainsIgnoringCase(Bracketed(text, contract::kSourceLabel), kPackage);
+                filesLeft_ = filesLeft_ || ContainsIgnoringCase(Bracketed(text, LOG_SOURCE_LABEL), kPackage);
             }
         } else if (IsFailedResult(line, result)) {
             update.failed.push_back(Utf8Of(message));
         } else if (line.function == LOG_KILL && line.number == LOG_WINDOW_CLOSED) {
-            update.closed.push_back(Utf8Of(Bracketed(text, contract::kClosedWindowLabel)));
+            update.closed.push_back(Utf8Of(Bracketed(text, LOG_CLOSED_WINDOW_LABEL)));
         }
     }
 
@@ -427,7 +427,7 @@ private:
     {
         MessageFields fields;
         const bool begun =
-            line.number == LOG_ROLLBACK_BEGUN && ReadMessage(line.text, contract::kRollbackBegun, fields);
+            line.number == LOG_ROLLBACK_BEGUN && ReadMessage(line.text, LOG_ROLLBACK_BEGUN_FORMAT, fields);
         if (begun || !rollback_) {
             if (rollback_)
                 sink_.Add(std::move(rollback_->event), rollback_->order);
@@ -439,8 +439,8 @@ private:
         event.number = line.number;
         if (begun)
             event.count = NumberOf(fields.field[1]);
-        if (event.application.empty() && (begun || ReadMessage(line.text, contract::kRollbackDone, fields) ||
-                                          ReadMessage(line.text, contract::kRollbackResumed, fields)))
+        if (event.application.empty() && (begun || ReadMessage(line.text, LOG_ROLLBACK_DONE_FORMAT, fields) ||
+                                          ReadMessage(line.text, LOG_ROLLBACK_RESUMED_FORMAT, fields)))
             event.application = Utf8Of(fields.field[0]);
         if (line.number != LOG_ROLLBACK_BEGUN && line.number != LOG_ROLLBACK_RESUMED)
             Close(rollback_, line.Time(), Ending::LogEnds);
