@@ -131,6 +131,38 @@ TEST_F(HailogSummary, KeepsThePackageWhenACopyOfTheListOrOfTheMoveFailed)
     EXPECT_EQ(updates[3].update.package, "left alone");
 }
 
+// Each operation of the list as it is logged with either result: only a
+// folder not made (806), a program not run (724) and a file not removed
+// (764) with the result 0 are lines that failed; a folder that existed
+// (788) or a file that was not there (739) is no failure.
+TEST_F(HailogSummary, CountsTheListsOperationsThatFailedByTheirResult)
+{
+    const std::vector<std::string> failed = {
+        "<I> CPatchList::MKDIR[806] 결과[0] 생성폴더이름[\\ResidentFlash\\Hailnet\\Maps]",
+        "<I> CPatchList::RUN[724] 결과[0] EXE 파일이름[\\ResidentFlash\\Hailnet\\setup.exe]",
+        "<I> CPatchList::RM[764] 결과[0] DELETE 파일이름[\\ResidentFlash\\Hailnet\\old.dll]"};
+    const std::vector<std::string> done = {
+        "<I> CPatchList::MKDIR[806] 결과[1] 생성폴더이름[\\ResidentFlash\\Hailnet\\Voice]",
+        "<I> CPatchList::MKDIR[788] 결과[1] \\ResidentFlash\\Hailnet 폴더가 이미 있습니다.",
+        "<I> CPatchList::RUN[724] 결과[1] EXE 파일이름[\\ResidentFlash\\Hailnet\\fix.exe]",
+        "<I> CPatchList::RM[764] 결과[1] DELETE 파일이름[\\ResidentFlash\\Hailnet\\a.dll]",
+        "<I> CPatchList::RM[739] \\ResidentFlash\\Hailnet\\b.dll 지울 대상 파일이 없습니다."};
+    Started("00:00");
+    std::vector<std::string> lines = {"00:00 <I> CPatchList::IsFolderFiles[425] 경로[\\SDMMC\\AirUpdate] 결과[File]"};
+    for (size_t i = 0; i < done.size(); ++i) {
+        lines.push_back("00:01 " + done[i]);
+        if (i < failed.size())
+            lines.push_back("00:01 " + failed[i]);
+    }
+    lines.push_back("00:02 <I> CPatchList::RM[764] 결과[1] DELETE 파일이름[\\SDMMC\\AirUpdate\\patch_list.txt]");
+    Hour(9, lines);
+
+    const std::vector<Event> updates = Of(EventKind::Update);
+    ASSERT_EQ(updates.size(), 1u);
+    EXPECT_EQ(updates[0].update.failed, failed);
+    EXPECT_FALSE(updates[0].update.kept);
+}
+
 TEST_F(HailogSummary, EndsIgnitionOffAtAccOnTheNextStartOrTheLogsEnd)
 {
     Started("00:00");
