@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "log/LogCatalogue.h"
 #include "log/WriteLog.h"
 #include "platform/platform.h"
 
@@ -39,8 +40,8 @@ void SendBuildOption(HWND callApp, char* text)
      * seconds and never ask again in this run. */
     if (SendMessageTimeout(callApp, WM_COPYDATA, 0, (LPARAM)&record,
                            SMTO_NORMAL, kSendTimeoutMs, &result) == 0) {
-        WriteLog("%s %s[%d] 빌드 옵션 응답에 실패하였습니다.Error[%d]\r\n",
-                 "<E>", "ReqBuildOption", 628, (int)GetLastError());
+        WriteLog(LOG_BUILD_OPTION_FAILED_FORMAT, LOG_ERROR, LOG_REQ_BUILD_OPTION,
+                 LOG_BUILD_OPTION_FAILED, (int)GetLastError());
     }
 }
 
@@ -48,7 +49,7 @@ void SendBuildOption(HWND callApp, char* text)
 
 void ReqBuildOption()
 {
-    WriteLog("%s V%d.%d.%d\r\n", "<I>", kVersionMajor, kVersionMinor, kVersionBuild);
+    WriteLog(LOG_VERSION, LOG_INFO, kVersionMajor, kVersionMinor, kVersionBuild);
     char text[100];
     ComposeBuildOption(text, sizeof(text));
     HWND callApp = FindWindowW(NULL, L"Hailnet");

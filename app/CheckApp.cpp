@@ -2,6 +2,7 @@
 
 #include "app/LaunchImage.h"
 #include "app/Probation.h"
+#include "log/LogCatalogue.h"
 #include "log/WriteLog.h"
 #include "platform/platform.h"
 
@@ -19,13 +20,13 @@ struct WatchedApp {
  * first when several are gone. */
 const WatchedApp kWatchedApps[] = {
     { L"Hailwire", "Hailwire", L"\\ResidentFlash\\Hailnet\\Hailwire.exe",
-      "%s %s[%d] 모뎀 응용프로그램이 없습니다. 재시작합니다.\r\n", 409 },
+      LOG_HEAD "모뎀 응용프로그램이 없습니다. 재시작합니다.\r\n", LOG_MODEM_RESTARTED },
     { L"Hailfare", "Hailfare", L"\\ResidentFlash\\Hailnet\\Hailfare.exe",
-      "%s %s[%d] 미터기 응용프로그램이 없습니다. 재시작합니다.\r\n", 417 },
+      LOG_HEAD "미터기 응용프로그램이 없습니다. 재시작합니다.\r\n", LOG_METER_RESTARTED },
     { L"Hailnet", "Hailnet", L"\\ResidentFlash\\Hailnet\\Hailnet.exe",
-      "%s %s[%d] 콜 응용프로그램이 없습니다. 재시작합니다.\r\n", 425 },
+      LOG_HEAD "콜 응용프로그램이 없습니다. 재시작합니다.\r\n", LOG_CALL_RESTARTED },
     { L"Hailtrack", "Hailtrack", L"\\ResidentFlash\\Hailnet\\Hailtrack.exe",
-      "%s %s[%d] DTG 응용프로그램이 없습니다. 재시작합니다.\r\n", 434 },
+      LOG_HEAD "DTG 응용프로그램이 없습니다. 재시작합니다.\r\n", LOG_DTG_RESTARTED },
 };
 const size_t kWatchedCount = sizeof(kWatchedApps) / sizeof(kWatchedApps[0]);
 
@@ -54,7 +55,7 @@ bool RestartIfMissing(size_t index)
         return true;
     if (IsOneRestartTooMany(index))
         return false;
-    WriteLog(app.missingFormat, "<I>", "CheckApp", app.number);
+    WriteLog(app.missingFormat, LOG_INFO, LOG_CHECK_APP, app.number);
     /* Writing the log can take a while on flash; the application may have
      * come up meanwhile, and a second copy of it is worse than a late one. */
     if (IsRunning(app))

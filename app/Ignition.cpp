@@ -4,6 +4,7 @@
 #include "app/Messages.h"
 #include "app/NaviApp.h"
 #include "app/SupervisorState.h"
+#include "log/LogCatalogue.h"
 #include "log/WriteLog.h"
 #include "platform/platform.h"
 
@@ -18,10 +19,9 @@ const UINT kAfterNaviCloseMs = 5000;
 
 void LogAccChange(bool off, LPARAM lParam)
 {
-    WriteLog("################################################################\r\n");
-    WriteLog("%s WM_POWER_MODE_CHANGE %s %d %d\r\n", "<I>", off ? "ACC OFF" : "ACC ON",
-             POWER_MODE_ACC_CHANGE, (int)lParam);
-    WriteLog("################################################################\r\n");
+    WriteLog(LOG_IGNITION_RULE);
+    WriteLog(LOG_IGNITION, LOG_INFO, off ? LOG_ACC_OFF : LOG_ACC_ON, POWER_MODE_ACC_CHANGE, (int)lParam);
+    WriteLog(LOG_IGNITION_RULE);
 }
 
 void EnterAccOff(HWND window)

@@ -3,6 +3,7 @@
 #include "app/LaunchImage.h"
 #include "app/Messages.h"
 #include "app/SupervisorState.h"
+#include "log/LogCatalogue.h"
 #include "log/WriteLog.h"
 #include "platform/platform.h"
 
@@ -29,14 +30,16 @@ void AskNaviToQuit(HWND navi)
     /* Remembered so that only an application we closed is brought back. */
     g_supervisor.naviClosedFlag = 1;
     PostMessageW(navi, UM_NAVI_CLOSE, kNaviCloseRequest, 0);
-    WriteLog("%s %s[%d] 키전원Off로 인하여 Roadlens를 종료합니다.\r\n", "<I>", "RunNaviApp", 481);
+    WriteLog(LOG_HEAD "키전원Off로 인하여 Roadlens를 종료합니다.\r\n", LOG_INFO, LOG_RUN_NAVI_APP,
+             LOG_NAVI_CLOSED);
 }
 
 void RestartNaviIfWeClosedIt(HWND navi)
 {
     if (navi == NULL && g_supervisor.naviClosedFlag == 1) {
         LaunchImage(L"\\SDMMC\\Roadlens\\Roadlens.exe");
-        WriteLog("%s %s[%d] 키전원On으로 인하여 Roadlens를 실행합니다.\r\n", "<I>", "RunNaviApp", 490);
+        WriteLog(LOG_HEAD "키전원On으로 인하여 Roadlens를 실행합니다.\r\n", LOG_INFO, LOG_RUN_NAVI_APP,
+                 LOG_NAVI_STARTED);
     }
     /* One chance only: a failed start, or an application that stayed, is
      * not tried again at the next ignition on. */

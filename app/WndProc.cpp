@@ -7,6 +7,7 @@
 #include "app/Probation.h"
 #include "app/SupervisorState.h"
 #include "log/LogBuffer.h"
+#include "log/LogCatalogue.h"
 #include "log/WriteLog.h"
 #include "patch/StartupUpdate.h"
 
@@ -14,20 +15,18 @@
 #define BUILD_OPTION_DELAY_MS 5000
 #define MINUTE_PERIOD_MS 60000
 
-#define BANNER_RULE "###############################################################\r\n"
-
 static void WriteStartBanner()
 {
-    WriteLog(BANNER_RULE);
-    WriteLog("%s ###################### Hailwatch Start ######################\r\n", "<I>");
-    WriteLog(BANNER_RULE);
+    WriteLog(LOG_BANNER_RULE);
+    WriteLog(LOG_START_BANNER, LOG_INFO);
+    WriteLog(LOG_BANNER_RULE);
 }
 
 static void WriteEndBanner()
 {
-    WriteLog(BANNER_RULE);
-    WriteLog("%s ####################### Hailwatch End #######################\r\n", "<I>");
-    WriteLog(BANNER_RULE);
+    WriteLog(LOG_BANNER_RULE);
+    WriteLog(LOG_END_BANNER, LOG_INFO);
+    WriteLog(LOG_BANNER_RULE);
 }
 
 /* The registered ignition message with its ACC marker: the ignition went off

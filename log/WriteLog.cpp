@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "log/LogBuffer.h"
+#include "log/LogCatalogue.h"
 #include "log/LogText.h"
 
 #define LOG_NAME_SIZE 128
@@ -38,8 +39,8 @@ static int IsSameHour(const SYSTEMTIME& a, const SYSTEMTIME& b)
 static const char* FileNameFor(const SYSTEMTIME& now)
 {
     if (!s_haveFileName || !IsSameHour(now, s_fileNameHour)) {
-        FormatText(s_fileName, sizeof(s_fileName), "%s%s\\hailwatch-%04d%02d%02d%02d.log",
-                   "\\ResidentFlash", "\\Log", now.wYear, now.wMonth, now.wDay, now.wHour);
+        FormatText(s_fileName, sizeof(s_fileName), LOG_FILE_NAME, "\\ResidentFlash", "\\Log",
+                   now.wYear, now.wMonth, now.wDay, now.wHour);
         s_fileNameHour = now;
         s_haveFileName = 1;
     }
@@ -58,7 +59,7 @@ static void PutStamp(char* out, const SYSTEMTIME& now)
     PutTwoDigits(out, now.wMinute);
     out[2] = ':';
     PutTwoDigits(out + 3, now.wSecond);
-    memcpy(out + 5, " [K] ", 5);
+    memcpy(out + 5, LOG_STAMP_MARK, 5);
 }
 
 /* The general way to the line "%02d:%02d [K] %s", for a message too long to
@@ -66,7 +67,7 @@ static void PutStamp(char* out, const SYSTEMTIME& now)
 static void WriteCutLine(const SYSTEMTIME& now, const char* message, const char* fileName)
 {
     char line[LOG_TEXT_SIZE];
-    if (!FormatText(line, sizeof(line), "%02d:%02d [K] %s", now.wMinute, now.wSecond, message))
+    if (!FormatText(line, sizeof(line), LOG_LINE, now.wMinute, now.wSecond, message))
         EndCutText(line, sizeof(line));
     CLogBuffer::GetInstance()->Write(line, fileName, s_echo);
 }

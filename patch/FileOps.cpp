@@ -4,12 +4,12 @@
 #include <limits.h>
 #include <stdlib.h>
 
+#include "log/LogCatalogue.h"
 #include "log/WriteLog.h"
 #include "patch/PathText.h"
 #include "patch/Retry.h"
 #include "patch/UndoJournal.h"
 
-static const char* const kInfo = "<I>";
 static const int kDestroyPosts = 3;
 static const DWORD kDestroyPauseMs = 1000;
 /* The supervisor's own window class: one window of it exists, its own. */
@@ -67,7 +67,7 @@ void CPatchList::SLEEP(const char* milliseconds)
     /* Sleep takes an unsigned count: a negative one would pause for weeks,
      * or forever for -1. The message still shows the number as read. */
     Sleep(count > 0 ? (DWORD)count : 0);
-    WriteLog("%s %s[%d] Sleep[%d]\r\n", kInfo, "CPatchList::SLEEP", 688, count);
+    WriteLog(LOG_HEAD "Sleep[%d]\r\n", LOG_INFO, LOG_SLEEP, LOG_SLEPT, count);
 }
 
 /* A list that names the supervisor's own title would end the supervisor in
@@ -78,8 +78,8 @@ static int IsSupervisorWindow(HWND window, const char* windowTitle)
     if (window != FindWindowW(kSupervisorClass, NULL)) {
         return 0;
     }
-    WriteLog("%s %s[%d] %s 윈도우는 Hailwatch 자신이므로 종료하지 않습니다.\r\n", kInfo,
-             "CPatchList::KILL", 713, windowTitle);
+    WriteLog(LOG_HEAD "%s 윈도우는 Hailwatch 자신이므로 종료하지 않습니다.\r\n", LOG_INFO, LOG_KILL,
+             LOG_SUPERVISOR_NOT_CLOSED, windowTitle);
     return 1;
 }
 
@@ -100,8 +100,7 @@ void CPatchList::KILL(const char* windowTitle)
         PostMessageW(window, WM_DESTROY, 0, 0);
         Sleep(kDestroyPauseMs);
     }
-    WriteLog("%s %s[%d] 종료 윈도우이름[%s]\r\n", kInfo, "CPatchList::KILL", 711,
-             windowTitle);
+    WriteLog(LOG_WINDOW_CLOSED_FORMAT, LOG_INFO, LOG_KILL, LOG_WINDOW_CLOSED, windowTitle);
 }
 
 int CPatchList::RUN(const char* path)
@@ -109,8 +108,7 @@ int CPatchList::RUN(const char* path)
     CWideCopy image(path);
     int result = CreateProcessW(image.Units(), NULL, NULL, NULL, FALSE, 0, NULL,
                                 NULL, NULL, NULL);
-    WriteLog("%s %s[%d] 결과[%d] EXE 파일이름[%s]\r\n", kInfo, "CPatchList::RUN", 724,
-             result, path);
+    WriteLog(LOG_PROGRAM_RUN_FORMAT, LOG_INFO, LOG_RUN, LOG_PROGRAM_RUN, result, path);
     return result;
 }
 
@@ -119,15 +117,13 @@ int CPatchList::RM(const char* path)
     CWideCopy target(path);
     DWORD attributes = GetFileAttributesW(target.Units());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        WriteLog("%s %s[%d] %s 지울 대상 파일이 없습니다.\r\n", kInfo, "CPatchList::RM",
-                 739, path);
+        WriteLog(LOG_HEAD "%s 지울 대상 파일이 없습니다.\r\n", LOG_INFO, LOG_RM, LOG_RM_NO_FILE, path);
         return 1;
     }
     /* Equality, not a bit test: a folder with further bits goes on to the
      * deletion attempts, which fail on it. */
     if (attributes == FILE_ATTRIBUTE_DIRECTORY) {
-        WriteLog("%s %s[%d] %s 지울 대상이 디렉토리입니다.\r\n", kInfo,
-                 "CPatchList::RM", 746, path);
+        WriteLog(LOG_HEAD "%s 지울 대상이 디렉토리입니다.\r\n", LOG_INFO, LOG_RM, LOG_RM_FOLDER, path);
         return 1;
     }
     /* A change whose undo cannot be kept is not made; the journal says why. */
@@ -135,8 +131,7 @@ int CPatchList::RM(const char* path)
         return 0;
     }
     int result = CallWithRetries(DeleteOnce, target.Units(), NULL);
-    WriteLog("%s %s[%d] 결과[%d] DELETE 파일이름[%s]\r\n", kInfo, "CPatchList::RM",
-             764, result, path);
+    WriteLog(LOG_RM_DONE_FORMAT, LOG_INFO, LOG_RM, LOG_RM_DONE, result, path);
     return result;
 }
 
@@ -146,16 +141,15 @@ int CPatchList::MKDIR(const char* path)
     RM(path);
     CWideCopy folder(path);
     if (GetFileAttributesW(folder.Units()) != INVALID_FILE_ATTRIBUTES) {
-        WriteLog("%s %s[%d] %s 생성할 폴더가 이미 있습니다.\r\n", kInfo,
-                 "CPatchList::MKDIR", 788, path);
+        WriteLog(LOG_HEAD "%s 생성할 폴더가 이미 있습니다.\r\n", LOG_INFO, LOG_MKDIR, LOG_MKDIR_EXISTS,
+                 path);
         return 1;
     }
     if (!KeepUndo(folder.Units(), UNDO_BEFORE_MAKING_FOLDER)) {
         return 0;
     }
     int result = CallWithRetries(CreateFolderOnce, folder.Units(), NULL);
-    WriteLog("%s %s[%d] 결과[%d] 생성폴더이름[%s]\r\n", kInfo, "CPatchList::MKDIR",
-             806, result, path);
+    WriteLog(LOG_MKDIR_DONE_FORMAT, LOG_INFO, LOG_MKDIR, LOG_MKDIR_DONE, result, path);
     return result;
 }
 
@@ -166,16 +160,16 @@ int CPatchList::CP(const char* source, const char* destination, int deleteSource
     /* A source already gone counts as done: a list run again after a failed
      * start finds the files it moved the first time missing. */
     if (GetFileAttributesW(from.Units()) == INVALID_FILE_ATTRIBUTES) {
-        WriteLog("%s %s[%d] %s 카피할 대상 파일이 없습니다.\r\n", kInfo,
-                 "CPatchList::CP", 826, source);
+        WriteLog(LOG_HEAD "%s 카피할 대상 파일이 없습니다.\r\n", LOG_INFO, LOG_CP, LOG_CP_NO_SOURCE,
+                 source);
         return 1;
     }
     /* Copying a file onto itself, then deleting the source, would lose the
      * only copy; two spellings of one file must not slip past this test, or
      * the copy fails at every start and the package is never done. */
     if (IsSamePath(from.Units(), to.Units())) {
-        WriteLog("%s %s[%d] %s 원본과 대상 경로가 같습니다.\r\n", kInfo,
-                 "CPatchList::CP", 834, source);
+        WriteLog(LOG_HEAD "%s 원본과 대상 경로가 같습니다.\r\n", LOG_INFO, LOG_CP, LOG_CP_SAME_PATH,
+                 source);
         return 1;
     }
     if (!KeepUndo(to.Units(), UNDO_BEFORE_WRITING)) {
@@ -185,8 +179,7 @@ int CPatchList::CP(const char* source, const char* destination, int deleteSource
         MakeWritable(to.Units());
     }
     int result = CallWithRetries(CopyOnce, from.Units(), to.Units());
-    WriteLog("%s %s[%d] 결과[%d] Src파일[%s] Dst파일[%s] DELETE 실행여부[%d]\r\n",
-             kInfo, "CPatchList::CP", 858, result, source, destination,
+    WriteLog(LOG_CP_DONE_FORMAT, LOG_INFO, LOG_CP, LOG_CP_DONE, result, source, destination,
              deleteSource);
     if (result != 0 && deleteSource != 0) {
         RM(source);

@@ -2,12 +2,12 @@
  * to RM or CP, which do the retrying and most of the logging. */
 #include "patch/PatchList.h"
 
+#include "log/LogCatalogue.h"
 #include "log/WriteLog.h"
 #include "patch/FileSearch.h"
 #include "patch/PathText.h"
 #include "patch/UndoJournal.h"
 
-static const char* const kInfo = "<I>";
 static const int kRemoveAttempts = 3;
 
 static int HoldsFile(const char* folder)
@@ -86,11 +86,11 @@ int CPatchList::IsFolderFiles(const char* folder, int verbose)
 {
     int answer = HoldsFile(folder);
     if (verbose == 1) {
-        WriteLog("%s %s[%d] 경로[%s] 결과[%s]\r\n", kInfo, "CPatchList::IsFolderFiles",
-                 425, folder, answer ? "File" : "No File");
+        WriteLog(LOG_FOLDER_TESTED_FORMAT, LOG_INFO, LOG_IS_FOLDER_FILES, LOG_FOLDER_TESTED, folder,
+                 answer ? LOG_FOLDER_FILE : LOG_FOLDER_NO_FILE);
     } else if (answer) {
-        WriteLog("%s %s[%d] 경로[%s] 결과[%s]\r\n", kInfo, "CPatchList::IsFolderFiles",
-                 427, folder, "File");
+        WriteLog(LOG_FOLDER_TESTED_FORMAT, LOG_INFO, LOG_IS_FOLDER_FILES, LOG_FOLDER_HOLDS_FILES,
+                 folder, LOG_FOLDER_FILE);
     }
     return answer;
 }
@@ -102,8 +102,8 @@ int CPatchList::DeleteFolder(const char* folder)
     /* Tried even when the search did not open: on the device the search of
      * an empty folder finds no entry at all. */
     int result = RemoveFolder(wideFolder.Units());
-    WriteLog("%s %s[%d] 경로[%s] 경로의 파일수[%d] RemoveDirectory 결과[%d]\r\n", kInfo,
-             "CPatchList::DeleteFolder", 487, folder, count, result);
+    WriteLog(LOG_HEAD "경로[%s] 경로의 파일수[%d] RemoveDirectory " LOG_RESULT_LABEL "[%d]\r\n", LOG_INFO,
+             LOG_DELETE_FOLDER, LOG_FOLDER_DELETED, folder, count, result);
     return count;
 }
 
@@ -113,7 +113,8 @@ void CPatchList::RMDIR(const char* folder)
     /* Whatever still stands at the name goes to RM: a plain file is deleted,
      * a folder that could not be removed is reported. */
     RM(folder);
-    WriteLog("%s[%d] Folder[%s]\r\n", "CPatchList::RMDIR", 774, folder);
+    /* The one message with no tag. */
+    WriteLog("%s[%d] Folder[%s]\r\n", LOG_RMDIR, LOG_RMDIR_DONE, folder);
 }
 
 int CPatchList::CopyFilesFolder2Folder(const char* sourceFolder,
@@ -129,8 +130,7 @@ int CPatchList::CopyFilesFolder2Folder(const char* sourceFolder,
         count += CopyFoundFile(wideSource.Units(), wideDestination.Units(),
                                search.Name(), deleteSource);
     }
-    WriteLog("%s %s[%d] Src경로[%s] Dst경로[%s] Src경로의 파일수[%d]\r\n", kInfo,
-             "CPatchList::CopyFilesFolder2Folder", 562, sourceFolder,
-             destinationFolder, count);
+    WriteLog(LOG_HEAD "Src경로[%s] Dst경로[%s] Src경로의 파일수[%d]\r\n", LOG_INFO,
+             LOG_COPY_FILES_FOLDER2FOLDER, LOG_FOLDER_COPIED, sourceFolder, destinationFolder, count);
     return count;
 }

@@ -9,6 +9,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "log/LogCatalogue.h"
 #include "log/WriteLog.h"
 #include "patch/AppliedSequence.h"
 #include "patch/FileSearch.h"
@@ -17,7 +18,6 @@
 #include "patch/PackageSignature.h"
 #include "patch/VerifiedRecord.h"
 
-static const char* const kFunction = "VerifyPackage";
 static const DWORD kMaxKeyBytes = 4096;
 static const DWORD kMaxSignatureBytes = 1024;
 static const char* const kListName = "patch_list.txt";
@@ -34,39 +34,40 @@ struct TrustStore {
     const char* installFolder;
 };
 
+/* A refusal is the number of its message. */
 enum Refusal {
-    REFUSED_NO_MANIFEST = 941,
-    REFUSED_BAD_MANIFEST = 942,
-    REFUSED_BAD_SIGNATURE = 943,
-    REFUSED_UNLISTED = 944,
-    REFUSED_MISSING = 945,
-    REFUSED_SIZE = 946,
-    REFUSED_HASH = 947,
-    REFUSED_NO_KEY = 948,
-    REFUSED_UNREADABLE = 949,
-    REFUSED_NAME = 951,
-    REFUSED_FOREIGN_COPY = 952,
-    REFUSED_NOT_NEWER = 953
+    REFUSED_NO_MANIFEST = LOG_REFUSED_NO_MANIFEST,
+    REFUSED_BAD_MANIFEST = LOG_REFUSED_BAD_MANIFEST,
+    REFUSED_BAD_SIGNATURE = LOG_REFUSED_BAD_SIGNATURE,
+    REFUSED_UNLISTED = LOG_REFUSED_UNLISTED,
+    REFUSED_MISSING = LOG_REFUSED_MISSING,
+    REFUSED_SIZE = LOG_REFUSED_SIZE,
+    REFUSED_HASH = LOG_REFUSED_HASH,
+    REFUSED_NO_KEY = LOG_REFUSED_NO_KEY,
+    REFUSED_UNREADABLE = LOG_REFUSED_UNREADABLE,
+    REFUSED_NAME = LOG_REFUSED_NAME,
+    REFUSED_FOREIGN_COPY = LOG_REFUSED_FOREIGN_COPY,
+    REFUSED_NOT_NEWER = LOG_REFUSED_NOT_NEWER
 };
 
 static void Refuse(Refusal why, const char* path)
 {
     const char* format = "";
     switch (why) {
-    case REFUSED_NO_MANIFEST: format = "%s %s[%d] %s 서명 목록이 없습니다. 패키지를 적용하지 않습니다.\r\n"; break;
-    case REFUSED_BAD_MANIFEST: format = "%s %s[%d] %s 서명 목록의 형식이 잘못되었습니다. 패키지를 적용하지 않습니다.\r\n"; break;
-    case REFUSED_BAD_SIGNATURE: format = "%s %s[%d] %s 서명이 맞지 않습니다. 패키지를 적용하지 않습니다.\r\n"; break;
-    case REFUSED_UNLISTED: format = "%s %s[%d] %s 서명 목록에 없는 파일입니다. 패키지를 적용하지 않습니다.\r\n"; break;
-    case REFUSED_MISSING: format = "%s %s[%d] %s 서명 목록의 파일이 없습니다. 패키지를 적용하지 않습니다.\r\n"; break;
-    case REFUSED_SIZE: format = "%s %s[%d] %s 파일 크기가 서명 목록과 다릅니다. 패키지를 적용하지 않습니다.\r\n"; break;
-    case REFUSED_HASH: format = "%s %s[%d] %s 파일 내용이 서명 목록과 다릅니다. 패키지를 적용하지 않습니다.\r\n"; break;
-    case REFUSED_NO_KEY: format = "%s %s[%d] %s 공개키로 서명을 확인할 수 없습니다. 패키지를 적용하지 않습니다.\r\n"; break;
-    case REFUSED_UNREADABLE: format = "%s %s[%d] %s 파일을 읽을 수 없습니다. 패키지를 적용하지 않습니다.\r\n"; break;
-    case REFUSED_NAME: format = "%s %s[%d] %s 기기에서 쓸 수 없는 파일 이름입니다. 패키지를 적용하지 않습니다.\r\n"; break;
-    case REFUSED_FOREIGN_COPY: format = "%s %s[%d] %s 패키지 밖의 파일을 복사합니다. 패키지를 적용하지 않습니다.\r\n"; break;
-    case REFUSED_NOT_NEWER: format = "%s %s[%d] %s 이미 적용한 패키지보다 순번이 높지 않습니다. 패키지를 적용하지 않습니다.\r\n"; break;
+    case REFUSED_NO_MANIFEST: format = LOG_HEAD "%s 서명 목록이 없습니다. 패키지를 적용하지 않습니다.\r\n"; break;
+    case REFUSED_BAD_MANIFEST: format = LOG_HEAD "%s 서명 목록의 형식이 잘못되었습니다. 패키지를 적용하지 않습니다.\r\n"; break;
+    case REFUSED_BAD_SIGNATURE: format = LOG_HEAD "%s 서명이 맞지 않습니다. 패키지를 적용하지 않습니다.\r\n"; break;
+    case REFUSED_UNLISTED: format = LOG_HEAD "%s 서명 목록에 없는 파일입니다. 패키지를 적용하지 않습니다.\r\n"; break;
+    case REFUSED_MISSING: format = LOG_HEAD "%s 서명 목록의 파일이 없습니다. 패키지를 적용하지 않습니다.\r\n"; break;
+    case REFUSED_SIZE: format = LOG_HEAD "%s 파일 크기가 서명 목록과 다릅니다. 패키지를 적용하지 않습니다.\r\n"; break;
+    case REFUSED_HASH: format = LOG_HEAD "%s 파일 내용이 서명 목록과 다릅니다. 패키지를 적용하지 않습니다.\r\n"; break;
+    case REFUSED_NO_KEY: format = LOG_HEAD "%s 공개키로 서명을 확인할 수 없습니다. 패키지를 적용하지 않습니다.\r\n"; break;
+    case REFUSED_UNREADABLE: format = LOG_HEAD "%s 파일을 읽을 수 없습니다. 패키지를 적용하지 않습니다.\r\n"; break;
+    case REFUSED_NAME: format = LOG_HEAD "%s 기기에서 쓸 수 없는 파일 이름입니다. 패키지를 적용하지 않습니다.\r\n"; break;
+    case REFUSED_FOREIGN_COPY: format = LOG_HEAD "%s 패키지 밖의 파일을 복사합니다. 패키지를 적용하지 않습니다.\r\n"; break;
+    case REFUSED_NOT_NEWER: format = LOG_HEAD "%s 이미 적용한 패키지보다 순번이 높지 않습니다. 패키지를 적용하지 않습니다.\r\n"; break;
     }
-    WriteLog(format, "<E>", kFunction, (int)why, path);
+    WriteLog(format, LOG_ERROR, LOG_VERIFY_PACKAGE, (int)why, path);
 }
 
 /* A whole file of at most `limit` bytes, held for the life of the object. */
@@ -244,7 +245,8 @@ static int AreFilesAsSigned(PackageScan* contents, ManifestNote note, const Trus
 
 static void ReportUnwritten(const char* path)
 {
-    WriteLog("%s %s[%d] %s 검증 기록을 쓰지 못했습니다.\r\n", "<I>", kFunction, 950, path);
+    WriteLog(LOG_HEAD "%s 검증 기록을 쓰지 못했습니다.\r\n", LOG_INFO, LOG_VERIFY_PACKAGE,
+             LOG_VERIFIED_NOTE_FAILED, path);
 }
 
 /* The note, then the number, go down before the first change: a cut

@@ -6,14 +6,13 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "log/LogCatalogue.h"
 #include "log/WriteLog.h"
 #include "patch/ListProgress.h"
 #include "patch/PatchLine.h"
 #include "patch/UndoJournal.h"
 
 static const char* const kPatchListName = "patch_list.txt";
-static const char* const kSearchName = "CPatchList::SearchPatchListFiles";
-static const char* const kInfo = "<I>";
 
 /* Carries out one command; answers 0 only for a copy that failed. */
 static int RunCommand(const PatchLine& parsed)
@@ -67,7 +66,8 @@ static DWORD FirstDueLine(const ListProgress& progress)
 
 static void ReportNoRecord(const char* path)
 {
-    WriteLog("%s %s[%d] %s 진행 기록을 남길 수 없습니다.\r\n", kInfo, kSearchName, 591, path);
+    WriteLog(LOG_HEAD "%s 진행 기록을 남길 수 없습니다.\r\n", LOG_INFO, LOG_SEARCH_PATCH_LIST_FILES,
+             LOG_LIST_RECORD_FAILED, path);
 }
 
 /* Ties the record to this list and holds it; 0, after saying so, when no
@@ -81,8 +81,8 @@ static int StartProgress(const char* path, ListProgress* progress)
         return 0;
     }
     if (loaded == 1) {
-        WriteLog("%s %s[%d] %s %d번째 줄부터 이어서 실행합니다.\r\n", kInfo, kSearchName, 590,
-                 path, (int)FirstDueLine(*progress));
+        WriteLog(LOG_HEAD "%s %d번째 줄부터 이어서 실행합니다.\r\n", LOG_INFO, LOG_SEARCH_PATCH_LIST_FILES,
+                 LOG_LIST_RESUMED, path, (int)FirstDueLine(*progress));
     }
     return 1;
 }
@@ -140,8 +140,8 @@ static int RunPatchList(const char* folder, int pass, int keepProgress)
     char path[PATCH_PATH_SIZE];
     FILE* list = OpenPatchList(folder, path, sizeof(path));
     if (list == NULL) {
-        WriteLog("%s %s[%d] %s 패치파일이 없습니다.\r\n", kInfo, kSearchName, 585,
-                 path[0] != 0 ? path : folder);
+        WriteLog(LOG_HEAD "%s 패치파일이 없습니다.\r\n", LOG_INFO, LOG_SEARCH_PATCH_LIST_FILES,
+                 LOG_NO_PATCH_LIST, path[0] != 0 ? path : folder);
         return IsUnreadableList(path) ? 0 : 1;
     }
     if (!keepProgress) {

@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "log/LogCatalogue.h"
 #include "log/WriteLog.h"
 #include "patch/PathText.h"
 
@@ -107,9 +108,9 @@ int ReadRollbackSettings(RollbackSettings* settings)
     char text[kMaxBytes + 1];
     size_t length = 0;
     if (!ReadSettingsText(text, &length) || !ParseRollbackSettings(text, length, settings)) {
-        WriteLog("%s %s[%d] %s 설정을 읽을 수 없어 기본값(재시작 %d회, %d분)을 씁니다.\r\n", "<E>",
-                 "ReadRollbackSettings", 961, kSettingsPath, ROLLBACK_DEFAULT_RESTARTS,
-                 ROLLBACK_DEFAULT_MINUTES);
+        WriteLog(LOG_HEAD "%s 설정을 읽을 수 없어 기본값(재시작 %d회, %d분)을 씁니다.\r\n", LOG_ERROR,
+                 LOG_READ_ROLLBACK_SETTINGS, LOG_ROLLBACK_SETTINGS_UNREADABLE, kSettingsPath,
+                 ROLLBACK_DEFAULT_RESTARTS, ROLLBACK_DEFAULT_MINUTES);
     }
     return 1;
 }

@@ -6,6 +6,7 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "log/LogCatalogue.h"
 #include "log/WriteLog.h"
 #include "patch/UndoEntry.h"
 #include "patch/UndoRecord.h"
@@ -14,7 +15,6 @@
 /* Paths are told apart by 8 bytes of the SHA-256 of their normal form. */
 static const size_t kKeyBytes = 8;
 static const size_t kFormUnits = UNDO_TEXT_UNITS + 2;
-static const char* const kFunction = "KeepUndoCopy";
 
 /* The supervisor's own files are never the update's to undo, nor its log. */
 static const WCHAR* const kOwnFiles[] = {
@@ -130,8 +130,8 @@ static void StartAfresh(UndoRecord* record)
 
 static void ReportCannotKeep(const char* path)
 {
-    WriteLog("%s %s[%d] %s 되돌리기 사본을 남길 수 없습니다. 패키지를 적용하지 않습니다.\r\n", "<E>",
-             kFunction, 962, path);
+    WriteLog(LOG_HEAD "%s 되돌리기 사본을 남길 수 없습니다. 패키지를 적용하지 않습니다.\r\n", LOG_ERROR,
+             LOG_KEEP_UNDO_COPY, LOG_UNDO_COPY_NOT_KEPT, path);
 }
 
 /* The record held, the card's folder there; 0 after saying why not. */
@@ -170,8 +170,8 @@ int OpenUndoJournal()
     g_session.refusing = 0;
     int afresh = record->stage != UNDO_STAGE_UPDATING;
     if (!afresh && !LoadKeys(*record)) {
-        WriteLog("%s %s[%d] %s 되돌리기 사본이 기록과 맞지 않아 새로 만듭니다.\r\n", "<E>", kFunction,
-                 973, kUndoCopyFolder);
+        WriteLog(LOG_HEAD "%s 되돌리기 사본이 기록과 맞지 않아 새로 만듭니다.\r\n", LOG_ERROR,
+                 LOG_KEEP_UNDO_COPY, LOG_UNDO_COPY_RENEWED, kUndoCopyFolder);
         ForgetUndoCopy();
         afresh = 1;
     }

@@ -4,6 +4,7 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "log/LogCatalogue.h"
 #include "log/WriteLog.h"
 #include "patch/FileSearch.h"
 #include "patch/PatchList.h"
@@ -32,8 +33,8 @@ static int CreateFolderOnce(const WCHAR* path, const WCHAR*)
 
 static void ReportMismatch(const char* path)
 {
-    WriteLog("%s %s[%d] %s 되돌리기 사본이 기록과 맞지 않습니다. 업데이트를 되돌리지 않습니다.\r\n",
-             "<E>", "CheckUndoCopy", 971, path);
+    WriteLog(LOG_HEAD "%s 되돌리기 사본이 기록과 맞지 않습니다. 업데이트를 되돌리지 않습니다.\r\n",
+             LOG_ERROR, LOG_CHECK_UNDO_COPY, LOG_UNDO_COPY_MISMATCH, path);
 }
 
 /* Entry `index` as the card holds it now. */
@@ -120,7 +121,7 @@ static void LogRestore(const char* function, int number, const char* label, int 
                        const WCHAR* path)
 {
     CNarrowCopy narrow(path);
-    WriteLog("%s %s[%d] 결과[%d] %s[%s]\r\n", "<I>", function, number, result, label, narrow.Text());
+    WriteLog(LOG_RESTORED_FORMAT, LOG_INFO, function, number, result, label, narrow.Text());
 }
 
 /* The old file, under its old spelling: what stands there is removed
@@ -138,7 +139,7 @@ static int RestoreFile(const UndoEntry& entry)
     if (result) {
         SetFileAttributesW(entry.text, entry.attributes);
     }
-    LogRestore("RestoreFile", 966, "복원파일", result, entry.text);
+    LogRestore(LOG_RESTORE_FILE, LOG_FILE_RESTORED, "복원파일", result, entry.text);
     return result;
 }
 
@@ -146,7 +147,7 @@ static int RemoveNewPath(const UndoEntry& entry)
 {
     DWORD now = GetFileAttributesW(entry.text);
     int result = now == INVALID_FILE_ATTRIBUTES || ClearPath(entry.text, now);
-    LogRestore("RemoveNewPath", 967, "삭제", result, entry.text);
+    LogRestore(LOG_REMOVE_NEW_PATH, LOG_NEW_PATH_REMOVED, "삭제", result, entry.text);
     return result;
 }
 
@@ -184,7 +185,7 @@ static int RestoreFolder(const UndoEntry& entry)
     if (result) {
         SetFileAttributesW(entry.text, entry.attributes);
     }
-    LogRestore("RestoreFolder", 968, "복원폴더", result, entry.text);
+    LogRestore(LOG_RESTORE_FOLDER, LOG_FOLDER_RESTORED, "복원폴더", result, entry.text);
     return result;
 }
 
@@ -225,12 +226,12 @@ static void PutBack(UndoRecord* record)
     }
     ForgetVerifiedNote();
     if (failed != 0) {
-        WriteLog("%s %s[%d] 되돌리지 못한 항목이 있어 다음 시작 때 다시 되돌립니다. 실패[%d]\r\n", "<E>",
-                 "RollBackUpdate", 972, failed);
+        WriteLog(LOG_HEAD "되돌리지 못한 항목이 있어 다음 시작 때 다시 되돌립니다. 실패[%d]\r\n", LOG_ERROR,
+                 LOG_ROLL_BACK_UPDATE, LOG_ROLLBACK_UNFINISHED, failed);
         return;
     }
-    WriteLog("%s %s[%d] %s 응용프로그램 때문에 업데이트를 되돌렸습니다. 항목[%d]\r\n", "<I>",
-             "RollBackUpdate", 969, record->failedTitle, (int)record->entries);
+    WriteLog(LOG_ROLLBACK_DONE_FORMAT, LOG_INFO, LOG_ROLL_BACK_UPDATE, LOG_ROLLBACK_DONE, record->failedTitle,
+             (int)record->entries);
     DropUndoJournal(record);
 }
 
@@ -240,8 +241,8 @@ void RollBackUpdate(const char* title, DWORD restarts)
     if (!LoadUndoRecord(&record) || record.stage != UNDO_STAGE_PROBATION) {
         return;
     }
-    WriteLog("%s %s[%d] %s 응용프로그램이 업데이트 후 %d번 재시작되어 업데이트를 되돌립니다.\r\n", "<E>",
-             "RollBackUpdate", 965, title, (int)restarts);
+    WriteLog(LOG_ROLLBACK_BEGUN_FORMAT, LOG_ERROR, LOG_ROLL_BACK_UPDATE, LOG_ROLLBACK_BEGUN, title,
+             (int)restarts);
     if (!CheckUndoCopy(record)) {
         DropUndoJournal(&record);
         return;
@@ -252,8 +253,8 @@ void RollBackUpdate(const char* title, DWORD restarts)
     strncpy(record.failedTitle, title, sizeof(record.failedTitle) - 1);
     /* Nothing is touched until a cut would find the rollback recorded. */
     if (!SaveUndoRecord(&record)) {
-        WriteLog("%s %s[%d] %s 되돌리기 기록을 쓸 수 없습니다. 업데이트를 되돌리지 않습니다.\r\n", "<E>",
-                 "RollBackUpdate", 976, "\\ResidentFlash\\Hailnet\\update.undo-a");
+        WriteLog(LOG_HEAD "%s 되돌리기 기록을 쓸 수 없습니다. 업데이트를 되돌리지 않습니다.\r\n", LOG_ERROR,
+                 LOG_ROLL_BACK_UPDATE, LOG_ROLLBACK_RECORD_FAILED, "\\ResidentFlash\\Hailnet\\update.undo-a");
         return;
     }
     PutBack(&record);
@@ -261,8 +262,8 @@ void RollBackUpdate(const char* title, DWORD restarts)
 
 void ResumeRollBack(UndoRecord* record)
 {
-    WriteLog("%s %s[%d] %s 응용프로그램 때문에 시작한 되돌리기를 이어서 합니다.\r\n", "<I>",
-             "ResumeRollBack", 970, record->failedTitle);
+    WriteLog(LOG_ROLLBACK_RESUMED_FORMAT, LOG_INFO, LOG_RESUME_ROLL_BACK, LOG_ROLLBACK_RESUMED,
+             record->failedTitle);
     if (!CheckUndoCopy(*record)) {
         DropUndoJournal(record);
         return;

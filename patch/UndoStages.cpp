@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include "log/LogCatalogue.h"
 #include "log/WriteLog.h"
 #include "patch/FileSearch.h"
 #include "patch/PathText.h"
@@ -37,8 +38,8 @@ void SettleUndoJournal(int optedIn)
         return;
     }
     if (!optedIn) {
-        WriteLog("%s %s[%d] %s 파일이 없어 되돌리기 사본을 지웁니다.\r\n", "<I>",
-                 "SettleUndoJournal", 975, kSettingsPath);
+        WriteLog(LOG_HEAD "%s 파일이 없어 되돌리기 사본을 지웁니다.\r\n", LOG_INFO, LOG_SETTLE_UNDO_JOURNAL,
+                 LOG_UNDO_COPY_DROPPED, kSettingsPath);
         DropUndoJournal(&record);
     }
 }
@@ -69,16 +70,17 @@ void BeginProbation(const char* packageFolder, const RollbackSettings& settings)
     record.elapsedMs = 0;
     memset(record.restarts, 0, sizeof(record.restarts));
     if (SaveUndoRecord(&record)) {
-        WriteLog("%s %s[%d] 업데이트를 마쳤습니다. %d분 안에 한 응용프로그램이 %d번 재시작되면 "
+        WriteLog(LOG_HEAD "업데이트를 마쳤습니다. %d분 안에 한 응용프로그램이 %d번 재시작되면 "
                  "업데이트를 되돌립니다.\r\n",
-                 "<I>", "BeginProbation", 963, (int)settings.minutes, (int)settings.restarts);
+                 LOG_INFO, LOG_BEGIN_PROBATION, LOG_PROBATION_BEGUN, (int)settings.minutes,
+                 (int)settings.restarts);
     }
 }
 
 void EndProbationForNewPackage(UndoRecord* record)
 {
-    WriteLog("%s %s[%d] 새 패키지가 있어 이전 업데이트의 되돌리기 사본을 지웁니다.\r\n", "<I>",
-             "EndProbationForNewPackage", 974);
+    WriteLog(LOG_HEAD "새 패키지가 있어 이전 업데이트의 되돌리기 사본을 지웁니다.\r\n", LOG_INFO,
+             LOG_END_PROBATION_FOR_NEW_PACKAGE, LOG_PROBATION_ENDED_BY_PACKAGE);
     DropUndoJournal(record);
     LoadUndoRecord(record);
 }
@@ -114,7 +116,7 @@ void EndProbation()
     if (!LoadUndoRecord(&record) || record.stage != UNDO_STAGE_PROBATION) {
         return;
     }
-    WriteLog("%s %s[%d] 업데이트 후 %d분 동안 문제가 없어 되돌리기 사본을 지웁니다.\r\n", "<I>",
-             "EndProbation", 964, (int)(record.windowMs / kMinuteMs));
+    WriteLog(LOG_HEAD "업데이트 후 %d분 동안 문제가 없어 되돌리기 사본을 지웁니다.\r\n", LOG_INFO,
+             LOG_END_PROBATION, LOG_PROBATION_PASSED, (int)(record.windowMs / kMinuteMs));
     DropUndoJournal(&record);
 }

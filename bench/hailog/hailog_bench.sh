@@ -5,8 +5,9 @@
 #   bench/hailog/hailog_bench.sh HAILOG [MEGABYTES] [FOLDER]
 #
 # Makes about MEGABYTES (default 300) of hourly logs of each shape with
-# make_logs.py in FOLDER (default a temporary folder, removed after; an
-# existing FOLDER is read as it is):
+# tests/hailog/make_logs.py (which makes the month of the page's test too) in
+# FOLDER (default a temporary folder, removed after; an existing FOLDER is
+# read as it is):
 #   korean  hours of 150 KiB, filled by a crash-looping modem's restarts (mostly Korean)
 #   ascii   hours of 25 KiB, filled by a loose ignition wire (almost all ASCII), many more files
 # reads them once so that every reader finds them cached, then, three rounds
@@ -36,7 +37,7 @@ for shape in "${shapes[@]}"; do
     # 17 hours a day.
     kb=${hour_kb[$shape]}
     days=$(( (megabytes * 1024 + 17 * kb - 1) / (17 * kb) ))
-    python3 "$here/make_logs.py" "$folder/$shape" --days "$days" --hour-kb "$kb" --shape "$shape"
+    python3 "$here/../../tests/hailog/make_logs.py" "$folder/$shape" --days "$days" --hour-kb "$kb" --shape "$shape"
   fi
   echo "$shape logs: $(ls "$logs" | wc -l) files, $(du -sm "$logs" | cut -f1) MB in $logs"
   cat "$logs"/*.log >/dev/null

@@ -124,6 +124,18 @@ private:
     bool triedFrom_;
 };
 
+// 949 as a reader on the PC shows it (a terminal's log, a month at a time):
+// the pairs are looked up in a table the codec above fills once, and the
+// user-defined rows 0xC9 and 0xFE, which only Windows' table fills, are no
+// character, so that every PC shows the same text (cp949_shown.cpp).
+// Whether `lead` and `trail` make one character.
+bool IsCp949Pair(unsigned char lead, unsigned char trail);
+// Appends `size` bytes of 949 to `utf8` as UTF-8. A byte that starts no
+// character shows as \xNN, and so does a control other than the tab and the
+// line feed, so that no byte can steer the reader's terminal; answers how
+// many bytes started no character. With `utf8` NULL, only counts them.
+size_t AppendCp949Shown(const char* bytes, size_t size, std::string* utf8);
+
 #ifdef _WIN32
 // ---- CryptoAPI of a Windows PC (crypto_native.cpp passes the calls on) ---------
 // Handles are the PC's own; false leaves the reason in LastError().

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -12,8 +13,8 @@
 #include "log_stream.h"
 #include <gtest/gtest.h>
 
+#include "Summarised.h"
 #include "clock.h"
-#include "cp949.h"
 #include "filter.h"
 #include "log_files.h"
 #include "log_line.h"
@@ -112,13 +113,13 @@ TEST(HailogFileName, TakesTheHourFromTheName)
         EXPECT_FALSE(HourOfName(bad)) << bad;
 }
 
-TEST(HailogCp949, ShowsBadBytesAndControlsAsQuestionMarks)
+TEST(HailogCp949, ShowsBadBytesAndControlsAsTheirHex)
 {
     Decoded out;
     // C4 DD is "콜"; 0x80 is no lead byte; 0x1B would steer a terminal; a
     // lead byte cut off at the end is not a character either.
     ASSERT_TRUE(DecodeCp949(std::string("\xC4\xDD a\x80 b\x1B[2J\tc\n\xB0", 15), out));
-    EXPECT_EQ(out.utf8, "콜 a? b?[2J\tc\n?");
+    EXPECT_EQ(out.utf8, "콜 a\\x80 b\\x1B[2J\tc\n\\xB0");
     EXPECT_EQ(out.badBytes, 2u);
 }
 
@@ -173,7 +174,7 @@ namespace hailog {
 namespace {
 
 // iconv's own reading of the bytes, as hailog read them before the table:
-// a byte iconv refuses is one '?' and the next byte is read afresh.
+// a byte iconv refuses is one \xNN and the next byte is read afresh.
 std::string ThroughIconv(const std::string& bytes, size_t& bad)
 {
     iconv_t codec = iconv_open("UTF-8", "CP949");
@@ -187,17 +188,25 @@ std::string ThroughIconv(const std::string& bytes, size_t& bad)
         const size_t done = iconv(codec, &in, &left, &at, &room);
         out.append(buffer, static_cast<size_t>(at - buffer));
         if (done == static_cast<size_t>(-1) && errno != E2BIG) {
-            out.push_back('?');
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(*in));
+            out += hex;
             ++bad;
             ++in;
             --left;
         }
     }
     iconv_close(codec);
-    for (char& c : out)
-        if ((static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n') || c == 0x7F)
-            c = '?';
-    return out;
+    std::string shown;
+    for (char c : out)
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n') || c == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(c));
+            shown += hex;
+        } else {
+            shown += c;
+        }
+    return shown;
 }
 
 // Text of every character 949 has (each pair iconv takes alone), mixed with
@@ -300,7 +309,7 @@ TEST(HailogBlocks, ReadingInBlocksOnSeveralThreadsGivesTheLinesOfOneRead)
                                ": the last line has no line end (cut while it was written); shown as it is");
         if (decoded.badBytes > 0)
             warnings.push_back("hailog: " + file.path.filename().string() + ": " + std::to_string(decoded.badBytes) +
-                               " byte(s) not valid in code page 949, shown as '?'");
+                               " byte(s) not valid in code page 949, shown as \\xNN");
         if (unparsed > 0)
             warnings.push_back("hailog: " + file.path.filename().string() + ": " + std::to_string(unparsed) +
                                " line(s) not in the log's form, shown as they are");

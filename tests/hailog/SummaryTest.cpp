@@ -1,7 +1,6 @@
 // The summary's reading of a log: where runs end, which 425 is a restart,
 // when an update is kept, how ignition periods end, the hours with no file.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <deque>
 #include <sstream>
@@ -9,8 +8,8 @@
 #include <algorithm>
 #include <random>
 
+#include "Summarised.h"
 #include "event_store.h"
-#include "summary.h"
 #include "summary_output.h"
 
 namespace hailog {
@@ -18,20 +17,6 @@ namespace {
 
 const Seconds kNine = ToSeconds(2024, 6, 11, 9, 0, 0);
 
-// The test's lines are written in UTF-8; the terminal writes 949.
-std::string ToCp949(const std::string& utf8)
-{
-    iconv_t codec = iconv_open("CP949", "UTF-8");
-    std::string out(utf8.size() * 2 + 1, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    char* at = &out[0];
-    size_t left = utf8.size(), room = out.size();
-    const size_t done = iconv(codec, &in, &left, &at, &room);
-    iconv_close(codec);
-    EXPECT_NE(done, static_cast<size_t>(-1)) << utf8;
-    out.resize(out.size() - room);
-    return out;
-}
 const char kRule[] = "###############################################################";
 const char kStart[] = "<I> ###################### Hailwatch Start ######################";
 const char kEnd[] = "<I> ####################### Hailwatch End #######################";
@@ -54,7 +39,7 @@ protected:
     std::vector<Event> Of(EventKind kind)
     {
         std::vector<Event> found;
-        for (const Event& event : Summarise(files_, lines_).events)
+        for (const Event& event : Summarise(files_, lines_))
             if (event.kind == kind)
                 found.push_back(event);
         return found;
@@ -146,6 +131,38 @@ TEST_F(HailogSummary, KeepsThePackageWhenACopyOfTheListOrOfTheMoveFailed)
     EXPECT_EQ(updates[3].update.package, "left alone");
 }
 
+// Each operation of the list as it is logged with either result: only a
+// folder not made (806), a program not run (724) and a file not removed
+// (764) with the result 0 are lines that failed; a folder that existed
+// (788) or a file that was not there (739) is no failure.
+TEST_F(HailogSummary, CountsTheListsOperationsThatFailedByTheirResult)
+{
+    const std::vector<std::string> failed = {
+        "<I> CPatchList::MKDIR[806] 결과[0] 생성폴더이름[\\ResidentFlash\\Hailnet\\Maps]",
+        "<I> CPatchList::RUN[724] 결과[0] EXE 파일이름[\\ResidentFlash\\Hailnet\\setup.exe]",
+        "<I> CPatchList::RM[764] 결과[0] DELETE 파일이름[\\ResidentFlash\\Hailnet\\old.dll]"};
+    const std::vector<std::string> done = {
+        "<I> CPatchList::MKDIR[806] 결과[1] 생성폴더이름[\\ResidentFlash\\Hailnet\\Voice]",
+        "<I> CPatchList::MKDIR[788] 결과[1] \\ResidentFlash\\Hailnet 폴더가 이미 있습니다.",
+        "<I> CPatchList::RUN[724] 결과[1] EXE 파일이름[\\ResidentFlash\\Hailnet\\fix.exe]",
+        "<I> CPatchList::RM[764] 결과[1] DELETE 파일이름[\\ResidentFlash\\Hailnet\\a.dll]",
+        "<I> CPatchList::RM[739] \\ResidentFlash\\Hailnet\\b.dll 지울 대상 파일이 없습니다."};
+    Started("00:00");
+    std::vector<std::string> lines = {"00:00 <I> CPatchList::IsFolderFiles[425] 경로[\\SDMMC\\AirUpdate] 결과[File]"};
+    for (size_t i = 0; i < done.size(); ++i) {
+        lines.push_back("00:01 " + done[i]);
+        if (i < failed.size())
+            lines.push_back("00:01 " + failed[i]);
+    }
+    lines.push_back("00:02 <I> CPatchList::RM[764] 결과[1] DELETE 파일이름[\\SDMMC\\AirUpdate\\patch_list.txt]");
+    Hour(9, lines);
+
+    const std::vector<Event> updates = Of(EventKind::Update);
+    ASSERT_EQ(updates.size(), 1u);
+    EXPECT_EQ(updates[0].update.failed, failed);
+    EXPECT_FALSE(updates[0].update.kept);
+}
+
 TEST_F(HailogSummary, EndsIgnitionOffAtAccOnTheNextStartOrTheLogsEnd)
 {
     Started("00:00");
@@ -188,9 +205,7 @@ TEST_F(HailogSummary, WritesOneJsonObjectALineThatNoScriptTagCanBreak)
     Started("00:00");
     Hour(9, {"00:00 <I> CPatchList::IsFolderFiles[425] 경로[\\SDMMC\\AirUpdate] 결과[File]",
              "00:03 <I> CPatchList::CP[858] 결과[0] Src파일[</script>] Dst파일[x] DELETE 실행여부[1]"});
-    std::ostringstream out;
-    WriteJsonLines(Summarise(files_, lines_), out);
-    std::istringstream in(out.str());
+    std::istringstream in(JsonLinesOf(Summarise(files_, lines_)));
     std::string line;
     std::vector<nlohmann::ordered_json> events;
     while (std::getline(in, line))
@@ -200,7 +215,7 @@ TEST_F(HailogSummary, WritesOneJsonObjectALineThatNoScriptTagCanBreak)
     EXPECT_EQ(events[0]["ended"], "log ends");
     EXPECT_EQ(events[1]["kind"], "update");
     EXPECT_EQ(events[1]["kept"], true);
-    const std::string page = DumpJson(EventToJson(Summarise(files_, lines_).events[1], true));
+    const std::string page = DumpJson(EventToJson(Summarise(files_, lines_)[1], true));
     EXPECT_EQ(page.find("</script>"), std::string::npos);
     EXPECT_EQ(nlohmann::ordered_json::parse(page)["failed"][0].get<std::string>().find("</script>") != std::string::npos,
               true);

@@ -10,6 +10,7 @@ import os
 import shutil
 import subprocess
 import sys
+import time
 
 CR = b"\r\n"
 CALL_949 = "콜".encode("cp949")
@@ -19,6 +20,30 @@ def write(path, data):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as out:
         out.write(data)
+
+
+def check_follow(hailog, work, problems):
+    """`list --follow` while the terminal writes: a line it is still writing
+    (cut inside a character) is shown once it is whole, once."""
+    log = os.path.join(work, "follow")
+    path = os.path.join(log, "hailwatch-2024061109.log")
+    write(path, b"05:07 [K] <I> CheckApp[409] modem" + CR)
+    head = b"06:00 [K] <I> CheckApp[425] "
+    line = head + CALL_949 + " 응용프로그램이 없습니다. 재시작합니다.".encode("cp949")
+    with subprocess.Popen([hailog, "list", "--follow", log], stdout=subprocess.PIPE, stderr=subprocess.PIPE) as follow:
+        try:
+            for part in (line[:len(head) + 1], line[len(head) + 1:] + CR):
+                time.sleep(2.5)  # the file is looked at once a second
+                with open(path, "ab") as out:
+                    out.write(part)
+            time.sleep(2.5)
+        finally:
+            follow.terminate()
+        shown, trouble = follow.communicate(timeout=10)
+    expected = "== hailwatch-2024061109.log\n05:07 [K] <I> CheckApp[409] modem\n" + line.decode("cp949") + "\n"
+    if shown.decode("utf-8", "replace") != expected or trouble:
+        problems.append(f"hailog list --follow showed\n{shown.decode('utf-8', 'replace')}expected\n{expected}"
+                        f"stderr: {trouble.decode('utf-8', 'replace')}")
 
 
 def main():
@@ -106,9 +131,10 @@ def main():
     help_run = subprocess.run([hailog, "summary", "--help"], capture_output=True, text=True)
     if help_run.returncode != 0 or "Exit status" not in help_run.stdout:
         problems.append("hailog summary --help does not document the exit statuses")
+    check_follow(hailog, work, problems)
     if problems:
         sys.exit("\n".join(problems))
-    print(f"{len(cases)} command lines and the damaged file behaved")
+    print(f"{len(cases)} command lines, the damaged file and a line followed while written behaved")
 
 
 main()

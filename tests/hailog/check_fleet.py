@@ -36,6 +36,10 @@ def events_of(hailog, *args, env=None):
 def counts_from_summary(hailog, folder):
     events = events_of(hailog, folder)
     kept = [e["kept"] for e in events if e["kind"] == "update" and e["package"] == "found"]
+    # A start that finds no package ends a streak; one left alone (it
+    # carries the supervisor) leaves it as it is.
+    decided = [e["package"] == "found" and e["kept"] for e in events
+               if e["kind"] == "update" and e["package"] in ("found", "none")]
     streak = longest = 0
     for k in kept:
         streak = streak + 1 if k else 0
@@ -49,6 +53,8 @@ def counts_from_summary(hailog, folder):
         "build_option_failed": sum(e["kind"] == "build_option_failed" for e in events),
         "hours_with_no_file": sum(e["hours"] for e in events if e["kind"] == "no_file"),
         "log_stops": sum(e["kind"] == "log_stopped" for e in events),
+        "kept_at_last_start": bool(decided) and decided[-1],
+        "rolled_back": sum(e["kind"] == "rollback" and e["rolled_back"] for e in events),
     }
     for name in WATCHED:
         counts["restarts_" + name.lower()] = sum(e["kind"] == "restart" and e["application"] == name

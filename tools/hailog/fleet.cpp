@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "log/LogCatalogue.h"
 #include "log_stream.h"
 #include "lost_clock.h"
 #include "parallel.h"
@@ -65,6 +66,7 @@ public:
         case EventKind::Run: CountRun(event); break;
         case EventKind::Restart: CountRestart(ApplicationIndex(event.application), event.time); break;
         case EventKind::Update: CountUpdate(event.time, event.update); break;
+        case EventKind::Rollback: CountRollback(event); break;
         case EventKind::BuildOptionFailed: ++counts_.buildOptionFailed; break;
         case EventKind::NoFile: counts_.hoursWithNoFile += static_cast<size_t>(event.count); break;
         case EventKind::LogStopped: CountLogStop(event); break;
@@ -117,10 +119,36 @@ private:
         counts_.lastLogStop = std::max(counts_.lastLogStop.value_or(stop.time), stop.time);
     }
 
+    // Only a rollback that was done takes the update back; one refused
+    // leaves the update in place (its application keeps restarting).
+    void CountRollback(const Event& rollback)
+    {
+        if (rollback.number != LOG_ROLLBACK_DONE || !rollback.end)
+            return;
+        ++counts_.rolledBack;
+        ++counts_.rollbacksStanding;
+        counts_.lastRolledBack = std::max(counts_.lastRolledBack.value_or(*rollback.end), *rollback.end);
+        counts_.lastRolledBackApplication = rollback.application;
+    }
+
+    // An update applied cleanly after a rollback puts the rollback behind.
+    // The update a rollback took back was applied before it, though its
+    // event is finished (at the end of its run) after the rollback's.
+    void CountCleanUpdate(Seconds time)
+    {
+        if (counts_.rollbacksStanding == 0 || time <= *counts_.lastRolledBack)
+            return;
+        counts_.rollbacksRecovered = counts_.rollbacksStanding;
+        counts_.rollbacksRecoveredAt = time;
+        counts_.rollbacksStanding = 0;
+    }
+
     // A package is kept until a start applies it or finds none; a package
     // left alone (it carries the supervisor) leaves the streak as it is.
     void CountUpdate(Seconds time, const Update& update)
     {
+        if (update.package == "found" && !update.kept && update.failed.empty())
+            CountCleanUpdate(time);
         if (update.package == "none") {
             current_ = 0;
             counts_.keptAtLastStart = false;

@@ -22,6 +22,7 @@ namespace hailog {
 // (fleet_judge.cpp).
 enum class Reason {
     PackageKept,     // the package kept at the last starts: it will not apply itself
+    RolledBack,      // an update taken back, and none applied cleanly since
     Restarting,      // an application restarting more often than the limit over the last day
     StopsWithoutEnd, // stops without an end banner, more than the fleet's usual
     Silent,          // no log for longer than the fleet's usual gap, while others report
@@ -33,8 +34,8 @@ enum class Reason {
 struct Finding {
     Reason reason;
     std::optional<Seconds> lastSeen;
-    long long count = 0;     // starts, restarts, days, hours or episodes, as the reason counts
-    std::string application; // Restarting: which
+    long long count = 0;     // starts, restarts, rollbacks, days, hours or episodes, as the reason counts
+    std::string application; // Restarting: which; RolledBack: the last one's
 };
 
 struct TerminalCounts {
@@ -50,6 +51,7 @@ struct TerminalCounts {
     size_t buildOptionFailed = 0;
     size_t hoursWithNoFile = 0;     // parked, mostly: history, not trouble
     size_t warnings = 0;
+    size_t rolledBack = 0;          // updates taken back (969)
 
     // What the judgement rests on.
     bool noLogFiles = false;              // not one, whatever the window
@@ -57,6 +59,11 @@ struct TerminalCounts {
     std::optional<Seconds> lastKept;
     size_t recoveredStreak = 0;           // a streak of two or more that a later start applied
     std::optional<Seconds> recoveredAt;
+    size_t rollbacksStanding = 0;         // rollbacks no update has applied cleanly after
+    std::optional<Seconds> lastRolledBack;
+    std::string lastRolledBackApplication;
+    size_t rollbacksRecovered = 0;        // rollbacks that a later clean update put behind
+    std::optional<Seconds> rollbacksRecoveredAt;
     size_t restartsLastDay[4] = {};       // in the 24 hours up to the last line
     std::optional<Seconds> lastRestart[4];
     std::optional<Seconds> lastStopWithoutClosing;

@@ -38,6 +38,15 @@ size_t StopsWithoutEndLimit(const std::vector<TerminalCounts>& terminals, size_t
     return std::max(kLeastStopsWithoutEnd, static_cast<size_t>(2 * usual));
 }
 
+// An update taken back will not come again by itself: the terminal needs a
+// visit until a later update applies cleanly.
+void JudgeRollbacks(TerminalCounts& t)
+{
+    if (t.rollbacksStanding > 0)
+        t.findings.push_back(Finding{Reason::RolledBack, t.lastRolledBack,
+                                     static_cast<long long>(t.rollbacksStanding), t.lastRolledBackApplication});
+}
+
 void JudgeRestarts(TerminalCounts& t, int limit)
 {
     for (size_t i = 0; i < 4; ++i)
@@ -71,6 +80,7 @@ void JudgeOne(TerminalCounts& t, const FleetUsual& usual, size_t stopsLimit, con
     if (stillKept)
         t.findings.push_back(Finding{Reason::PackageKept, t.lastKept,
                                      static_cast<long long>(t.keptAtTheLastStarts), std::string()});
+    JudgeRollbacks(t);
     JudgeRestarts(t, options.restartsADay);
     if (t.stopsWithoutClosing >= stopsLimit)
         t.findings.push_back(Finding{Reason::StopsWithoutEnd, t.lastStopWithoutClosing,
@@ -86,6 +96,9 @@ void JudgeOne(TerminalCounts& t, const FleetUsual& usual, size_t stopsLimit, con
     if (!stillKept && t.recoveredStreak >= kKeptStartsThatStay)
         t.recovered.push_back(Finding{Reason::PackageKept, t.recoveredAt,
                                       static_cast<long long>(t.recoveredStreak), std::string()});
+    if (t.rollbacksStanding == 0 && t.rollbacksRecovered > 0)
+        t.recovered.push_back(Finding{Reason::RolledBack, t.rollbacksRecoveredAt,
+                                      static_cast<long long>(t.rollbacksRecovered), t.lastRolledBackApplication});
 }
 
 int Rank(const TerminalCounts& t)

@@ -42,31 +42,47 @@ std::string Silence(long long seconds)
     return seconds >= 2 * 86400 ? Count(seconds / 86400, "day", "days") : Count(seconds / 3600, "hour", "hours");
 }
 
-// Each reason: its name for a warehouse and its words for an engineer.
+// "update rolled back for Hailwire", "2 updates rolled back, the last for Hailwire".
+std::string RolledBack(const Finding& f)
+{
+    return (f.count == 1 ? std::string("update") : Count(f.count, "update", "updates")) + " rolled back" +
+           (f.count == 1 ? " for " : ", the last for ") + f.application;
+}
+
+// Each reason: its name for a warehouse, its words for an engineer, and
+// what it says once the terminal recovered from it (none: it does not).
 // Adding a reason to the fleet view is a row here.
 struct ReasonRow {
     Reason reason;
     const char* name;
     std::string (*words)(const Finding&);
+    std::string (*recovered)(const Finding&);
 };
 
 const ReasonRow kReasons[] = {
     {Reason::PackageKept, "package_kept",
-     [](const Finding& f) { return "package kept at the last " + Count(f.count, "start", "starts"); }},
+     [](const Finding& f) { return "package kept at the last " + Count(f.count, "start", "starts"); },
+     [](const Finding& f) {
+         return "package kept at " + Count(f.count, "start", "starts") + " in a row, then applied";
+     }},
+    {Reason::RolledBack, "rolled_back", RolledBack,
+     [](const Finding& f) { return RolledBack(f) + ", then a package applied"; }},
     {Reason::Restarting, "restarting",
-     [](const Finding& f) { return f.application + " restarted " + Count(f.count, "time", "times") + " in the last day"; }},
+     [](const Finding& f) { return f.application + " restarted " + Count(f.count, "time", "times") + " in the last day"; },
+     nullptr},
     {Reason::StopsWithoutEnd, "stops_without_end_banner",
-     [](const Finding& f) { return "stopped without an end banner " + Count(f.count, "time", "times"); }},
+     [](const Finding& f) { return "stopped without an end banner " + Count(f.count, "time", "times"); }, nullptr},
     {Reason::Silent, "silent",
      [](const Finding& f) {
          return f.lastSeen ? "no log for " + Silence(f.count) + " while others report"
                            : std::string("no log in the period while others report");
-     }},
+     },
+     nullptr},
     {Reason::LogStopped, "log_stopped",
-     [](const Finding& f) { return "log stopped while running " + Count(f.count, "time", "times"); }},
-    {Reason::EmptyFolder, "empty_folder", [](const Finding&) { return std::string("no log files"); }},
+     [](const Finding& f) { return "log stopped while running " + Count(f.count, "time", "times"); }, nullptr},
+    {Reason::EmptyFolder, "empty_folder", [](const Finding&) { return std::string("no log files"); }, nullptr},
     {Reason::ClockLost, "clock_lost",
-     [](const Finding& f) { return "clock lost " + Count(f.count, "time", "times"); }},
+     [](const Finding& f) { return "clock lost " + Count(f.count, "time", "times"); }, nullptr},
 };
 
 const ReasonRow& RowOf(Reason reason)
@@ -86,9 +102,11 @@ std::string Said(const Finding& finding)
     return text;
 }
 
+// "package kept at 2 starts in a row, then applied (2024-06-03 06:00:01)".
 std::string SaidRecovered(const Finding& finding)
 {
-    return "package kept at " + Count(finding.count, "start", "starts") + " in a row, then applied" +
+    const ReasonRow& row = RowOf(finding.reason);
+    return (row.recovered ? row.recovered(finding) : row.words(finding)) +
            (finding.lastSeen ? " (" + FormatTime(*finding.lastSeen) + ")" : std::string());
 }
 
@@ -161,6 +179,7 @@ void WriteFleetJson(const std::vector<TerminalCounts>& terminals, std::ostream& 
         line["last_log"] = t.lastLine ? nlohmann::ordered_json(FormatTime(*t.lastLine)) : nlohmann::ordered_json();
         line["log_stops"] = t.logStops;
         line["clock_lost"] = t.clockLostEpisodes;
+        line["rolled_back"] = t.rolledBack;
         line["reasons"] = nlohmann::ordered_json::array();
         for (const Finding& finding : t.findings)
             line["reasons"].push_back(FindingJson(finding, Said(finding)));

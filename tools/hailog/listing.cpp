@@ -3,14 +3,10 @@
 #include <iostream>
 #include <map>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
 
-#include "cp949.h"
+#include "log_line.h"
 #include "log_stream.h"
+#include "platform/host/native.h"
 
 namespace hailog {
 namespace {
@@ -68,11 +64,7 @@ int Once(const ListOptions& options, const std::vector<LogFile>& files, Problems
 
 void WaitASecond()
 {
-#ifdef _WIN32
-    ::Sleep(1000);
-#else
-    sleep(1);
-#endif
+    host::native::Wait(1000);
 }
 
 } // namespace

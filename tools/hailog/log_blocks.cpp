@@ -3,12 +3,24 @@
 #include <algorithm>
 #include <cstring>
 
-#include "cp949.h"
+#include "platform/host/native.h"
 
 namespace fs = std::filesystem;
 
 namespace hailog {
 namespace {
+
+// A block of the log's lines: the offset of each line feed is noted in
+// `lineEnds`, and the bytes that start no character of 949 (as Utf8Of shows
+// them) are added to `badBytes`. No character of 949 holds a line feed, so
+// the lines and the characters are found apart.
+void ScanLogLines(const char* cp949, size_t size, std::vector<std::uint32_t>& lineEnds, size_t& badBytes)
+{
+    for (const char* at = cp949; (at = static_cast<const char*>(std::memchr(at, '\n', size - (at - cp949))));
+         ++at)
+        lineEnds.push_back(static_cast<std::uint32_t>(at - cp949));
+    badBytes += host::native::AppendCp949Shown(cp949, size, nullptr);
+}
 
 // A line longer than this (no log line is: the log cuts at 1,023 bytes) is
 // damage, and is cut into pieces here rather than read whole.
@@ -101,7 +113,7 @@ void ParsedBlock::Reset()
     lines.clear();
     end = 0;
     rawBytes = badBytes = unparsed = 0;
-    unfinished = unreadable = noConverter = false;
+    unfinished = unreadable = false;
 }
 
 // A whole file read to its end, however it grew since it was planned, with
@@ -163,10 +175,7 @@ void ReadBlock(const LogFile& file, const Block& block, bool holdUnfinished, Par
         }
     }
     out.end = from + static_cast<std::streamoff>(got);
-    if (!ScanLogLines(bytes, got, out.lineEnds, out.badBytes)) {
-        out.noConverter = true;
-        return;
-    }
+    ScanLogLines(bytes, got, out.lineEnds, out.badBytes);
     SplitLines(file, bytes, got, out);
 }
 

@@ -56,7 +56,6 @@ struct ParsedBlock {
     size_t unparsed = 0;         // lines not in the log's form
     bool unfinished = false;     // the file's last line has no line end
     bool unreadable = false;     // the file could not be opened
-    bool noConverter = false;    // the system cannot convert 949
 
     // Empty again, its memory kept for the next block unless a long line
     // made it large.

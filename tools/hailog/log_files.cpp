@@ -5,6 +5,7 @@
 #include <iostream>
 #include <set>
 
+#include "log/LogCatalogue.h"
 #include "lost_clock.h"
 
 namespace fs = std::filesystem;
@@ -12,7 +13,7 @@ namespace fs = std::filesystem;
 namespace hailog {
 namespace {
 
-const char kPrefix[] = "hailwatch-";
+const char kPrefix[] = LOG_FILE_PREFIX;
 const char kSuffix[] = ".log";
 
 bool IsLogName(const fs::path& file)

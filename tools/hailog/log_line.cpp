@@ -1,6 +1,8 @@
 #include "log_line.h"
 
-#include "cp949.h"
+#include "log/LogCatalogue.h"
+#include "message_format.h"
+#include "platform/host/native.h"
 
 #include <algorithm>
 #include <cstring>
@@ -71,7 +73,7 @@ LogLine ParseLine(std::string_view bytes, Seconds hour)
     LogLine line;
     line.hour = hour;
     line.raw = bytes;
-    static const std::string_view kMark = " [K] ";
+    static const std::string_view kMark = LOG_STAMP_MARK;
     if (bytes.size() < 10 || bytes[2] != ':' || bytes.substr(5, 5) != kMark)
         return line;
     const int minute = TwoDigits(bytes, 0, 60), second = TwoDigits(bytes, 3, 60);
@@ -106,14 +108,35 @@ bool IsRule(const LogLine& line)
     return true;
 }
 
-bool IsStartBanner(const LogLine& line)
+// A banner is the whole line: a longer one is no banner of the supervisor's.
+bool IsBanner(const LogLine& line, std::string_view banner)
 {
-    return line.tag == "<I>" && line.function.empty() && line.text.find("Hailwatch Start") != std::string::npos;
+    MessageFields none;
+    return line.tag == LOG_INFO && line.function.empty() && ReadMessage(line.text, banner, none);
 }
 
-bool IsEndBanner(const LogLine& line)
+bool IsStartBanner(const LogLine& line) { return IsBanner(line, LOG_START_BANNER); }
+
+bool IsEndBanner(const LogLine& line) { return IsBanner(line, LOG_END_BANNER); }
+
+std::string Utf8Of(std::string_view cp949)
 {
-    return line.tag == "<I>" && line.function.empty() && line.text.find("Hailwatch End") != std::string::npos;
+    std::string utf8;
+    AppendUtf8Of(utf8, cp949);
+    return utf8;
+}
+
+void AppendUtf8Of(std::string& utf8, std::string_view cp949)
+{
+    host::native::AppendCp949Shown(cp949.data(), cp949.size(), &utf8);
+}
+
+size_t CharLength(std::string_view cp949, size_t at)
+{
+    return at + 1 < cp949.size() && host::native::IsCp949Pair(static_cast<unsigned char>(cp949[at]),
+                                                              static_cast<unsigned char>(cp949[at + 1]))
+               ? 2
+               : 1;
 }
 
 std::string WithFullTime(const LogLine& line)

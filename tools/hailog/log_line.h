@@ -17,7 +17,7 @@ struct LogLine {
     int second = -1;
     // Views into the bytes the line was read from, in code page 949 (its
     // form is ASCII), which must outlive the line: a day's lines are never
-    // copied one by one. Utf8Of (cp949.h) decodes what is shown.
+    // copied one by one. Utf8Of decodes what is shown.
     std::string_view tag;      // "<I>", "<E>", or empty
     std::string_view function; // "CheckApp", "CPatchList::RM", or empty
     int number = -1;           // the message's number, -1 when it has none
@@ -34,6 +34,14 @@ struct LogLine {
 // `text` is one line without its line end, in 949 (or UTF-8, whose form
 // is the same); the line refers to it.
 LogLine ParseLine(std::string_view text, Seconds hour);
+
+// 949 as the PC's native layer shows it (platform/host/native.h): UTF-8, a
+// byte that starts no character, or a control, as \xNN.
+std::string Utf8Of(std::string_view cp949);
+void AppendUtf8Of(std::string& utf8, std::string_view cp949);
+// How many bytes the character at `at` takes: 2 for a pair that is a
+// character, 1 for anything else (as Utf8Of reads it).
+size_t CharLength(std::string_view cp949, size_t at);
 
 // The line, decoded from 949, with its full date and time in place of
 // "MM:SS"; a line not in the log's form gets its hour and "??:??".

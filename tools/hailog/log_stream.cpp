@@ -17,7 +17,7 @@ const size_t kMostAhead = 12;
 // What a file's blocks said, summed until its last one.
 struct FileTally {
     size_t badBytes = 0, unparsed = 0;
-    bool unfinished = false, unreadable = false, noConverter = false;
+    bool unfinished = false, unreadable = false;
 
     void Add(const ParsedBlock& block)
     {
@@ -25,13 +25,12 @@ struct FileTally {
         unparsed += block.unparsed;
         unfinished = unfinished || block.unfinished;
         unreadable = unreadable || block.unreadable;
-        noConverter = noConverter || block.noConverter;
     }
 };
 
 void WarnAbout(const LogFile& file, const FileTally& tally, Problems& problems)
 {
-    if (!tally.unreadable && !tally.unfinished && !tally.noConverter && tally.badBytes == 0 && tally.unparsed == 0)
+    if (!tally.unreadable && !tally.unfinished && tally.badBytes == 0 && tally.unparsed == 0)
         return; // most files: their name is not even worked out
     const std::string name = file.path.filename().string();
     if (tally.unreadable) {
@@ -40,13 +39,9 @@ void WarnAbout(const LogFile& file, const FileTally& tally, Problems& problems)
     }
     if (tally.unfinished)
         problems.Warn(name + ": the last line has no line end (cut while it was written); shown as it is");
-    if (tally.noConverter) {
-        problems.Warn("this system cannot convert code page 949 (iconv has no CP949)");
-        return;
-    }
     if (tally.badBytes > 0)
         problems.Warn(name + ": " + std::to_string(tally.badBytes) +
-                      " byte(s) not valid in code page 949, shown as '?'");
+                      " byte(s) not valid in code page 949, shown as \\xNN");
     if (tally.unparsed > 0)
         problems.Warn(name + ": " + std::to_string(tally.unparsed) +
                       " line(s) not in the log's form, shown as they are");

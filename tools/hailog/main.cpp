@@ -150,9 +150,9 @@ int DrawPage(Inputs& inputs, const std::string& output, std::string terminal)
     }
     if (terminal.empty())
         terminal = TerminalOfPaths(inputs.paths);
-    EventStore store;
-    ReadEvents(inputs, store, true);
-    WritePage(HoursOf(inputs.files, inputs.window), store, terminal, out);
+    Page page(HoursOf(inputs.files, inputs.window));
+    ReadEvents(inputs, page, true);
+    page.Write(terminal, out);
     out.close();
     if (!out) {
         std::cerr << "hailog: " << output << ": writing failed\n";

@@ -5,7 +5,6 @@
 
 #include "page_marks.h"
 #include "page_template.h"
-#include "summary_output.h"
 
 namespace hailog {
 namespace {
@@ -84,21 +83,31 @@ nlohmann::ordered_json Rows(Seconds from, Seconds to)
 
 } // namespace
 
-void WritePage(const Hours& hours, EventStore& events, const std::string& terminal, std::ostream& out)
+Page::Page(const Hours& hours) : hours_(hours), summary_(hours) {}
+
+void Page::Add(Event&& event, std::uint64_t order)
 {
-    const Seconds from = hours.From();
-    const Seconds to = hours.To() + 1;
+    summary_.Add(event);
+    events_.Add(std::move(event), order);
+}
+
+void Page::AddMoment(const Moment& moment, std::uint64_t order)
+{
+    summary_.AddMoment(moment, order);
+    events_.AddMoment(moment, order);
+}
+
+void Page::Write(const std::string& terminal, std::ostream& out)
+{
+    const Seconds from = hours_.From();
+    const Seconds to = hours_.To() + 1;
     const std::string title = "Hailwatch log" + (terminal.empty() ? std::string() : " of " + terminal) + ", " +
                               FormatMinute(from) + " to " + FormatMinute(to - 1);
     PageMarks marks(from);
-    TextSummary summary(hours);
-    events.Visit([&](const Event& event) {
-        marks.Add(event);
-        summary.Add(event);
-    });
+    events_.Visit([&](const Event& event) { marks.Add(event); });
     CappedText text(kMostSummaryBytes);
     std::ostream textOut(&text);
-    summary.Write(textOut);
+    summary_.Write(textOut);
     nlohmann::ordered_json data = marks.ToJson();
     data["from"] = from;
     data["to"] = to;

@@ -12,11 +12,26 @@
 #include <string>
 
 #include "event_store.h"
+#include "summary_output.h"
 
 namespace hailog {
 
-// `terminal` names the terminal in the title and heading; empty: none.
-void WritePage(const Hours& hours, EventStore& events, const std::string& terminal, std::ostream& out);
+// Takes a period's events as they are read: the summary beneath the
+// timeline at once, as `hailog summary` does; the marks need them in time
+// order, and have them from the event store once all are read.
+class Page : public EventSink {
+public:
+    explicit Page(const Hours& hours);
+    void Add(Event&& event, std::uint64_t order) override;
+    void AddMoment(const Moment& moment, std::uint64_t order) override;
+    // `terminal` names the terminal in the title and heading; empty: none.
+    void Write(const std::string& terminal, std::ostream& out);
+
+private:
+    const Hours hours_;
+    TextSummary summary_;
+    EventStore events_;
+};
 
 } // namespace hailog
 

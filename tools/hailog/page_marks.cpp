@@ -66,6 +66,8 @@ void PageMarks::Add(const Event& event)
         AddMark(kUpdates, failed ? kUpdateFailed : kUpdate, event.time, event);
         break;
     }
+    // An update taken back failed on the terminal, however the rollback went.
+    case EventKind::Rollback: AddMark(kUpdates, kUpdateFailed, event.time, event); break;
     case EventKind::BuildOptionFailed: AddMark(kSupervisor, kBuildOption, event.time, event); break;
     case EventKind::NoFile: AddBar(kBackground, kNoFile, event.time, end, event); break;
     case EventKind::Unparsed:

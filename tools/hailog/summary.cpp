@@ -4,8 +4,10 @@
 #include <cctype>
 #include <set>
 
-#include "cp949.h"
+#include "log_line.h"
+#include "log/LogCatalogue.h"
 #include "lost_clock.h"
+#include "message_format.h"
 
 namespace hailog {
 namespace {
@@ -33,16 +35,18 @@ const char* const kApplications[kApplicationCount] = {"", "Hailwire", "Hailfare"
                                                        "Roadlens"};
 const int kHailnet = 3, kRoadlens = 5;
 // Compared with every line's function: views, not C strings.
-const std::string_view kCheckApp = "CheckApp", kRunNaviApp = "RunNaviApp";
+const std::string_view kCheckApp = LOG_CHECK_APP, kRunNaviApp = LOG_RUN_NAVI_APP;
+const std::string_view kPatchListPrefix = LOG_PATCH_LIST;
+const std::string_view kIgnition = LOG_IGNITION_WORD " ", kAccOff = LOG_IGNITION_WORD " " LOG_ACC_OFF;
 
 // 1 .. 4 for the applications CheckApp restarts, in ApplicationName's order.
 int ApplicationIndexOfRestart(int number)
 {
     switch (number) {
-    case 409: return 1;
-    case 417: return 2;
-    case 425: return 3;
-    case 434: return 4;
+    case LOG_MODEM_RESTARTED: return 1;
+    case LOG_METER_RESTARTED: return 2;
+    case LOG_CALL_RESTARTED: return 3;
+    case LOG_DTG_RESTARTED: return 4;
     default: return 0;
     }
 }
@@ -54,18 +58,11 @@ bool ContainsIgnoringCase(std::string_view text, std::string_view what)
            }) != text.end();
 }
 
-// Labels of the update's messages, in code page 949 as the terminal writes
-// them: the update's lines are read without decoding, however many a
-// package makes.
-const std::string_view kResultLabel = "\xB0\xE1\xB0\xFA";        // 결과
-const std::string_view kSourceLabel = "Src\xC6\xC4\xC0\xCF";     // Src파일
-const std::string_view kClosedLabel = "\xC1\xBE\xB7\xE1 \xC0\xA9\xB5\xB5\xBF\xEC\xC0\xCC\xB8\xA7"; // 종료 윈도우이름
-
 // The text between "label[" and the next "]", the label found where a
 // character starts (a pair's second byte can look like the first of another).
 std::string_view Bracketed(std::string_view text, std::string_view label)
 {
-    for (size_t at = 0; at < text.size(); at += Cp949CharLength(text, at)) {
+    for (size_t at = 0; at < text.size(); at += CharLength(text, at)) {
         if (text.compare(at, label.size(), label) != 0 || at + label.size() >= text.size() ||
             text[at + label.size()] != '[')
             continue;
@@ -78,8 +75,27 @@ std::string_view Bracketed(std::string_view text, std::string_view label)
 
 bool IsVersion(const LogLine& line)
 {
-    return line.function.empty() && line.tag == "<I>" && line.text.size() > 1 && line.text[0] == 'V' &&
-           std::isdigit(static_cast<unsigned char>(line.text[1]));
+    MessageFields fields;
+    return line.function.empty() && line.tag == LOG_INFO && ReadMessage(line.text, LOG_VERSION, fields);
+}
+
+// The number a "%d" field holds; 0 for one too long to be an int.
+int NumberOf(std::string_view digits)
+{
+    return digits.size() < 10 ? std::stoi(std::string(digits)) : 0;
+}
+
+bool IsRollbackLine(const LogLine& line)
+{
+    return line.function == LOG_ROLL_BACK_UPDATE || line.function == LOG_RESUME_ROLL_BACK ||
+           (line.function == LOG_CHECK_UNDO_COPY && line.number == LOG_UNDO_COPY_MISMATCH);
+}
+
+// The restore of one path, which only a rollback writes.
+bool IsRestoreLine(const LogLine& line)
+{
+    return line.function == LOG_RESTORE_FILE || line.function == LOG_REMOVE_NEW_PATH ||
+           line.function == LOG_RESTORE_FOLDER;
 }
 
 } // namespace
@@ -132,6 +148,9 @@ public:
         if (off_)
             CloseOff(last_, Ending::LogEnds);
         FinishUpdate();
+        if (rollback_)
+            sink_.Add(std::move(rollback_->event), rollback_->order);
+        rollback_.reset();
         AddHoursWithNoFile();
         if (unparsed_)
             sink_.Add(std::move(unparsed_->event), unparsed_->order);
@@ -153,12 +172,16 @@ private:
             DispatchUnnamed(line, start);
         else if (line.function == kCheckApp && ApplicationOfRestart(line.number))
             EmitMoment(EventKind::Restart, line, ApplicationIndexOfRestart(line.number));
-        else if (line.function == kRunNaviApp && (line.number == 481 || line.number == 490))
-            EmitMoment(line.number == 481 ? EventKind::NaviClose : EventKind::NaviStart, line, kRoadlens);
-        else if (line.function == "ReqBuildOption" && line.number == 628)
+        else if (line.function == kRunNaviApp && (line.number == LOG_NAVI_CLOSED || line.number == LOG_NAVI_STARTED))
+            EmitMoment(line.number == LOG_NAVI_CLOSED ? EventKind::NaviClose : EventKind::NaviStart, line, kRoadlens);
+        else if (line.function == LOG_REQ_BUILD_OPTION && line.number == LOG_BUILD_OPTION_FAILED)
             OnBuildOptionFailed(line);
-        else if (line.function.rfind("CPatchList::", 0) == 0)
+        else if (line.function.substr(0, kPatchListPrefix.size()) == kPatchListPrefix)
             OnUpdateLine(line);
+        else if (IsRollbackLine(line))
+            OnRollbackLine(line);
+        else if (rollback_ && IsRestoreLine(line) && rollback_->event.lines.size() < kLinesPerUpdate)
+            AddLine(rollback_->event, line);
     }
 
     // The lines that depart from "Function[number]": banners, ignition, version.
@@ -168,7 +191,7 @@ private:
             OnStart(line);
         else if (IsEndBanner(line))
             OnEnd(line);
-        else if (line.text.rfind("WM_POWER_MODE_CHANGE ", 0) == 0)
+        else if (line.text.substr(0, kIgnition.size()) == kIgnition)
             OnIgnition(line);
         else if (IsVersion(line))
             OnVersion(line);
@@ -325,7 +348,7 @@ private:
 
     void OnIgnition(const LogLine& line)
     {
-        const bool off = line.text.rfind("WM_POWER_MODE_CHANGE ACC OFF", 0) == 0;
+        const bool off = line.text.substr(0, kAccOff.size()) == kAccOff;
         if (off && !off_) {
             off_ = OpenOff{line.Time(), order_++, std::nullopt};
             if (keepLines_)
@@ -339,7 +362,7 @@ private:
 
     void OnBuildOptionFailed(const LogLine& line)
     {
-        const std::string error(Bracketed(line.text, "Error"));
+        const std::string error(Bracketed(line.text, LOG_ERROR_LABEL));
         int code = 0;
         if (!error.empty() && error.size() < 10 && error.find_first_not_of("-0123456789") == std::string::npos)
             code = std::stoi(error);
@@ -361,33 +384,66 @@ private:
         if (event.lines.size() < kLinesPerUpdate)
             AddLine(event, line);
         const std::string_view text = line.text, message = line.raw.substr(10);
-        const std::string_view result = Bracketed(text, kResultLabel);
-        if (line.function == "CPatchList::IsFolderFiles" && line.number == 425 && !sawFolderTest_) {
+        const std::string_view result = Bracketed(text, LOG_RESULT_LABEL);
+        if (line.function == LOG_IS_FOLDER_FILES && line.number == LOG_FOLDER_TESTED && !sawFolderTest_) {
             sawFolderTest_ = true;
-            update.package = result == "File" ? "found" : "none";
+            update.package = result == LOG_FOLDER_FILE ? "found" : "none";
             update.patchList = update.package == "found";
-        } else if (line.function == "CPatchList::SearchPatchListFiles" && line.number == 585) {
+        } else if (line.function == LOG_SEARCH_PATCH_LIST_FILES && line.number == LOG_NO_PATCH_LIST) {
             update.patchList = false;
-        } else if (line.function == "CPatchList::RM" && (line.number == 764 || line.number == 739) &&
+        } else if (line.function == LOG_RM && (line.number == LOG_RM_DONE || line.number == LOG_RM_NO_FILE) &&
                    ContainsIgnoringCase(text, kPatchList)) {
             listDeleted_ = true;
             if (result == "0")
                 update.failed.push_back(Utf8Of(message));
-        } else if (line.function == "CPatchList::CP" && line.number == 858) {
+        } else if (line.function == LOG_CP && line.number == LOG_CP_DONE) {
             if (result == "1") {
                 ++update.moved;
             } else {
                 update.failed.push_back(Utf8Of(message));
-                filesLeft_ = filesLeft_ || ContainsIgnoringCase(Bracketed(text, kSourceLabel), kPackage);
+                filesLeft_ = filesLeft_ || ContainsIgnoringCase(Bracketed(text, LOG_SOURCE_LABEL), kPackage);
             }
-        } else if (((line.function == "CPatchList::RM" && line.number == 764) ||
-                    (line.function == "CPatchList::MKDIR" && line.number == 806) ||
-                    (line.function == "CPatchList::RUN" && line.number == 724)) &&
-                   result == "0") {
+        } else if (IsFailedResult(line, result)) {
             update.failed.push_back(Utf8Of(message));
-        } else if (line.function == "CPatchList::KILL" && line.number == 711) {
-            update.closed.push_back(Utf8Of(Bracketed(text, kClosedLabel)));
+        } else if (line.function == LOG_KILL && line.number == LOG_WINDOW_CLOSED) {
+            update.closed.push_back(Utf8Of(Bracketed(text, LOG_CLOSED_WINDOW_LABEL)));
         }
+    }
+
+    // An operation of the list that failed: a file removed (764), a folder
+    // made (806) or a program run (724) whose result is 0.
+    static bool IsFailedResult(const LogLine& line, std::string_view result)
+    {
+        return result == "0" && ((line.function == LOG_RM && line.number == LOG_RM_DONE) ||
+                                 (line.function == LOG_MKDIR && line.number == LOG_MKDIR_DONE) ||
+                                 (line.function == LOG_RUN && line.number == LOG_PROGRAM_RUN));
+    }
+
+    // A rollback runs from the line that begins it to the line that says how
+    // it ended. One cut by the power stays open into the next run, whose
+    // start takes it up (970); one left unfinished (972) is told as such,
+    // and the start that takes it up begins the next.
+    void OnRollbackLine(const LogLine& line)
+    {
+        MessageFields fields;
+        const bool begun =
+            line.number == LOG_ROLLBACK_BEGUN && ReadMessage(line.text, LOG_ROLLBACK_BEGUN_FORMAT, fields);
+        if (begun || !rollback_) {
+            if (rollback_)
+                sink_.Add(std::move(rollback_->event), rollback_->order);
+            Begin(rollback_, Make(EventKind::Rollback, line));
+        } else {
+            AddLine(rollback_->event, line);
+        }
+        Event& event = rollback_->event;
+        event.number = line.number;
+        if (begun)
+            event.count = NumberOf(fields.field[1]);
+        if (event.application.empty() && (begun || ReadMessage(line.text, LOG_ROLLBACK_DONE_FORMAT, fields) ||
+                                          ReadMessage(line.text, LOG_ROLLBACK_RESUMED_FORMAT, fields)))
+            event.application = Utf8Of(fields.field[0]);
+        if (line.number != LOG_ROLLBACK_BEGUN && line.number != LOG_ROLLBACK_RESUMED)
+            Close(rollback_, line.Time(), Ending::LogEnds);
     }
 
     void FinishUpdate()
@@ -454,7 +510,7 @@ private:
         std::uint64_t order;
         std::optional<Event> event; // when its lines are kept
     };
-    std::optional<Open> run_, update_, unparsed_;
+    std::optional<Open> run_, update_, unparsed_, rollback_;
     std::optional<OpenOff> off_;
     Seconds last_ = 0, lastHour_ = 0; // the last line that is no rule, and its file's hour
     bool anyLine_ = false;
@@ -531,13 +587,8 @@ Event EventOf(const Moment& moment)
 
 const char* ApplicationOfRestart(int number)
 {
-    switch (number) {
-    case 409: return "Hailwire";
-    case 417: return "Hailfare";
-    case 425: return "Hailnet";
-    case 434: return "Hailtrack";
-    default: return nullptr;
-    }
+    const int index = ApplicationIndexOfRestart(number);
+    return index > 0 ? ApplicationName(index) : nullptr;
 }
 
 const char* RoleOfApplication(const std::string& title)
@@ -553,46 +604,7 @@ const char* RoleOfApplication(const std::string& title)
 std::string FileNameOfHour(Seconds hour)
 {
     const std::string t = FormatTime(hour);
-    return "hailwatch-" + t.substr(0, 4) + t.substr(5, 2) + t.substr(8, 2) + t.substr(11, 2) + ".log";
-}
-
-namespace {
-
-// Every event kept, to be put in time order at the end.
-class Collected : public EventSink {
-public:
-    void Add(Event&& event, std::uint64_t order) override { events_.push_back({order, std::move(event)}); }
-
-    std::vector<Event> InTimeOrder()
-    {
-        std::sort(events_.begin(), events_.end(), [](const auto& a, const auto& b) {
-            return a.second.time != b.second.time ? a.second.time < b.second.time : a.first < b.first;
-        });
-        std::vector<Event> events;
-        for (auto& item : events_)
-            events.push_back(std::move(item.second));
-        return events;
-    }
-
-private:
-    std::vector<std::pair<std::uint64_t, Event>> events_;
-};
-
-} // namespace
-
-Summary Summarise(const std::vector<LogFile>& files, const std::vector<LogLine>& lines, bool keepLines)
-{
-    Collected collected;
-    ReaderSettings settings;
-    settings.keepLines = keepLines;
-    SummaryReader reader(files, collected, settings);
-    for (const LogLine& line : lines)
-        reader.Take(line);
-    reader.Finish();
-    Summary summary;
-    static_cast<Hours&>(summary) = HoursOf(files);
-    summary.events = collected.InTimeOrder();
-    return summary;
+    return LOG_FILE_PREFIX + t.substr(0, 4) + t.substr(5, 2) + t.substr(8, 2) + t.substr(11, 2) + ".log";
 }
 
 } // namespace hailog

@@ -1,8 +1,8 @@
 // What happened on a terminal, read from its log lines: the supervisor's
 // runs, restarts of the watched applications, ignition-off periods, the
 // navigation application closed and started again, start-up updates,
-// refused build options, hours with no file, a log that stopped while the
-// supervisor ran, and the clock lost.
+// refused build options, updates rolled back, hours with no file, a log that
+// stopped while the supervisor ran, and the clock lost.
 #ifndef HAILOG_SUMMARY_H
 #define HAILOG_SUMMARY_H
 
@@ -25,6 +25,7 @@ enum class EventKind {
     NaviClose,         // RunNaviApp 481
     NaviStart,         // RunNaviApp 490
     Update,            // the start-up update of one run
+    Rollback,          // an update taken back: RollBackUpdate 965 .. 969, or how it stopped
     BuildOptionFailed, // ReqBuildOption 628
     NoFile,            // hours without a file, between the first and the last
     Unparsed,          // lines of one file not in the log's form
@@ -66,9 +67,9 @@ struct Event {
     std::optional<Seconds> end;   // runs, ignition off, hours with no file, log stopped, clock lost
     Ending ending = Ending::LogEnds;
     std::string application;      // window title of the application concerned
-    int number = -1;              // the message's number
+    int number = -1;              // the message's number; a rollback: its last line's
     int error = 0;                // build option: the error code
-    int count = 0;                // unparsed lines; hours with no file
+    int count = 0;                // unparsed lines; hours with no file; a rollback's restarts
     std::string version;          // runs: the version line's
     // Runs: false when the logs begin after the start banner. Clock lost:
     // false when nothing was logged before the clock was lost.
@@ -112,10 +113,6 @@ struct Hours {
 };
 Hours HoursOf(const std::vector<LogFile>& files, const TimeWindow& window = TimeWindow());
 
-struct Summary : Hours {
-    std::vector<Event> events; // in time order
-};
-
 // Takes each event once it is finished. `order` is the order events are
 // begun in: events of the same second are told in that order.
 class EventSink {
@@ -146,9 +143,6 @@ private:
     class Events;
     std::unique_ptr<Events> events_;
 };
-
-// Everything at once, in memory: for small logs and tests.
-Summary Summarise(const std::vector<LogFile>& files, const std::vector<LogLine>& lines, bool keepLines = true);
 
 // The watched application a CheckApp number stands for, and its role.
 const char* ApplicationOfRestart(int number);

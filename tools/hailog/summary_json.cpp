@@ -1,3 +1,4 @@
+#include "log/LogCatalogue.h"
 #include "summary_output.h"
 
 namespace hailog {
@@ -45,6 +46,7 @@ const char* KindName(EventKind kind)
     case EventKind::NaviClose: return "navi_close";
     case EventKind::NaviStart: return "navi_start";
     case EventKind::Update: return "update";
+    case EventKind::Rollback: return "rollback";
     case EventKind::BuildOptionFailed: return "build_option_failed";
     case EventKind::NoFile: return "no_file";
     case EventKind::Unparsed: return "unparsed";
@@ -88,6 +90,13 @@ nlohmann::ordered_json EventToJson(const Event& event, bool withLines)
         object["moved"] = event.update.moved;
         object["closed"] = event.update.closed;
         break;
+    case EventKind::Rollback:
+        object["application"] = event.application;
+        object["restarts"] = event.count;
+        object["number"] = event.number;
+        object["rolled_back"] = event.number == LOG_ROLLBACK_DONE;
+        object["end"] = event.end ? nlohmann::ordered_json(FormatTime(*event.end)) : nlohmann::ordered_json();
+        break;
     case EventKind::NoFile:
         object["end"] = FormatTime(*event.end);
         object["hours"] = event.count;
@@ -124,12 +133,6 @@ std::string DumpJson(const nlohmann::ordered_json& value)
 void WriteJsonLine(const Event& event, std::ostream& out)
 {
     out << EventToJson(event, false).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
-}
-
-void WriteJsonLines(const Summary& summary, std::ostream& out)
-{
-    for (const Event& event : summary.events)
-        WriteJsonLine(event, out);
 }
 
 } // namespace hailog

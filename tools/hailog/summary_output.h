@@ -41,13 +41,11 @@ private:
 
     Hours hours_;
     std::unique_ptr<Restarts> restarts_[4];
-    Spill runs_, updates_, noFile_, stopped_, clockLost_, unparsed_;
+    Spill runs_, updates_, rollbacks_, noFile_, stopped_, clockLost_, unparsed_;
     Spill ignition_, navigation_, buildOption_; // records, as text only when written
     std::string lostLines_; // what the lines logged with the clock lost were
 };
 
-void WriteText(const Summary& summary, std::ostream& out);
-void WriteJsonLines(const Summary& summary, std::ostream& out);
 void WriteJsonLine(const Event& event, std::ostream& out);
 
 // One event as JSON: kind, time, and the fields of its kind; `withLines`

@@ -1,13 +1,14 @@
 #include <cstring>
 #include <map>
 
+#include "log/LogCatalogue.h"
 #include "summary_output.h"
 
 namespace hailog {
 namespace {
 
 const char* const kWatched[] = {"Hailwire", "Hailfare", "Hailnet", "Hailtrack"};
-const int kWatchedNumbers[] = {409, 417, 425, 434};
+const int kWatchedNumbers[] = {LOG_MODEM_RESTARTED, LOG_METER_RESTARTED, LOG_CALL_RESTARTED, LOG_DTG_RESTARTED};
 const size_t kTimesPerLine = 3;
 // Up to two lines of restart times are listed; more are folded.
 const size_t kMostListed = 2 * kTimesPerLine;
@@ -95,10 +96,11 @@ void AppendIgnitionLine(std::string& text, const Record& period)
 
 void AppendNavigationLine(std::string& text, const Record& moment)
 {
+    static const std::string closed = "  closed: ignition off (" + std::to_string(LOG_NAVI_CLOSED) + ")\n";
+    static const std::string started = "  started again: ignition on (" + std::to_string(LOG_NAVI_STARTED) + ")\n";
     text += kIndent;
     AppendTime(text, moment.time);
-    text += static_cast<EventKind>(moment.value) == EventKind::NaviClose ? "  closed: ignition off (481)\n"
-                                                                          : "  started again: ignition on (490)\n";
+    text += static_cast<EventKind>(moment.value) == EventKind::NaviClose ? closed : started;
 }
 
 void AppendBuildOptionLine(std::string& text, const Record& moment)
@@ -153,6 +155,39 @@ std::string UpdateLines(const Event& event)
         out += "\n";
     }
     return out;
+}
+
+// How a rollback ended, by the number of its last line.
+std::string RollbackOutcome(int number)
+{
+    const char* words = nullptr;
+    switch (number) {
+    case LOG_ROLLBACK_DONE: return "rolled back";
+    case LOG_ROLLBACK_UNFINISHED: words = "not finished, the next start takes it up"; break;
+    case LOG_UNDO_COPY_MISMATCH: words = "refused: the undo copy did not match its record"; break;
+    case LOG_ROLLBACK_RECORD_FAILED: words = "refused: its record could not be written"; break;
+    default: return "begun, no end in the logs read";
+    }
+    return std::string(words) + " (" + std::to_string(number) + ")";
+}
+
+// "  TIME  Hailwire (modem) after 3 restarts: rolled back, END".
+std::string RollbackLine(const Event& event)
+{
+    std::string out = kIndent;
+    AppendTime(out, event.time);
+    out += "  " + (event.application.empty() ? std::string("?") : event.application);
+    const std::string role = RoleOfApplication(event.application);
+    if (!role.empty())
+        out += " (" + role + ")";
+    if (event.count > 0)
+        out += " after " + Plural(event.count, "restart", "restarts");
+    out += ": " + RollbackOutcome(event.number);
+    if (event.end && *event.end != event.time) {
+        out += ", ";
+        AppendTime(out, *event.end);
+    }
+    return out + "\n";
 }
 
 std::string ClockLostLine(const Event& event)
@@ -310,6 +345,7 @@ void TextSummary::Add(const Event& event)
     case EventKind::NaviClose:
     case EventKind::NaviStart: AddNavigation(event.kind, event.time); break;
     case EventKind::Update: updates_.Append(UpdateLines(event)); break;
+    case EventKind::Rollback: rollbacks_.Append(RollbackLine(event)); break;
     case EventKind::BuildOptionFailed: AddBuildOption(event.time, event.error); break;
     case EventKind::NoFile:
         noFile_.Append(kIndent + FormatMinute(event.time) + "  to " + FormatMinute(*event.end) + "  " +
@@ -403,21 +439,18 @@ void TextSummary::Write(std::ostream& out)
     RecordSection(out, "Ignition off", ignition_, AppendIgnitionLine);
     RecordSection(out, "Navigation application (Roadlens)", navigation_, AppendNavigationLine);
     Section(out, "Start-up updates", updates_);
-    RecordSection(out, "Build option refused by the call application (628)", buildOption_, AppendBuildOptionLine);
+    // Only a terminal that asks for rollbacks writes one.
+    if (rollbacks_.Size() > 0)
+        Section(out, "Updates rolled back", rollbacks_);
+    static const std::string buildOption =
+        "Build option refused by the call application (" + std::to_string(LOG_BUILD_OPTION_FAILED) + ")";
+    RecordSection(out, buildOption.c_str(), buildOption_, AppendBuildOptionLine);
     Section(out, "Hours with no file", noFile_);
     if (stopped_.Size() > 0)
         Section(out, "Log stopped while the supervisor ran, ignition on", stopped_);
     WriteClockLost(out);
     if (unparsed_.Size() > 0)
         Section(out, "Lines not in the log's form", unparsed_);
-}
-
-void WriteText(const Summary& summary, std::ostream& out)
-{
-    TextSummary text(summary);
-    for (const Event& event : summary.events)
-        text.Add(event);
-    text.Write(out);
 }
 
 } // namespace hailog
