@@ -134,15 +134,20 @@ std::filesystem::path MakeDeviceRoot()
 
 } // namespace conformance
 
+// conformance_host [--memory] [GROUP]: with --memory the device is held in
+// memory, as the PC tools hold their model terminal, and must behave as one
+// on the PC's disk does.
 int main(int argc, char** argv)
 {
+    bool inMemory = argc > 1 && std::string(argv[1]) == "--memory";
+    const char* group = argc > (inMemory ? 2 : 1) ? argv[inMemory ? 2 : 1] : NULL;
     std::filesystem::path pattern = conformance::MakeDeviceRoot();
     if (pattern.empty()) {
         fprintf(stderr, "cannot make a device root\n");
         return 2;
     }
-    host::SetDeviceRoot(pattern.string());
-    conformance::RunCaseGroups(argc > 1 ? argv[1] : NULL);
+    host::SetDeviceRoot(inMemory ? host::MakeMemoryFolder() : pattern.string());
+    conformance::RunCaseGroups(group);
     int exitCode = conformance::PrintSummary();
     std::error_code ignored;
     std::filesystem::permissions(pattern, std::filesystem::perms::owner_all, ignored);
