@@ -12,14 +12,10 @@ namespace {
 
 const size_t kShownContentBytes = 64;
 
-std::string DevicePath(const fs::path& root, const fs::path& entry)
+std::string DevicePath(const std::string& relative)
 {
-    std::string path = "\\" + fs::relative(entry, root).generic_string();
-    for (char& c : path) {
-        if (c == '/') {
-            c = '\\';
-        }
-    }
+    std::string path = "\\" + relative;
+    std::replace(path.begin(), path.end(), '/', '\\');
     return path;
 }
 
@@ -44,11 +40,6 @@ std::string Escape(const std::string& bytes)
         }
     }
     return bytes.size() > kShownContentBytes ? shown + "..." : shown;
-}
-
-std::string Attributes(const std::string& devicePath)
-{
-    return Hex(GetFileAttributesW(host::Widen(devicePath).c_str()));
 }
 
 } // namespace
@@ -82,12 +73,15 @@ std::string DecodeLog()
 std::string ListTree(const fs::path& deviceRoot)
 {
     std::vector<std::string> lines;
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(deviceRoot)) {
-        std::string path = DevicePath(deviceRoot, entry.path());
-        if (entry.is_directory()) {
-            lines.push_back(path + "\\ " + Attributes(path));
+    std::string root = deviceRoot.generic_u8string();
+    for (const host::FolderEntry& entry : host::ListFolder(root, false)) {
+        std::string path = DevicePath(entry.path);
+        if (entry.state.folder) {
+            lines.push_back(path + "\\ " + Hex(entry.state.attributes));
         } else {
-            lines.push_back(path + " " + Attributes(path) + " " + Escape(ReadText(entry.path())));
+            std::string bytes;
+            host::ReadWholeFile(root + "/" + entry.path, &bytes);
+            lines.push_back(path + " " + Hex(entry.state.attributes) + " " + Escape(bytes));
         }
     }
     std::sort(lines.begin(), lines.end());

@@ -1,5 +1,6 @@
 #include "tests/powercut/device_tree.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
@@ -13,30 +14,6 @@ namespace powercut {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string DevicePathOf(const fs::path& native)
-{
-    std::string path = "\\" + fs::relative(native, host::DeviceRoot()).generic_string();
-    for (char& c : path) {
-        if (c == '/') {
-            c = '\\';
-        }
-    }
-    return path;
-}
-
-std::string ReadBytes(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-DWORD AttributesOf(const std::string& devicePath)
-{
-    return GetFileAttributesW(host::Widen(devicePath).c_str());
-}
 
 std::string Describe(const Tree& tree, const std::string& path)
 {
@@ -84,17 +61,18 @@ void AddFile(Tree* tree, const std::string& devicePath, const std::string& conte
 Tree ReadTree()
 {
     Tree tree;
-    for (const fs::directory_entry& item :
-         fs::recursive_directory_iterator(host::DeviceRoot())) {
-        std::string path = DevicePathOf(item.path());
+    const std::string& root = host::DeviceRoot();
+    for (const host::FolderEntry& item : host::ListFolder(root, false)) {
+        std::string path = "\\" + item.path;
+        std::replace(path.begin(), path.end(), '/', '\\');
         Entry entry;
-        entry.folder = item.is_directory();
+        entry.folder = item.state.folder;
+        entry.attributes = item.state.attributes;
         if (entry.folder) {
             path += "\\";
         } else {
-            entry.content = ReadBytes(item.path());
+            host::ReadWholeFile(root + "/" + item.path, &entry.content);
         }
-        entry.attributes = AttributesOf(path);
         tree[path] = entry;
     }
     return tree;
