@@ -1,62 +1,28 @@
-#include <chrono>
-#include <cstdio>
 #include <iostream>
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include <string>
 
 #include "commands.h"
 #include "package_check.h"
+#include "progress_line.h"
 
 namespace hailpatch {
 
 namespace {
 
-// One line on standard error while the power cuts run, when they take over
-// a second and standard error is a terminal: a script never sees it.
+// How far the power cuts have got, on the one progress line of the tools.
 class CutProgress {
 public:
-    CutProgress() : start_(Clock::now()), shown_(start_) {}
-    // Clears the line, so that the report starts on a clean one.
-    void Clear()
-    {
-        if (width_ != 0) {
-            std::cerr << '\r' << std::string(width_, ' ') << '\r' << std::flush;
-            width_ = 0;
-        }
-    }
     void Show(std::size_t done, std::size_t all)
     {
-        Clock::time_point now = Clock::now();
-        if (!IsTerminal() || now - start_ < std::chrono::seconds(1) || now - shown_ < std::chrono::milliseconds(250)) {
-            return;
+        if (line_.Due()) {
+            line_.Show("hailpatch: power cuts after " + std::to_string(done) + " of " + std::to_string(all) +
+                       " changes");
         }
-        shown_ = now;
-        char line[96];
-        std::snprintf(line, sizeof(line), "hailpatch: power cuts after %zu of %zu changes", done, all);
-        std::string text(line);
-        std::size_t width = text.size();
-        text.append(width_ > width ? width_ - width : 0, ' ');
-        width_ = width;
-        std::cerr << '\r' << text << std::flush;
     }
+    void Clear() { line_.Clear(); }
 
 private:
-    using Clock = std::chrono::steady_clock;
-    static bool IsTerminal()
-    {
-#ifdef _WIN32
-        return _isatty(_fileno(stderr)) != 0;
-#else
-        return isatty(STDERR_FILENO) != 0;
-#endif
-    }
-    Clock::time_point start_;
-    Clock::time_point shown_;
-    std::size_t width_ = 0;
+    tools::ProgressLine line_;
 };
 
 } // namespace
