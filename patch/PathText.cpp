@@ -42,13 +42,20 @@ CNarrowCopy::~CNarrowCopy()
     delete[] m_text;
 }
 
+/* Copied rather than formatted: every line of a list is joined to its
+ * folder at every start, and a long list is read at every start after a
+ * cut. */
 int JoinPath(char* out, size_t size, const char* folder, const char* name)
 {
     memset(out, 0, size);
-    if (strlen(folder) + 1 + strlen(name) >= size) {
+    size_t folderLength = strlen(folder);
+    size_t nameLength = strlen(name);
+    if (folderLength + 1 + nameLength >= size) {
         return 0;
     }
-    sprintf(out, "%s\\%s", folder, name);
+    memcpy(out, folder, folderLength);
+    out[folderLength] = '\\';
+    memcpy(out + folderLength + 1, name, nameLength);
     return 1;
 }
 
