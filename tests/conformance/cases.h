@@ -18,6 +18,8 @@ void FileDeleteCases();
 void FileCopyCases();
 void FolderCases();
 void FileNameCases();
+void FileOpenCases();
+void RefusedNameCases();
 void FilesHeldOpenCases();
 void RelativePathCases();
 void NetworkPathCases();

@@ -75,6 +75,13 @@ void RelativePathCases()
                      FALSE);
     ok(done && ReadFileText(WorkPath(L"made\\c.txt")) == "rel", "relative copy: got %d, error %lu",
        done, LastError());
+    // "." and ".." are resolved by their spelling, and ".." stops at the root.
+    a = Attributes(L"..\\ResidentFlash\\Conformance\\rel.txt");
+    ok(a != INVALID_FILE_ATTRIBUTES, "relative path from '..': got 0x%lx", U(a));
+    a = Attributes(L"\\..\\..\\ResidentFlash\\Conformance\\rel.txt");
+    ok(a != INVALID_FILE_ATTRIBUTES, "'..' above the root: got 0x%lx", U(a));
+    a = Attributes(L"\\ResidentFlash\\.\\Conformance\\none\\..\\rel.txt");
+    ok(a != INVALID_FILE_ATTRIBUTES, "'.' and '..' of a missing folder: got 0x%lx", U(a));
     FILE* stream = fopen("ResidentFlash\\Conformance\\rel.txt", "rb");
     ok(stream != NULL, "fopen of a relative path failed");
     if (stream != NULL)
@@ -102,6 +109,8 @@ void NetworkPathCases()
     // Repeated separators further in are one separator.
     a = Attributes(L"\\ResidentFlash\\\\Conformance\\\\\\net.txt");
     ok(a != INVALID_FILE_ATTRIBUTES, "repeated separators inside: got 0x%lx", U(a));
+    a = Attributes(L"\\ResidentFlash\\Conformance\\");
+    ok(a == FILE_ATTRIBUTE_DIRECTORY, "a folder with a trailing separator: got 0x%lx", U(a));
 }
 
 void TrailingDotCases()
@@ -117,8 +126,11 @@ void TrailingDotCases()
         ok(a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY), "'%s': got 0x%lx",
            Printable(lastNames[i]).c_str(), U(a));
     }
+    // A name of dots alone is the folder it stands in.
+    DWORD a = Attributes(WorkPath(L"..."));
+    ok(a == FILE_ATTRIBUTE_DIRECTORY, "'...': got 0x%lx", U(a));
     // A folder name further in loses one trailing dot, no more.
-    DWORD a = Attributes(L"\\ResidentFlash\\Conformance.\\file.txt");
+    a = Attributes(L"\\ResidentFlash\\Conformance.\\file.txt");
     ok(a != INVALID_FILE_ATTRIBUTES, "'Conformance.' as a folder: got 0x%lx", U(a));
     Poison();
     a = Attributes(L"\\ResidentFlash\\Conformance..\\file.txt");
@@ -143,6 +155,8 @@ void TrailingDotCases()
     ok(done, "folder 'folder. ': got %d, error %lu", done, LastError());
     ok(ListFolder(kWorkFolder) == "copy.txt|file.txt|folder|written.txt",
        "names after trimming: '%s'", ListFolder(kWorkFolder).c_str());
+    a = Attributes(WorkPath(L"folder.\\"));
+    ok(a == FILE_ATTRIBUTE_DIRECTORY, "'folder.' with a trailing separator: got 0x%lx", U(a));
 
     // So two spellings name one file.
     Poison();
@@ -154,6 +168,33 @@ void TrailingDotCases()
     done = DeleteFileW(WorkPath(L"copy.txt ").c_str());
     ok(done && Attributes(WorkPath(L"copy.txt")) == INVALID_FILE_ATTRIBUTES,
        "delete 'copy.txt ': got %d, error %lu", done, LastError());
+}
+
+// Names no file can have.
+void RefusedNameCases()
+{
+    ResetWorkFolder();
+    WriteFileText(WorkPath(L"file.txt"), "file");
+    const wchar_t surrogate[] = {L'a', 0xD800, L'.', L't', L'x', L't', 0};
+    struct Refusal {
+        std::wstring path;
+        DWORD error;
+    } refusals[] = {
+        {L"", ERROR_PATH_NOT_FOUND},
+        {WorkPath(L"file?.txt"), ERROR_INVALID_NAME},
+        {WorkPath(L"*.txt"), ERROR_INVALID_NAME},
+        {WorkPath(L"fi\x01le.txt"), ERROR_INVALID_NAME},
+        {L"\\ResidentFlash\\Con?formance\\file.txt", ERROR_INVALID_NAME},
+        // Half a surrogate pair is a name no file has.
+        {WorkPath(surrogate), ERROR_FILE_NOT_FOUND},
+    };
+    for (size_t i = 0; i < sizeof(refusals) / sizeof(refusals[0]); ++i) {
+        Poison();
+        DWORD a = Attributes(refusals[i].path);
+        ok(a == INVALID_FILE_ATTRIBUTES && GetLastError() == refusals[i].error,
+           "'%s': got 0x%lx, error %lu, expected %lu", Printable(refusals[i].path).c_str(), U(a),
+           LastError(), U(refusals[i].error));
+    }
 }
 
 } // namespace conformance
