@@ -11,8 +11,6 @@ namespace hailpatch {
 
 namespace {
 
-const char kListPath[] = "\\SDMMC\\AirUpdate\\patch_list.txt";
-
 std::string ParentOf(const std::string& path)
 {
     size_t last = path.rfind('\\');
