@@ -33,11 +33,12 @@ enum RecordWord {
 static const size_t kReadWords = 256;
 static const size_t kListChunk = 512;
 
-/* CRC-32 (IEEE) a byte at a time through a table of the 256 bytes' remainders,
- * made on first use: a list is measured at every start. */
+/* CRC-32 (IEEE), four bytes at a step through tables of remainders made on
+ * first use (table[k][n]: byte n followed by k zero bytes): a list is
+ * measured at every start. */
 static DWORD UpdateCrc(DWORD crc, const unsigned char* bytes, size_t count)
 {
-    static DWORD table[256];
+    static DWORD table[4][256];
     static int made = 0;
     if (!made) {
         for (DWORD n = 0; n < 256; ++n) {
@@ -45,12 +46,24 @@ static DWORD UpdateCrc(DWORD crc, const unsigned char* bytes, size_t count)
             for (int bit = 0; bit < 8; ++bit) {
                 value = (value >> 1) ^ ((value & 1) != 0 ? 0xEDB88320u : 0u);
             }
-            table[n] = value;
+            table[0][n] = value;
+        }
+        for (DWORD n = 0; n < 256; ++n) {
+            for (int k = 1; k < 4; ++k) {
+                table[k][n] = (table[k - 1][n] >> 8) ^ table[0][table[k - 1][n] & 0xFF];
+            }
         }
         made = 1;
     }
-    for (size_t i = 0; i < count; ++i) {
-        crc = (crc >> 8) ^ table[(crc ^ bytes[i]) & 0xFF];
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        crc ^= (DWORD)bytes[i] | ((DWORD)bytes[i + 1] << 8) | ((DWORD)bytes[i + 2] << 16) |
+               ((DWORD)bytes[i + 3] << 24);
+        crc = table[3][crc & 0xFF] ^ table[2][(crc >> 8) & 0xFF] ^ table[1][(crc >> 16) & 0xFF] ^
+              table[0][crc >> 24];
+    }
+    for (; i < count; ++i) {
+        crc = (crc >> 8) ^ table[0][(crc ^ bytes[i]) & 0xFF];
     }
     return crc;
 }
@@ -69,8 +82,7 @@ static void PutWord(unsigned char* bytes, size_t word, DWORD value)
     }
 }
 
-/* The size and CRC-32 of the list's exact bytes, read in binary. */
-static int MeasureList(const char* listPath, DWORD* bytes, DWORD* crc)
+int MeasurePatchList(const char* listPath, DWORD* bytes, DWORD* crc)
 {
     FILE* list = fopen(listPath, "rb");
     if (list == NULL) {
@@ -127,15 +139,30 @@ static void FormSlotPaths(ListProgress* progress)
     }
 }
 
-int LoadListProgress(const char* listPath, ListProgress* progress)
+static void StartEmpty(ListProgress* progress)
 {
     memset(progress, 0, sizeof(*progress));
     progress->nextLine = 1;
     progress->newestSlot = -1;
     FormSlotPaths(progress);
-    if (!MeasureList(listPath, &progress->listBytes, &progress->listCrc)) {
+}
+
+int LoadListProgress(const char* listPath, ListProgress* progress)
+{
+    DWORD listBytes = 0;
+    DWORD listCrc = 0;
+    if (!MeasurePatchList(listPath, &listBytes, &listCrc)) {
+        StartEmpty(progress);
         return -1;
     }
+    return LoadMeasuredListProgress(listBytes, listCrc, progress);
+}
+
+int LoadMeasuredListProgress(DWORD listBytes, DWORD listCrc, ListProgress* progress)
+{
+    StartEmpty(progress);
+    progress->listBytes = listBytes;
+    progress->listCrc = listCrc;
     progress->writable = 1;
     unsigned char bytes[kReadWords * 4];
     int belongs = 0;
@@ -174,12 +201,18 @@ static int FindRetry(const ListProgress* progress, DWORD line)
     return -1;
 }
 
+int IsLineSettled(const ListProgress* progress, DWORD line)
+{
+    return line < progress->nextLine && line >= progress->retryCopiesBelow &&
+           FindRetry(progress, line) < 0;
+}
+
 int IsLineDue(const ListProgress* progress, DWORD line, int isCopy)
 {
     if (line >= progress->nextLine) {
         return 1;
     }
-    return isCopy && (line < progress->retryCopiesBelow || FindRetry(progress, line) >= 0);
+    return isCopy && !IsLineSettled(progress, line);
 }
 
 /* A failed copy is named for the next start; with no room left, every

@@ -66,11 +66,24 @@ struct ListProgress {
  * list's bytes cannot be had. */
 int LoadListProgress(const char* listPath, ListProgress* progress);
 
+/* The size and CRC-32 of the list's exact bytes, read in binary, by which a
+ * record names its list; 0 when they cannot be had. */
+int MeasurePatchList(const char* listPath, DWORD* bytes, DWORD* crc);
+
+/* LoadListProgress for a list already measured, of `listBytes` bytes whose
+ * CRC-32 is `listCrc`: 1 when the record belongs to that list, else 0. */
+int LoadMeasuredListProgress(DWORD listBytes, DWORD listCrc, ListProgress* progress);
+
 /* Makes both slots files of the record's and holds them open until
  * ReleaseListProgress; answers 0 (holding nothing) when a slot cannot be
  * made one, for a folder or anything else that stands at its path. */
 int HoldListProgress(ListProgress* progress);
 void ReleaseListProgress(ListProgress* progress);
+
+/* Whether the line has run and no retry of copies takes it in: then it is
+ * not due whatever it holds, and a start that resumes passes over it
+ * without reading it as a command. */
+int IsLineSettled(const ListProgress* progress, DWORD line);
 
 /* Whether the line is still to be run: not reached yet, or a copy that
  * failed before. */

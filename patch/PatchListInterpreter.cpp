@@ -109,6 +109,11 @@ static int RunLines(FILE* list, const char* folder, const char* path, int pass,
     PatchListReader reader = { 0, 0, 0 };
     PatchLine parsed;
     while (ReadNumberedPatchLine(list, line, &reader)) {
+        /* A resumed start reads every line before its first due one: the
+         * lines it has settled are passed over unparsed. */
+        if (progress != NULL && IsLineSettled(progress, reader.number)) {
+            continue;
+        }
         ClassifyPatchLine(folder, line, reader.isTail, pass, &parsed);
         int isCopy = parsed.command == PATCH_COMMAND_CP;
         if (parsed.kind != PATCH_LINE_COMMAND ||

@@ -5,7 +5,7 @@
 // LF), a write that reaches the file when the stream is flushed or closed,
 // and a file held open (not to be deleted or overwritten) until it is
 // closed. Once the power is cut, what a stream still holds never reaches
-// its file.
+// its file, and a read gets nothing.
 //
 // The stdio functions the core calls are redirected here (win32_api.h); a
 // stream that is not one of these goes to the C library as it stands.
@@ -175,13 +175,48 @@ bool IsHeld(const std::string& nativePath) { return Held().count(nativePath) != 
 } // namespace detail
 } // namespace host
 
+namespace {
+
+// A stream read once the power is gone gets nothing, as every file call:
+// the start that was cut then runs to its end at once.
+bool ReadsWithPower(Stream* stream) {
+    stream->error = stream->error || !host::detail::HasPower();
+    return host::PowerIsOn();
+}
+
+// Where `byte` first stands in [from, end), or `end`.
+const char* FirstOr(const char* from, const char* end, int byte) {
+    const char* found = static_cast<const char*>(memchr(from, byte, (size_t)(end - from)));
+    return found != NULL ? found : end;
+}
+
+// Hands out, straight from what was read ahead, the bytes up to the first
+// one the stream's mode treats apart (a line end, and in text mode a CR or
+// 0x1A), at most `room`: a list is read line by line at every start.
+size_t TakePlainBytes(Stream* stream, char* out, size_t room) {
+    if (stream->lookahead != kNoByte || stream->ended) return 0;
+    const char* from = stream->raw + stream->rawNext;
+    size_t ready = stream->rawEnd - stream->rawNext;
+    const char* end = FirstOr(from, from + (ready < room ? ready : room), '\n');
+    if (stream->text) end = FirstOr(from, FirstOr(from, end, '\r'), kEndOfText);
+    size_t taken = (size_t)(end - from);
+    memcpy(out, from, taken);
+    stream->rawNext += taken;
+    return taken;
+}
+
+} // namespace
+
 extern "C" char* HostFgets(char* out, int size, FILE* file) {
     Stream* stream = Ours(file);
     if (stream == NULL) return fgets(out, size, file);
     if (size <= 0) return NULL;
+    if (!ReadsWithPower(stream)) return NULL;
     StartReading(stream);
     int count = 0;
     while (count < size - 1) {
+        count += (int)TakePlainBytes(stream, out + count, (size_t)(size - 1 - count));
+        if (count == size - 1) break;
         int byte = NextByte(stream);
         if (byte == kNoByte) break;
         out[count++] = (char)byte;
@@ -195,6 +230,7 @@ extern "C" size_t HostFread(void* data, size_t size, size_t count, FILE* file) {
     Stream* stream = Ours(file);
     if (stream == NULL) return fread(data, size, count, file);
     if (size == 0 || count == 0) return 0;
+    if (!ReadsWithPower(stream)) return 0;
     StartReading(stream);
     size_t wanted = size * count;
     size_t got = 0;

@@ -131,14 +131,21 @@ e2e_log_utf8() {
 }
 
 # Waits until the decoded log contains TEXT.
-e2e_wait_log_text() {
-  local text="$1" timeout_s="$2"
+e2e_wait_log_text() { e2e_wait_log_count "$1" 1 "$2"; }
+
+# How many lines of the decoded log contain TEXT.
+e2e_log_count() { e2e_log_utf8 | grep -cF -- "$1" || true; }
+
+# Waits until COUNT lines of the decoded log contain TEXT: a later start's
+# line, when an earlier start wrote the same one.
+e2e_wait_log_count() {
+  local text="$1" count="$2" timeout_s="$3"
   local i n; n="$(e2e_polls "$timeout_s")"
   for ((i = 0; i < n; i++)); do
-    e2e_log_utf8 | grep -qF -- "$text" && return 0
+    (($(e2e_log_count "$text") >= count)) && return 0
     sleep 0.1
   done
-  echo "-- '$text' did not appear in the log within ${timeout_s}s" >&2
+  echo "-- '$text' did not appear $count times in the log within ${timeout_s}s" >&2
   return 1
 }
 

@@ -47,10 +47,13 @@ echo "not the manifest" >"$alias"
 
 installed() { (cd "$hailnet" && cat Map/road.dat Map/poi.dat fare.tbl); }
 tree_of() { (cd "$1" && find . -type f -exec sha256sum {} + | sort); }
-# One start, up to the staging clean-up; then the supervisor quits.
+# One start, up to its own staging clean-up (earlier starts wrote the same
+# line); then the supervisor quits.
 start() {
+  local done_line="경로[\\ResidentFlash\\AdtDownload]" before
+  before="$(e2e_log_count "$done_line")"
   e2e_start "$HAILWATCH_EXE"
-  e2e_wait_log_text "경로[\\ResidentFlash\\AdtDownload]" 40 || e2e_fail "$1: the start-up update did not finish"
+  e2e_wait_log_count "$done_line" $((before + 1)) 40 || e2e_fail "$1: the start-up update did not finish"
   sv_quit_and_wait
 }
 # A start that refuses the package with LINE and changes nothing.

@@ -8,10 +8,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "log/WriteLog.h"
+#include "patch/ListProgress.h"
 #include "patch/StartupUpdate.h"
 #include "platform/host/host_control.h"
 
@@ -72,6 +75,46 @@ protected:
 std::string TableName(int i)
 {
     return "t" + std::to_string(100 + i) + ".tbl";
+}
+
+// CRC-32 (IEEE) a bit at a time, as its definition gives it.
+unsigned long BitwiseCrc32(const std::string& bytes)
+{
+    unsigned long crc = 0xFFFFFFFFul;
+    for (unsigned char byte : bytes) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ ((crc & 1) != 0 ? 0xEDB88320ul : 0ul);
+        }
+    }
+    return crc ^ 0xFFFFFFFFul;
+}
+
+// A record names its list by the list's size and CRC-32: the standard check
+// value, then lists of many lengths, across the reader's blocks, against the
+// bit-at-a-time definition. A record written by an earlier build must still
+// name the same list.
+TEST_F(ListProgressTest, TheRecordNamesItsListByItsSizeAndCrc32)
+{
+    host::SetDeviceRoot(root_.string());
+    const std::string list = std::string(kPackage) + "patch_list.txt";
+    auto measure = [&](const std::string& bytes) {
+        Put(list, bytes);
+        ListProgress progress;
+        EXPECT_EQ(0, LoadListProgress(list.c_str(), &progress));
+        return std::make_pair(static_cast<unsigned long>(progress.listBytes),
+                              static_cast<unsigned long>(progress.listCrc));
+    };
+    EXPECT_EQ(std::make_pair(9ul, 0xCBF43926ul), measure("123456789"));
+    std::mt19937 random(26);
+    for (std::size_t length : {0u, 1u, 3u, 4u, 5u, 7u, 511u, 512u, 513u, 1029u, 4099u}) {
+        std::string bytes(length, '\0');
+        for (char& byte : bytes) {
+            byte = static_cast<char>(random());
+        }
+        EXPECT_EQ(std::make_pair(static_cast<unsigned long>(length), BitwiseCrc32(bytes)), measure(bytes))
+            << length << " bytes";
+    }
 }
 
 // Seventy copies into a folder that is not there yet, after a refill of the

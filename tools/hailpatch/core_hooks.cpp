@@ -12,7 +12,8 @@ StartObserver*& Observer()
     return observer;
 }
 
-// Physical lines, numbered as an editor numbers them, across one list.
+// The physical line last read, numbered as an editor numbers them: a start
+// that resumes passes over settled lines without classifying them.
 int& LineNumber()
 {
     static int number = 0;
@@ -41,10 +42,24 @@ void __wrap__Z17ClassifyPatchLinePKcPciiP9PatchLine(const char* folder, char* li
                                                      PatchLine* out)
 {
     __real__Z17ClassifyPatchLinePKcPciiP9PatchLine(folder, line, isTail, pass, out);
-    hailpatch::LineNumber() += isTail ? 0 : 1;
     if (Observer() != nullptr) {
         Observer()->LineRead(hailpatch::LineNumber(), isTail != 0, out);
     }
+}
+
+// ReadNumberedPatchLine(FILE*, char*, PatchListReader*), whose name spells
+// the C runtime's FILE (engine.cmake names the same one).
+#ifdef _WIN32
+#define READ_NUMBERED(prefix) prefix##_Z21ReadNumberedPatchLineP6_iobufPcP15PatchListReader
+#else
+#define READ_NUMBERED(prefix) prefix##_Z21ReadNumberedPatchLineP8_IO_FILEPcP15PatchListReader
+#endif
+int READ_NUMBERED(__real_)(FILE* list, char* line, PatchListReader* reader);
+int READ_NUMBERED(__wrap_)(FILE* list, char* line, PatchListReader* reader)
+{
+    int read = READ_NUMBERED(__real_)(list, line, reader);
+    hailpatch::LineNumber() = static_cast<int>(reader->number);
+    return read;
 }
 
 static int RunList(int (*list)(const char*, int), const char* folder, int pass, bool once)

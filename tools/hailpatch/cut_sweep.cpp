@@ -1,6 +1,7 @@
 #include "cut_sweep.h"
 
 #include <map>
+#include <memory>
 #include <set>
 #include <utility>
 
@@ -39,6 +40,75 @@ std::vector<unsigned long long> Tears(const host::JournalEntry& entry, const Tra
     return keep;
 }
 
+// The list's progress record as the terminal reads it now, in one string.
+// The list is measured once, and again only once a change has touched it
+// or a folder above it: a record is read at every cut, and the list is as
+// long as the update.
+class RecordReader {
+public:
+    explicit RecordReader(DeviceTracker* tracker) : tracker_(tracker) {}
+    std::string View();
+
+private:
+    bool MeasureList(DWORD* bytes, DWORD* crc);
+    bool ListUntouched();
+
+    DeviceTracker* tracker_;
+    bool measured_ = false;   // the untouched list's measure below is known
+    int measurable_ = 0;
+    DWORD bytes_ = 0;
+    DWORD crc_ = 0;
+};
+
+bool RecordReader::ListUntouched()
+{
+    std::string path = ResolveDevicePath(kListPath);
+    if (path.empty()) {
+        return false;
+    }
+    while (!path.empty()) {
+        bool touched = false;
+        tracker_->Now(path, &touched);
+        if (touched) {
+            return false;
+        }
+        std::size_t parent = path.rfind('\\');
+        path.resize(parent == std::string::npos ? 0 : parent);
+    }
+    return true;
+}
+
+bool RecordReader::MeasureList(DWORD* bytes, DWORD* crc)
+{
+    if (!ListUntouched()) {
+        return MeasurePatchList(kListPath, bytes, crc) != 0;
+    }
+    if (!measured_) {
+        measurable_ = MeasurePatchList(kListPath, &bytes_, &crc_);
+        measured_ = true;
+    }
+    *bytes = bytes_;
+    *crc = crc_;
+    return measurable_ != 0;
+}
+
+std::string RecordReader::View()
+{
+    DWORD bytes = 0;
+    DWORD crc = 0;
+    ListProgress progress;
+    if (!MeasureList(&bytes, &crc) || LoadMeasuredListProgress(bytes, crc, &progress) != 1) {
+        return "none";
+    }
+    std::set<DWORD> retry(progress.retry, progress.retry + progress.retryCount);
+    std::string view = "next " + std::to_string(progress.nextLine) + " below " +
+                       std::to_string(progress.retryCopiesBelow) + " retry";
+    for (DWORD line : retry) {
+        view += " " + std::to_string(line);
+    }
+    return view;
+}
+
 std::string DescribeStep(const Step* step)
 {
     if (step == nullptr) {
@@ -73,7 +143,7 @@ const Step* OwningStep(const StartTrace& trace, std::size_t entry)
 class Sweep {
 public:
     Sweep(const StartupSetup& setup, const ReferencePoints& points, DeviceTracker* tracker, const CutJudge& judge)
-        : setup_(setup), points_(points), tracker_(tracker), judge_(judge)
+        : setup_(setup), points_(points), tracker_(tracker), judge_(judge), records_(tracker)
     {
     }
     void CutStart(const StartTrace& start, int depth, const std::string& prefix,
@@ -85,7 +155,7 @@ public:
 private:
     void Explore(int depth, const std::string& cut, const std::vector<const StartTrace*>& earlier);
     bool Rejoins(const Step& step);
-    std::string Record();
+    std::string Record() { return records_.View(); }
     std::string Describe(const StartTrace& start, std::size_t entry, unsigned long long keep, bool torn) const;
 
     const StartupSetup& setup_;
@@ -93,26 +163,8 @@ private:
     DeviceTracker* tracker_;
     const CutJudge& judge_;
     std::set<std::pair<std::uint64_t, std::string>> seen_;
-    std::map<std::string, std::string> records_;   // the record's view by its files' bytes
+    RecordReader records_;
 };
-
-// The record as the terminal reads it, from its two slots and the list: the
-// same bytes read the same, so each is read once.
-std::string Sweep::Record()
-{
-    std::string key;
-    for (const char* path : {"\\ResidentFlash\\Hailnet\\update.resume-a", "\\ResidentFlash\\Hailnet\\update.resume-b"}) {
-        host::PathState slot = host::StateOf(path);
-        key += std::to_string(slot.exists) + ":" + std::to_string(slot.hash) + ":" + std::to_string(slot.size) + " ";
-    }
-    host::PathState list = host::StateOf(kListPath, false);
-    key += std::to_string(list.exists) + ":" + std::to_string(list.size);
-    auto known = records_.find(key);
-    if (known == records_.end()) {
-        known = records_.emplace(key, RecordView()).first;
-    }
-    return known->second;
-}
 
 bool Sweep::Rejoins(const Step& step)
 {
@@ -209,25 +261,11 @@ std::string CheckpointKey(const Step& step)
     return "bulk " + Folded(step.source);
 }
 
-std::string RecordView()
-{
-    ListProgress progress;
-    if (LoadListProgress(kListPath, &progress) != 1) {
-        return "none";
-    }
-    std::set<DWORD> retry(progress.retry, progress.retry + progress.retryCount);
-    std::string view = "next " + std::to_string(progress.nextLine) + " below " +
-                       std::to_string(progress.retryCopiesBelow) + " retry";
-    for (DWORD line : retry) {
-        view += " " + std::to_string(line);
-    }
-    return view;
-}
-
 Checkpoint RecordReference(DeviceTracker* tracker, ReferencePoints* reference)
 {
-    return [tracker, reference](const Step& step) {
-        reference->points[CheckpointKey(step)] = {tracker->Fingerprint(), RecordView()};
+    auto records = std::make_shared<RecordReader>(tracker);
+    return [tracker, reference, records](const Step& step) {
+        reference->points[CheckpointKey(step)] = {tracker->Fingerprint(), records->View()};
         return false;
     };
 }

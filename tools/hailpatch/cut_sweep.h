@@ -21,9 +21,6 @@ namespace hailpatch {
 // it runs, or a copy of the bulk move.
 std::string CheckpointKey(const Step& step);
 
-// The list's progress record as the terminal reads it now, in one string.
-std::string RecordView();
-
 // What the uninterrupted start looked like at each of its checkpoints.
 struct ReferencePoints {
     struct Point {

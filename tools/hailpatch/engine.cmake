@@ -37,12 +37,19 @@ endif()
 target_include_directories(hailpatch_keys PUBLIC ${hailpatch_engine_dir} ${PROJECT_SOURCE_DIR})
 target_link_libraries(hailpatch_keys PUBLIC platform_host)
 # The start is watched step by step: the interpreter's calls of the line
-# rules, the calls of the interpreter (the start-up's, and try's --list), the
+# reader and the line rules, the calls of the interpreter (the start-up's, and try's --list), the
 # copies, the folder deletions, the package test, the signature check and the
 # reading of the list's progress record are
 # wrapped at link time (core_hooks.cpp), so the core runs unchanged and knows
 # nothing of it.
-foreach(call _Z17ClassifyPatchLinePKcPciiP9PatchLine _ZN10CPatchList20SearchPatchListFilesEPKci
+# A C runtime's FILE is its own type, and part of the reader's name.
+if(WIN32)
+  set(hailpatch_read_numbered _Z21ReadNumberedPatchLineP6_iobufPcP15PatchListReader)
+else()
+  set(hailpatch_read_numbered _Z21ReadNumberedPatchLineP8_IO_FILEPcP15PatchListReader)
+endif()
+foreach(call _Z17ClassifyPatchLinePKcPciiP9PatchLine ${hailpatch_read_numbered}
+             _ZN10CPatchList20SearchPatchListFilesEPKci
              _ZN10CPatchList16RunPatchListOnceEPKc _ZN10CPatchList2CPEPKcS1_i
              _ZN10CPatchList12DeleteFolderEPKc _ZN10CPatchList13IsFolderFilesEPKci
              _ZN10CPatchList22CopyFilesFolder2FolderEPKcS1_iS1_
