@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/host/native.h"
@@ -32,6 +33,8 @@ const unsigned kExtendedBits = 0x2 | 0x4 | 0x20;
 
 struct Node;
 typedef std::shared_ptr<Node> NodePtr;
+// Looked up by a piece of a path, without copying it.
+typedef std::map<std::string, NodePtr, std::less<>> Children;
 
 struct Node {
     bool folder = false;
@@ -40,7 +43,7 @@ struct Node {
     std::shared_ptr<std::string> bytes = std::make_shared<std::string>();
     unsigned long long writeTime = 0;
     unsigned long long accessTime = 0;
-    std::map<std::string, NodePtr> children;
+    Children children;
 };
 
 struct Tree {
@@ -61,16 +64,17 @@ unsigned long long FileTimeNow() {
     return since1970 + 11644473600ULL * 10000000ULL;
 }
 
-std::vector<std::string> Components(const std::string& path) {
-    std::vector<std::string> out;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t slash = path.find('/', start);
-        if (slash == std::string::npos) slash = path.size();
-        if (slash > start) out.push_back(path.substr(start, slash - start));
-        start = slash + 1;
+// The next component of `path` from `at` on ('/' apart, none empty), with
+// `at` moved past it; empty at the path's end.
+std::string_view NextComponent(const std::string& path, size_t* at) {
+    size_t begin = path.find_first_not_of('/', *at);
+    if (begin == std::string::npos) {
+        *at = path.size();
+        return std::string_view();
     }
-    return out;
+    size_t end = path.find('/', begin);
+    *at = end == std::string::npos ? path.size() : end;
+    return std::string_view(path).substr(begin, *at - begin);
 }
 
 // The folder that holds a path's last component, and that component; the
@@ -81,21 +85,23 @@ struct Place {
     unsigned error = 0;
     NodePtr node() const {
         if (!folder) return NodePtr();
-        std::map<std::string, NodePtr>::const_iterator it = folder->children.find(name);
+        Children::const_iterator it = folder->children.find(name);
         return it == folder->children.end() ? NodePtr() : it->second;
     }
 };
 
+// Walks the path in place: every file call of the device comes through here.
 Place Locate(const std::string& path) {
     Place place;
-    std::vector<std::string> parts = Components(path);
-    if (parts.empty()) {
+    size_t at = 0;
+    std::string_view part = NextComponent(path, &at);
+    if (part.empty()) {
         place.error = ERROR_PATH_NOT_FOUND;
         return place;
     }
     NodePtr folder = TheTree().top;
-    for (size_t i = 0; i + 1 < parts.size(); ++i) {
-        std::map<std::string, NodePtr>::iterator it = folder->children.find(parts[i]);
+    for (std::string_view next = NextComponent(path, &at); !next.empty(); next = NextComponent(path, &at)) {
+        Children::iterator it = folder->children.find(part);
         if (it == folder->children.end()) {
             place.error = ERROR_FILE_NOT_FOUND;
             return place;
@@ -105,9 +111,10 @@ Place Locate(const std::string& path) {
             return place;
         }
         folder = it->second;
+        part = next;
     }
     place.folder = folder;
-    place.name = parts.back();
+    place.name = std::string(part);
     return place;
 }
 
@@ -126,7 +133,7 @@ std::string& OwnBytes(Node* node) {
 
 bool Contains(const NodePtr& folder, const Node* inner) {
     if (folder.get() == inner) return true;
-    for (std::map<std::string, NodePtr>::const_iterator it = folder->children.begin();
+    for (Children::const_iterator it = folder->children.begin();
          it != folder->children.end(); ++it) {
         if (it->second->folder && Contains(it->second, inner)) return true;
     }
@@ -281,7 +288,7 @@ bool ListNames(const std::string& folder, std::vector<std::string>* names) {
     unsigned error;
     NodePtr node = Find(folder, &error);
     if (!node || !node->folder) return false;
-    for (std::map<std::string, NodePtr>::const_iterator it = node->children.begin(); it != node->children.end(); ++it)
+    for (Children::const_iterator it = node->children.begin(); it != node->children.end(); ++it)
         names->push_back(it->first);
     return true;
 }

@@ -131,7 +131,16 @@ TEST_F(JournalTest, ATornFileIsCutAndPutBack)
 TEST_F(JournalTest, AfterThePowerIsCutEveryFileCallFailsAndChangesNothing)
 {
     MakeFile("a.txt", "kept");
+    MakeFile("list.txt", "RM(a)\r\nRM(b)\r\n");
+    FILE* open = HostFopen("\\list.txt", "r");
+    ASSERT_NE(nullptr, open);
+    char line[16];
+    ASSERT_NE(nullptr, HostFgets(line, sizeof line, open));
     host::CutPower();
+    // A stream open before the cut reads nothing more either.
+    EXPECT_EQ(nullptr, HostFgets(line, sizeof line, open));
+    EXPECT_EQ(0u, HostFread(line, 1, sizeof line, open));
+    EXPECT_NE(0, HostFerror(open));
     PoisonLastError();
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"\\a.txt"));
     EXPECT_EQ(21u, GetLastError());
@@ -142,6 +151,7 @@ TEST_F(JournalTest, AfterThePowerIsCutEveryFileCallFailsAndChangesNothing)
     EXPECT_EQ(nullptr, HostFopen("\\b.txt", "wb"));
     EXPECT_EQ(0u, host::JournalLength());
     EXPECT_EQ("kept", Contents("a.txt"));
+    HostFclose(open);
     host::Reset();
     EXPECT_TRUE(host::PowerIsOn());
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"\\a.txt"));

@@ -145,7 +145,11 @@ int __wrap__ZN10CPatchList13IsFolderFilesEPKci(const char* folder, int verbose)
 int __real__Z16LoadListProgressPKcP12ListProgress(const char* listPath, ListProgress* progress);
 int __wrap__Z16LoadListProgressPKcP12ListProgress(const char* listPath, ListProgress* progress)
 {
-    int loaded = __real__Z16LoadListProgressPKcP12ListProgress(listPath, progress);
+    DWORD bytes = 0;
+    DWORD crc = 0;
+    int loaded = Observer() != nullptr && Observer()->ListMeasured(listPath, &bytes, &crc)
+                     ? LoadMeasuredListProgress(bytes, crc, progress)
+                     : __real__Z16LoadListProgressPKcP12ListProgress(listPath, progress);
     if (Observer() != nullptr) {
         Observer()->RecordLoaded(loaded, *progress);
     }

@@ -26,6 +26,10 @@ public:
     // The list's progress record read, as LoadListProgress answered (the
     // list's own reading of it, and any other).
     virtual void RecordLoaded(int /*loaded*/, const ListProgress& /*progress*/) {}
+    // The list's size and CRC-32 (as MeasurePatchList gives them), when the
+    // observer knows them already: the record is then read for them without
+    // the list being read whole again. False to let the core measure it.
+    virtual bool ListMeasured(const char* /*listPath*/, DWORD* /*bytes*/, DWORD* /*crc*/) { return false; }
     // Each piece of a line as the interpreter classified it. An observer
     // may turn the line into one the interpreter skips (for a start whose
     // outcome is already known).

@@ -5,8 +5,8 @@
 #include <set>
 #include <utility>
 
+#include "list_record.h"
 #include "model_terminal.h"
-#include "patch/ListProgress.h"
 #include "platform/host/host_control.h"
 #include "tools/common/pc_text.h"
 
@@ -14,7 +14,6 @@ namespace hailpatch {
 
 namespace {
 
-const char kListPath[] = "\\SDMMC\\AirUpdate\\patch_list.txt";
 // Starts run after a cut that does not take up the uninterrupted course.
 const int kStartsAfterCut = 2;
 
@@ -38,75 +37,6 @@ std::vector<unsigned long long> Tears(const host::JournalEntry& entry, const Tra
         keep.push_back(0);
     }
     return keep;
-}
-
-// The list's progress record as the terminal reads it now, in one string.
-// The list is measured once, and again only once a change has touched it
-// or a folder above it: a record is read at every cut, and the list is as
-// long as the update.
-class RecordReader {
-public:
-    explicit RecordReader(DeviceTracker* tracker) : tracker_(tracker) {}
-    std::string View();
-
-private:
-    bool MeasureList(DWORD* bytes, DWORD* crc);
-    bool ListUntouched();
-
-    DeviceTracker* tracker_;
-    bool measured_ = false;   // the untouched list's measure below is known
-    int measurable_ = 0;
-    DWORD bytes_ = 0;
-    DWORD crc_ = 0;
-};
-
-bool RecordReader::ListUntouched()
-{
-    std::string path = ResolveDevicePath(kListPath);
-    if (path.empty()) {
-        return false;
-    }
-    while (!path.empty()) {
-        bool touched = false;
-        tracker_->Now(path, &touched);
-        if (touched) {
-            return false;
-        }
-        std::size_t parent = path.rfind('\\');
-        path.resize(parent == std::string::npos ? 0 : parent);
-    }
-    return true;
-}
-
-bool RecordReader::MeasureList(DWORD* bytes, DWORD* crc)
-{
-    if (!ListUntouched()) {
-        return MeasurePatchList(kListPath, bytes, crc) != 0;
-    }
-    if (!measured_) {
-        measurable_ = MeasurePatchList(kListPath, &bytes_, &crc_);
-        measured_ = true;
-    }
-    *bytes = bytes_;
-    *crc = crc_;
-    return measurable_ != 0;
-}
-
-std::string RecordReader::View()
-{
-    DWORD bytes = 0;
-    DWORD crc = 0;
-    ListProgress progress;
-    if (!MeasureList(&bytes, &crc) || LoadMeasuredListProgress(bytes, crc, &progress) != 1) {
-        return "none";
-    }
-    std::set<DWORD> retry(progress.retry, progress.retry + progress.retryCount);
-    std::string view = "next " + std::to_string(progress.nextLine) + " below " +
-                       std::to_string(progress.retryCopiesBelow) + " retry";
-    for (DWORD line : retry) {
-        view += " " + std::to_string(line);
-    }
-    return view;
 }
 
 std::string DescribeStep(const Step* step)
@@ -163,7 +93,7 @@ private:
     DeviceTracker* tracker_;
     const CutJudge& judge_;
     std::set<std::pair<std::uint64_t, std::string>> seen_;
-    RecordReader records_;
+    ListRecordReader records_;
 };
 
 bool Sweep::Rejoins(const Step& step)
@@ -206,7 +136,7 @@ void Sweep::Explore(int depth, const std::string& cut, const std::vector<const S
     auto rejoins = [this](const Step& step) { return Rejoins(step); };
     bool rejoined = false;
     for (int i = 0; i < kStartsAfterCut && !rejoined; ++i) {
-        starts.push_back(RunTracedStart(setup_, rejoins));
+        starts.push_back(RunTracedStart(setup_, rejoins, &records_));
         rejoined = starts.back().stopped;
     }
     tracker_->CatchUp();
@@ -263,7 +193,7 @@ std::string CheckpointKey(const Step& step)
 
 Checkpoint RecordReference(DeviceTracker* tracker, ReferencePoints* reference)
 {
-    auto records = std::make_shared<RecordReader>(tracker);
+    auto records = std::make_shared<ListRecordReader>(tracker);
     return [tracker, reference, records](const Step& step) {
         reference->points[CheckpointKey(step)] = {tracker->Fingerprint(), records->View()};
         return false;

@@ -5,7 +5,7 @@ set(hailpatch_engine_dir ${CMAKE_CURRENT_LIST_DIR})
 add_library(hailpatch_engine STATIC)
 foreach(source package_check list_walk check_report package_files device_tree
                startup_run package_plan model_terminal core_hooks start_trace device_tracker
-               cut_sweep invariants own_files check_run check_findings
+               list_record cut_sweep invariants own_files check_run check_findings
                undo_listing rollback_findings left_alone path_glob pc_names)
   target_sources(hailpatch_engine PRIVATE ${hailpatch_engine_dir}/${source}.cpp)
 endforeach()

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core_hooks.h"
+#include "list_record.h"
 #include "model_terminal.h"
 #include "patch/ListProgress.h"
 #include "platform/host/host_control.h"
@@ -19,7 +20,10 @@ std::string ParentOf(const std::string& path)
 
 class TraceObserver : public StartObserver {
 public:
-    TraceObserver(StartTrace* trace, const Checkpoint& checkpoint) : trace_(trace), checkpoint_(checkpoint) {}
+    TraceObserver(StartTrace* trace, const Checkpoint& checkpoint, ListRecordReader* lists)
+        : trace_(trace), checkpoint_(checkpoint), lists_(lists)
+    {
+    }
 
     void FolderTested(const char* folder, int answer) override
     {
@@ -39,6 +43,10 @@ public:
     }
     void ListOpened(bool once) override;
     void RecordLoaded(int loaded, const ListProgress& progress) override;
+    bool ListMeasured(const char* listPath, DWORD* bytes, DWORD* crc) override
+    {
+        return lists_ != nullptr && lists_->Measure(listPath, bytes, crc);
+    }
     void LineRead(int number, bool tail, PatchLine* parsed) override;
     void ListClosed(int result) override;
     void CopyStarting(const char* source, const char* destination) override;
@@ -53,6 +61,7 @@ private:
 
     StartTrace* trace_;
     const Checkpoint& checkpoint_;
+    ListRecordReader* lists_;
     bool inList_ = false;
     bool listFailed_ = false;
     bool recorded_ = false;        // the list's progress record belongs to it
@@ -261,11 +270,11 @@ std::vector<std::string> StartTrace::StepLog(std::size_t index) const
                                     log.begin() + static_cast<long>(std::max(from, to)));
 }
 
-StartTrace RunTracedStart(const StartupSetup& setup, const Checkpoint& checkpoint)
+StartTrace RunTracedStart(const StartupSetup& setup, const Checkpoint& checkpoint, ListRecordReader* lists)
 {
     StartTrace trace;
     trace.journalBegin = host::JournalLength();
-    TraceObserver observer(&trace, checkpoint);
+    TraceObserver observer(&trace, checkpoint, lists);
     ObserveStarts(&observer);
     trace.outcome = RunStartup(setup);
     ObserveStarts(nullptr);

@@ -72,7 +72,12 @@ struct StartTrace {
 // of the bulk move.
 using Checkpoint = std::function<bool(const Step&)>;
 
-StartTrace RunTracedStart(const StartupSetup& setup, const Checkpoint& checkpoint = Checkpoint());
+class ListRecordReader;
+
+// `lists`, when given, measures the list for the start's record (the
+// start would measure the same bytes again).
+StartTrace RunTracedStart(const StartupSetup& setup, const Checkpoint& checkpoint = Checkpoint(),
+                          ListRecordReader* lists = nullptr);
 
 } // namespace hailpatch
 
