@@ -7,30 +7,19 @@
 #include <string.h>
 
 #include "patch/PathText.h"
+#include "patch/RecordSlots.h"
 
-static const char* const kSlotPath[2] = {
-    "\\ResidentFlash\\Hailnet\\update.resume-a",
-    "\\ResidentFlash\\Hailnet\\update.resume-b",
-};
-/* The slots' folder, the install folder, made if a terminal lacks it (the
- * bulk move would make it all the same). */
-static const char* const kSlotFolder = "\\ResidentFlash\\Hailnet";
 /* Where earlier versions kept the slots: beside the package on the card. */
 static const char* const kCardSlotSuffix[2] = { ".resume-a", ".resume-b" };
-/* "HLRP" in the file's byte order. */
-static const DWORD kMagic = 0x50524C48;
-static const DWORD kVersion = 1;
 
 /* Word positions of version 1; later versions add words before the check. */
 enum RecordWord {
-    WORD_MAGIC, WORD_VERSION, WORD_COUNT, WORD_SEQUENCE, WORD_LIST_BYTES,
+    WORD_LIST_BYTES = RECORD_WORD_FIRST_FIELD,
     WORD_LIST_CRC, WORD_NEXT_LINE, WORD_RETRY_COPIES_BELOW, WORD_VERDICT,
     WORD_RETRY_COUNT, WORD_RETRY_FIRST,
     WORD_CHECK = WORD_RETRY_FIRST + LIST_PROGRESS_RETRY_LINES,
     RECORD_WORDS
 };
-/* A later version's record may be longer; this much of it is read. */
-static const size_t kReadWords = 256;
 static const size_t kListChunk = 512;
 
 /* CRC-32 (IEEE), four bytes at a step through tables of remainders made on
@@ -68,19 +57,17 @@ static DWORD UpdateCrc(DWORD crc, const unsigned char* bytes, size_t count)
     return crc;
 }
 
-static DWORD GetWord(const unsigned char* bytes, size_t word)
+/* A record's check: the CRC-32 of its words before the check word. */
+static DWORD CrcOfWords(const BYTE* bytes, size_t words)
 {
-    const unsigned char* at = bytes + word * 4;
-    return (DWORD)at[0] | ((DWORD)at[1] << 8) | ((DWORD)at[2] << 16) | ((DWORD)at[3] << 24);
+    return UpdateCrc(0xFFFFFFFFu, bytes, words * 4) ^ 0xFFFFFFFFu;
 }
 
-static void PutWord(unsigned char* bytes, size_t word, DWORD value)
-{
-    unsigned char* at = bytes + word * 4;
-    for (int i = 0; i < 4; ++i) {
-        at[i] = (unsigned char)(value >> (8 * i));
-    }
-}
+/* "HLRP" in the file's byte order. */
+static const RecordSlotForm kForm = {
+    { "\\ResidentFlash\\Hailnet\\update.resume-a", "\\ResidentFlash\\Hailnet\\update.resume-b" },
+    0x50524C48, 1, RECORD_WORDS, CrcOfWords
+};
 
 int MeasurePatchList(const char* listPath, DWORD* bytes, DWORD* crc)
 {
@@ -102,40 +89,15 @@ int MeasurePatchList(const char* listPath, DWORD* bytes, DWORD* crc)
     return 1;
 }
 
-/* Reads one slot; answers 1 when it holds a whole record whose check holds. */
-static int ReadSlot(const char* path, unsigned char* bytes, size_t* count)
+static void TakeRecord(const BYTE* bytes, ListProgress* progress)
 {
-    FILE* slot = fopen(path, "rb");
-    if (slot == NULL) {
-        return 0;
-    }
-    *count = fread(bytes, 1, kReadWords * 4, slot);
-    fclose(slot);
-    if (*count % 4 != 0 || *count < RECORD_WORDS * 4 || GetWord(bytes, WORD_MAGIC) != kMagic ||
-        GetWord(bytes, WORD_VERSION) < kVersion || GetWord(bytes, WORD_COUNT) * 4 != *count) {
-        return 0;
-    }
-    size_t checkWord = *count / 4 - 1;
-    return (UpdateCrc(0xFFFFFFFFu, bytes, checkWord * 4) ^ 0xFFFFFFFFu) ==
-           GetWord(bytes, checkWord);
-}
-
-static void TakeRecord(const unsigned char* bytes, ListProgress* progress)
-{
-    progress->nextLine = GetWord(bytes, WORD_NEXT_LINE);
-    progress->retryCopiesBelow = GetWord(bytes, WORD_RETRY_COPIES_BELOW);
-    progress->verdict = GetWord(bytes, WORD_VERDICT);
-    DWORD count = GetWord(bytes, WORD_RETRY_COUNT);
+    progress->nextLine = GetRecordWord(bytes, WORD_NEXT_LINE);
+    progress->retryCopiesBelow = GetRecordWord(bytes, WORD_RETRY_COPIES_BELOW);
+    progress->verdict = GetRecordWord(bytes, WORD_VERDICT);
+    DWORD count = GetRecordWord(bytes, WORD_RETRY_COUNT);
     progress->retryCount = count < LIST_PROGRESS_RETRY_LINES ? count : LIST_PROGRESS_RETRY_LINES;
     for (DWORD i = 0; i < progress->retryCount; ++i) {
-        progress->retry[i] = GetWord(bytes, WORD_RETRY_FIRST + i);
-    }
-}
-
-static void FormSlotPaths(ListProgress* progress)
-{
-    for (int slot = 0; slot < 2; ++slot) {
-        strcpy(progress->slotPath[slot], kSlotPath[slot]);
+        progress->retry[i] = GetRecordWord(bytes, WORD_RETRY_FIRST + i);
     }
 }
 
@@ -144,7 +106,6 @@ static void StartEmpty(ListProgress* progress)
     memset(progress, 0, sizeof(*progress));
     progress->nextLine = 1;
     progress->newestSlot = -1;
-    FormSlotPaths(progress);
 }
 
 int LoadListProgress(const char* listPath, ListProgress* progress)
@@ -164,31 +125,14 @@ int LoadMeasuredListProgress(DWORD listBytes, DWORD listCrc, ListProgress* progr
     progress->listBytes = listBytes;
     progress->listCrc = listCrc;
     progress->writable = 1;
-    unsigned char bytes[kReadWords * 4];
-    int belongs = 0;
-    for (int slot = 0; slot < 2; ++slot) {
-        size_t count = 0;
-        if (!ReadSlot(progress->slotPath[slot], bytes, &count)) {
-            continue;
-        }
-        DWORD sequence = GetWord(bytes, WORD_SEQUENCE);
-        if (progress->newestSlot >= 0 && sequence <= progress->sequence) {
-            continue;
-        }
-        progress->newestSlot = slot;
-        progress->sequence = sequence;
-        belongs = GetWord(bytes, WORD_LIST_BYTES) == progress->listBytes &&
-                  GetWord(bytes, WORD_LIST_CRC) == progress->listCrc;
-        if (belongs) {
-            TakeRecord(bytes, progress);
-        } else {
-            progress->nextLine = 1;
-            progress->retryCopiesBelow = 0;
-            progress->verdict = LIST_VERDICT_NONE;
-            progress->retryCount = 0;
-        }
+    BYTE bytes[RECORD_SLOT_MAX_WORDS * 4];
+    progress->newestSlot = ReadRecordInForce(&kForm, bytes, &progress->sequence);
+    if (progress->newestSlot < 0 || GetRecordWord(bytes, WORD_LIST_BYTES) != listBytes ||
+        GetRecordWord(bytes, WORD_LIST_CRC) != listCrc) {
+        return 0;
     }
-    return belongs;
+    TakeRecord(bytes, progress);
+    return 1;
 }
 
 static int FindRetry(const ListProgress* progress, DWORD line)
@@ -270,92 +214,29 @@ int NoteListEnd(ListProgress* progress, DWORD lastLine)
     return 1;
 }
 
-static void FormRecord(const ListProgress* progress, DWORD sequence, unsigned char* bytes)
+static void FormRecord(const ListProgress* progress, DWORD sequence, BYTE* bytes)
 {
     memset(bytes, 0, RECORD_WORDS * 4);
-    PutWord(bytes, WORD_MAGIC, kMagic);
-    PutWord(bytes, WORD_VERSION, kVersion);
-    PutWord(bytes, WORD_COUNT, RECORD_WORDS);
-    PutWord(bytes, WORD_SEQUENCE, sequence);
-    PutWord(bytes, WORD_LIST_BYTES, progress->listBytes);
-    PutWord(bytes, WORD_LIST_CRC, progress->listCrc);
-    PutWord(bytes, WORD_NEXT_LINE, progress->nextLine);
-    PutWord(bytes, WORD_RETRY_COPIES_BELOW, progress->retryCopiesBelow);
-    PutWord(bytes, WORD_VERDICT, progress->verdict);
-    PutWord(bytes, WORD_RETRY_COUNT, progress->retryCount);
+    PutRecordWord(bytes, WORD_LIST_BYTES, progress->listBytes);
+    PutRecordWord(bytes, WORD_LIST_CRC, progress->listCrc);
+    PutRecordWord(bytes, WORD_NEXT_LINE, progress->nextLine);
+    PutRecordWord(bytes, WORD_RETRY_COPIES_BELOW, progress->retryCopiesBelow);
+    PutRecordWord(bytes, WORD_VERDICT, progress->verdict);
+    PutRecordWord(bytes, WORD_RETRY_COUNT, progress->retryCount);
     for (DWORD i = 0; i < progress->retryCount; ++i) {
-        PutWord(bytes, WORD_RETRY_FIRST + i, progress->retry[i]);
+        PutRecordWord(bytes, WORD_RETRY_FIRST + i, progress->retry[i]);
     }
-    PutWord(bytes, WORD_CHECK, UpdateCrc(0xFFFFFFFFu, bytes, WORD_CHECK * 4) ^ 0xFFFFFFFFu);
-}
-
-/* A slot is the record's when it is a file: a missing one is made empty
- * (it holds no valid record), a read-only one made writable, an empty
- * folder removed. Anything else keeps the path from the record. */
-static int MakeSlotFile(const char* path)
-{
-    CWideCopy wide(path);
-    DWORD attributes = GetFileAttributesW(wide.Units());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        if (!RemoveDirectoryW(wide.Units())) {
-            return 0;
-        }
-        attributes = INVALID_FILE_ATTRIBUTES;
-    }
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        FILE* made = fopen(path, "wb");
-        if (made == NULL) {
-            CWideCopy folder(kSlotFolder);
-            CreateDirectoryW(folder.Units(), NULL);
-            made = fopen(path, "wb");
-        }
-        return made != NULL && fclose(made) == 0;
-    }
-    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        SetFileAttributesW(wide.Units(), FILE_ATTRIBUTE_NORMAL);
-    }
-    return 1;
+    SealRecord(&kForm, sequence, bytes);
 }
 
 int HoldListProgress(ListProgress* progress)
 {
-    for (int slot = 0; slot < 2; ++slot) {
-        progress->held[slot] = NULL;
-    }
-    for (int slot = 0; slot < 2; ++slot) {
-        if (!MakeSlotFile(progress->slotPath[slot])) {
-            ReleaseListProgress(progress);
-            return 0;
-        }
-        /* An open file is neither deleted nor overwritten on the terminal:
-         * this, not a rule of the interpreter, keeps every line off it. */
-        progress->held[slot] = fopen(progress->slotPath[slot], "rb");
-        if (progress->held[slot] == NULL) {
-            ReleaseListProgress(progress);
-            return 0;
-        }
-    }
-    return 1;
+    return HoldRecordSlots(&kForm, progress->held);
 }
 
 void ReleaseListProgress(ListProgress* progress)
 {
-    for (int slot = 0; slot < 2; ++slot) {
-        if (progress->held[slot] != NULL) {
-            fclose(progress->held[slot]);
-            progress->held[slot] = NULL;
-        }
-    }
-}
-
-static int WriteSlot(const char* path, const unsigned char* bytes, size_t count)
-{
-    FILE* file = fopen(path, "wb");
-    int written = file != NULL && fwrite(bytes, 1, count, file) == count;
-    if (file != NULL && fclose(file) != 0) {
-        written = 0;
-    }
-    return written;
+    ReleaseRecordSlots(progress->held);
 }
 
 int SaveListProgress(ListProgress* progress)
@@ -366,15 +247,9 @@ int SaveListProgress(ListProgress* progress)
     /* Never the slot in force: a cut now must leave it whole. */
     int slot = progress->newestSlot == 0 ? 1 : 0;
     DWORD sequence = progress->sequence + 1;
-    unsigned char bytes[RECORD_WORDS * 4];
+    BYTE bytes[RECORD_WORDS * 4];
     FormRecord(progress, sequence, bytes);
-    if (progress->held[slot] != NULL) {
-        fclose(progress->held[slot]);
-        progress->held[slot] = NULL;
-    }
-    int written = WriteSlot(progress->slotPath[slot], bytes, sizeof(bytes));
-    progress->held[slot] = fopen(progress->slotPath[slot], "rb");
-    if (!written || progress->held[slot] == NULL) {
+    if (!WriteRecordSlot(&kForm, slot, bytes, progress->held)) {
         progress->writable = 0;
         return 0;
     }
@@ -394,7 +269,7 @@ static void DeleteIfThere(const char* path)
 void ForgetListProgress(const char* folder)
 {
     for (int slot = 0; slot < 2; ++slot) {
-        DeleteIfThere(kSlotPath[slot]);
+        DeleteIfThere(kForm.paths[slot]);
         char cardSlot[LIST_PROGRESS_PATH_SIZE];
         size_t folderLength = strlen(folder);
         size_t suffixLength = strlen(kCardSlotSuffix[slot]);

@@ -29,7 +29,8 @@
  * line before the overflow is retried, which is safe since a copy whose
  * source is gone counts as done. */
 #define LIST_PROGRESS_RETRY_LINES 64
-/* Bytes of a slot's path, terminator included. */
+/* Bytes of a record's path on the card, where earlier versions kept it,
+ * terminator included. */
 #define LIST_PROGRESS_PATH_SIZE 272
 
 /* What a signature check said about the list; no check is made yet. */
@@ -56,7 +57,6 @@ struct ListProgress {
     int newestSlot;        /* 0 or 1, -1 for none */
     int writable;          /* 0 once a slot could not be written */
     int overflowed;        /* a failure found no room in `retry` this start */
-    char slotPath[2][LIST_PROGRESS_PATH_SIZE];
     FILE* held[2];         /* each slot open while lines run, NULL otherwise */
 };
 

@@ -6,6 +6,7 @@
 
 #include "patch/FileSearch.h"
 #include "patch/Retry.h"
+#include "patch/WholeFile.h"
 
 const char* const kUndoCopyFolder = "\\SDMMC\\AirUpdate.undo";
 /* "HLUE" in the file's byte order. */
@@ -104,17 +105,7 @@ int WriteUndoEntry(const BYTE* bytes, size_t length, DWORD index)
 {
     char path[UNDO_FILE_PATH_SIZE];
     FormUndoFilePath(path, index, ".ent");
-    FILE* file = fopen(path, "wb");
-    if (file == NULL) {
-        CWideCopy folder(kUndoCopyFolder);
-        CreateDirectoryW(folder.Units(), NULL);
-        file = fopen(path, "wb");
-    }
-    int written = file != NULL && fwrite(bytes, 1, length, file) == length;
-    if (file != NULL && fclose(file) != 0) {
-        written = 0;
-    }
-    return written;
+    return WriteFileMakingFolder(path, kUndoCopyFolder, bytes, length);
 }
 
 int ReadUndoEntryBytes(DWORD index, BYTE* bytes, size_t* length)
