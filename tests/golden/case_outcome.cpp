@@ -5,41 +5,17 @@
 
 #include "platform/host/host_control.h"
 #include "tests/golden/golden_case.h"
+#include "tests/golden/tree_line.h"
 
 namespace golden {
 
 namespace {
-
-const size_t kShownContentBytes = 64;
 
 std::string DevicePath(const std::string& relative)
 {
     std::string path = "\\" + relative;
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
-}
-
-std::string Hex(unsigned value)
-{
-    std::ostringstream out;
-    out << "0x" << std::hex << std::setw(2) << std::setfill('0') << value;
-    return out.str();
-}
-
-// Printable ASCII and UTF-8 as they are, everything else as \xNN.
-std::string Escape(const std::string& bytes)
-{
-    std::string shown;
-    for (unsigned char c : bytes.substr(0, kShownContentBytes)) {
-        if (c >= 0x20 && c != 0x7f) {
-            shown += static_cast<char>(c);
-        } else {
-            std::ostringstream code;
-            code << "\\x" << std::hex << std::setw(2) << std::setfill('0') << unsigned(c);
-            shown += code.str();
-        }
-    }
-    return bytes.size() > kShownContentBytes ? shown + "..." : shown;
 }
 
 } // namespace
@@ -77,11 +53,11 @@ std::string ListTree(const fs::path& deviceRoot)
     for (const host::FolderEntry& entry : host::ListFolder(root, false)) {
         std::string path = DevicePath(entry.path);
         if (entry.state.folder) {
-            lines.push_back(path + "\\ " + Hex(entry.state.attributes));
+            lines.push_back(FolderLine(path, entry.state.attributes));
         } else {
             std::string bytes;
             host::ReadWholeFile(root + "/" + entry.path, &bytes);
-            lines.push_back(path + " " + Hex(entry.state.attributes) + " " + Escape(bytes));
+            lines.push_back(FileLine(path, entry.state.attributes, bytes));
         }
     }
     std::sort(lines.begin(), lines.end());

@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "tree_line.h"
 
-const size_t kShownContentBytes = 64;
+namespace {
 
 std::string Utf8(const std::wstring& text)
 {
@@ -31,29 +31,6 @@ std::string Utf8(const std::wstring& text)
     std::string bytes(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &bytes[0], size, nullptr, nullptr);
     return bytes;
-}
-
-std::string Hex(unsigned value)
-{
-    char text[16];
-    std::snprintf(text, sizeof(text), "0x%02x", value);
-    return text;
-}
-
-// Printable ASCII and UTF-8 as they are, everything else as \xNN.
-std::string Escape(const std::string& bytes)
-{
-    std::string shown;
-    for (unsigned char c : bytes.substr(0, kShownContentBytes)) {
-        if (c >= 0x20 && c != 0x7f) {
-            shown += static_cast<char>(c);
-        } else {
-            char code[8];
-            std::snprintf(code, sizeof(code), "\\x%02x", unsigned(c));
-            shown += code;
-        }
-    }
-    return bytes.size() > kShownContentBytes ? shown + "..." : shown;
 }
 
 bool ReadWhole(const std::wstring& path, std::string* bytes)
@@ -87,14 +64,14 @@ void List(const std::wstring& folder, std::vector<std::string>* lines)
         }
         std::wstring path = folder + L"\\" + name;
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            lines->push_back(Utf8(path) + "\\ " + Hex(found.dwFileAttributes));
+            lines->push_back(golden::FolderLine(Utf8(path), found.dwFileAttributes));
             List(path, lines);
         } else {
             std::string bytes;
             if (!ReadWhole(path, &bytes)) {
                 bytes = "<unreadable>";
             }
-            lines->push_back(Utf8(path) + " " + Hex(found.dwFileAttributes) + " " + Escape(bytes));
+            lines->push_back(golden::FileLine(Utf8(path), found.dwFileAttributes, bytes));
         }
     } while (FindNextFileW(search, &found));
     FindClose(search);

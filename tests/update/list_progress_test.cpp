@@ -4,16 +4,12 @@
 // record belongs.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <utility>
 
-#include "log/WriteLog.h"
+#include "device_fixture.h"
 #include "patch/ListProgress.h"
 #include "patch/StartupUpdate.h"
 #include "platform/host/host_control.h"
@@ -27,40 +23,14 @@ const char kInstall[] = "\\ResidentFlash\\Hailnet\\";
 const char kRecordA[] = "\\ResidentFlash\\Hailnet\\update.resume-a";
 const char kRecordB[] = "\\ResidentFlash\\Hailnet\\update.resume-b";
 
-class ListProgressTest : public ::testing::Test {
+class ListProgressTest : public DeviceFixture {
 protected:
-    void SetUp() override
-    {
-        root_ = fs::temp_directory_path() / ("hailwatch-progress-" + std::to_string(getpid()));
-        fs::remove_all(root_);
-        fs::create_directories(root_ / "ResidentFlash" / "Hailnet");
-        fs::create_directories(root_ / "SDMMC" / "AirUpdate");
-    }
-    void TearDown() override { fs::remove_all(root_); }
-
-    void Put(const std::string& devicePath, const std::string& content)
-    {
-        fs::path native = host::NativePath(devicePath);
-        fs::create_directories(native.parent_path());
-        std::ofstream(native, std::ios::binary) << content;
-    }
-    std::string Read(const std::string& devicePath)
-    {
-        std::ifstream in(host::NativePath(devicePath), std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        return in ? bytes.str() : "(missing)";
-    }
-    bool Exists(const std::string& devicePath) { return fs::exists(host::NativePath(devicePath)); }
+    void SetUp() override { MakeDevice("progress", {"ResidentFlash/Hailnet", "SDMMC/AirUpdate"}); }
 
     // One start of a fresh process; answers its log.
     std::string Start()
     {
-        host::Reset();
-        host::SetDeviceRoot(root_.string());
-        host::UseVirtualClock(0, SYSTEMTIME{2024, 5, 2, 14, 10, 0, 0, 0});
-        host::CaptureDebugOutput(true);
-        SetLogEcho(1);
+        FreshProcess();
         RunStartupUpdate();
         std::string log;
         for (const std::wstring& line : host::DebugOutput()) {
@@ -68,8 +38,6 @@ protected:
         }
         return log;
     }
-
-    fs::path root_;
 };
 
 std::string TableName(int i)
@@ -96,7 +64,6 @@ unsigned long BitwiseCrc32(const std::string& bytes)
 // name the same list.
 TEST_F(ListProgressTest, TheRecordNamesItsListByItsSizeAndCrc32)
 {
-    host::SetDeviceRoot(root_.string());
     const std::string list = std::string(kPackage) + "patch_list.txt";
     auto measure = [&](const std::string& bytes) {
         Put(list, bytes);
@@ -122,7 +89,6 @@ TEST_F(ListProgressTest, TheRecordNamesItsListByItsSizeAndCrc32)
 // every copy up to the last failure, and still never the RMDIR.
 TEST_F(ListProgressTest, MoreFailedCopiesThanTheRecordNamesAreRetriedWithoutTheLinesBefore)
 {
-    host::SetDeviceRoot(root_.string());
     Put(std::string(kInstall) + "Map\\road.dat", "old road");
     std::string list = "RMDIR(\\ResidentFlash\\Hailnet\\Map)\r\n"
                        "MKDIR(\\ResidentFlash\\Hailnet\\Map)\r\n"
@@ -156,7 +122,6 @@ TEST_F(ListProgressTest, MoreFailedCopiesThanTheRecordNamesAreRetriedWithoutTheL
 // from its first line.
 TEST_F(ListProgressTest, ANewListOverAHalfAppliedOneStartsFromItsFirstLine)
 {
-    host::SetDeviceRoot(root_.string());
     Put(std::string(kInstall) + "old.dll", "old");
     Put(std::string(kPackage) + "a.dll", "a");
     Put(std::string(kPackage) + "patch_list.txt",
@@ -182,7 +147,6 @@ TEST_F(ListProgressTest, ANewListOverAHalfAppliedOneStartsFromItsFirstLine)
 // the card go once the list is done.
 TEST_F(ListProgressTest, AFolderAtTheRecordsPathNeverLetsTheListRunWithoutIt)
 {
-    host::SetDeviceRoot(root_.string());
     Put(std::string(kInstall) + "Map\\road.dat", "old road");
     Put(std::string(kPackage) + "Map\\road.dat", "new road");
     Put(std::string(kPackage) + "patch_list.txt", "RMDIR(\\ResidentFlash\\Hailnet\\Map)\r\n"

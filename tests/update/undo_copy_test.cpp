@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 
+#include "device_fixture.h"
 #include "log/WriteLog.h"
 #include "patch/RollbackSettings.h"
 #include "patch/StartupUpdate.h"
@@ -66,21 +67,16 @@ TEST(RollbackSettings, EachFileGivesItsSettingsOrBothDefaults)
     }
 }
 
-class UndoCopyTest : public ::testing::Test {
+class UndoCopyTest : public DeviceFixture {
 public:
     void SetUp() override
     {
-        root_ = fs::temp_directory_path() / ("hailwatch-undo-" + std::to_string(getpid()));
-        fs::remove_all(root_);
-        fs::create_directories(root_ / "ResidentFlash" / "Hailnet");
-        fs::create_directories(root_ / "SDMMC");
-        host::SetDeviceRoot(root_.string());
+        MakeDevice("undo", {"ResidentFlash/Hailnet", "SDMMC"});
         Put(std::string(kInstall) + "update.rollback", "");
         Put(std::string(kInstall) + "Hailwire.exe", "old modem");
         Put(std::string(kInstall) + "fare-2023.tbl", "fares of 2023");
         PutPackage("new modem");
     }
-    void TearDown() override { fs::remove_all(root_); }
 
     void PutPackage(const std::string& modem)
     {
@@ -88,32 +84,16 @@ public:
         Put(std::string(kPackage) + "fare-2024.tbl", "fares of 2024");
         Put(std::string(kPackage) + "patch_list.txt", "RM(\\ResidentFlash\\Hailnet\\fare-2023.tbl)\r\n");
     }
-public:
-    void Put(const std::string& devicePath, const std::string& content)
-    {
-        fs::path native = host::NativePath(devicePath);
-        fs::create_directories(native.parent_path());
-        std::ofstream(native, std::ios::binary) << content;
-    }
-    std::string Read(const std::string& devicePath)
-    {
-        std::ifstream in(host::NativePath(devicePath), std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        return in ? bytes.str() : "(missing)";
-    }
-    bool Exists(const std::string& devicePath) { return fs::exists(host::NativePath(devicePath)); }
+    using DeviceFixture::Exists;
+    using DeviceFixture::Put;
+    using DeviceFixture::Read;
 
 protected:
     // A fresh process; answers the log's bytes as the file would hold them.
     template <typename Work>
     std::string Run(Work work)
     {
-        host::Reset();
-        host::SetDeviceRoot(root_.string());
-        host::UseVirtualClock(0, SYSTEMTIME{2024, 5, 2, 14, 10, 0, 0, 0});
-        host::CaptureDebugOutput(true);
-        SetLogEcho(1);
+        FreshProcess();
         work();
         std::string log;
         for (const std::wstring& line : host::DebugOutput()) {
@@ -150,8 +130,6 @@ protected:
         EXPECT_FALSE(Exists(std::string(kInstall) + "update.undo-b"));
         EXPECT_FALSE(Exists("\\SDMMC\\AirUpdate.undo"));
     }
-
-    fs::path root_;
 };
 
 // The update's entries: 1 the old fare table (RM), 2-4 the closed windows,
