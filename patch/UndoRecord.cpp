@@ -6,6 +6,7 @@
 
 #include "patch/PathText.h"
 #include "patch/RecordSlots.h"
+#include "patch/UndoEntry.h"
 
 enum RecordWord {
     WORD_STAGE = RECORD_WORD_FIRST_FIELD, WORD_ENTRIES,
@@ -128,4 +129,11 @@ void DeleteUndoRecord(const UndoRecord* record)
     int newest = record->newestSlot == 1 ? 1 : 0;
     DeleteSlot(1 - newest);
     DeleteSlot(newest);
+}
+
+void DropUndoJournal(UndoRecord* record)
+{
+    EndUndoRecord(record);
+    ForgetUndoCopy();
+    DeleteUndoRecord(record);
 }

@@ -68,5 +68,9 @@ void ReleaseUndoRecord(UndoRecord* record);
 void EndUndoRecord(UndoRecord* record);
 /* Deletes both slots, the one not in force first. */
 void DeleteUndoRecord(const UndoRecord* record);
+/* Ends a journal for good: the ended record first, then the card's undo
+ * copy, then the record's slots, so that a cut on the way leaves an ended
+ * one. */
+void DropUndoJournal(UndoRecord* record);
 
 #endif

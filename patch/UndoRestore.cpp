@@ -11,7 +11,6 @@
 #include "patch/PathText.h"
 #include "patch/Retry.h"
 #include "patch/UndoEntry.h"
-#include "patch/UndoStages.h"
 
 static const char* const kVerifiedNote = "\\ResidentFlash\\Hailnet\\update.verified";
 static const int kRemoveAttempts = 3;

@@ -13,13 +13,6 @@
 static const DWORD kMinuteMs = 60000;
 static const char* const kSettingsPath = "\\ResidentFlash\\Hailnet\\update.rollback";
 
-void DropUndoJournal(UndoRecord* record)
-{
-    EndUndoRecord(record);
-    ForgetUndoCopy();
-    DeleteUndoRecord(record);
-}
-
 void SettleUndoJournal(int optedIn)
 {
     UndoRecord record;

@@ -21,10 +21,6 @@ void BeginProbation(const char* packageFolder, const RollbackSettings& settings)
 /* A new package on the card ends the probation of the update before it. */
 void EndProbationForNewPackage(UndoRecord* record);
 
-/* Ends a journal for good: the ended record first, then the card's copy,
- * then the record's slots, so that a cut on the way leaves an ended one. */
-void DropUndoJournal(UndoRecord* record);
-
 /* The probation as the watchdog counts it. */
 struct ProbationFigures {
     DWORD restartLimit;
